@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that building, testing and running Glimmerpost needs.
+# Run as root (or with sudo available). Safe to run again: apt skips what is installed.
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  # tests, benchmarks, fuzzing
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang-14 libclang-rt-14-dev
+  # real mail peers the engine tests talk to over loopback
+  dovecot-pop3d python3 python3-aiosmtpd curl swaks fetchmail
+  # windows under the offscreen platform, screenshots
+  libqt6svg6 fonts-dejavu-core
+)
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Debian starts a system-wide dovecot when the package is installed; the tests run
+# private instances on their own ports and do not need it.
+if command -v systemctl >/dev/null 2>&1 && systemctl is-active --quiet dovecot 2>/dev/null; then
+  $SUDO systemctl stop dovecot || true
+fi
+echo "setup: all packages present"
