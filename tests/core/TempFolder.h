@@ -2,12 +2,19 @@
 // A fresh temporary program folder for one test, removed afterwards, with the clock
 // pinned to 2026-12-08 07:52:06 unless the test sets another.
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/Environment.h"
 #include "core/Log.h"
@@ -27,6 +34,22 @@ inline void WriteFile(const std::filesystem::path& p, std::string_view bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+// Makes a folder refuse new entries, also for root (the immutable flag, where the file
+// system has it). Returns false when neither way works, so the caller can skip.
+inline bool SetFolderReadOnly(const std::filesystem::path& folder, bool readOnly) {
+    if (::geteuid() != 0) return ::chmod(folder.c_str(), readOnly ? 0555 : 0755) == 0;
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok) {
+        flags = readOnly ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
+}
+
 class TempFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -42,16 +65,25 @@ protected:
         MiscFuncs::SetEventPump(nullptr);
         MiscFuncs::SetGuidSource(nullptr);
         MiscFuncs::SetLogLevel(0);
+        for (const auto& f : readOnlyFolders_) SetFolderReadOnly(f, false);
         std::error_code ec;
         std::filesystem::permissions(dir_, std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(dir_, ec);
     }
     const std::filesystem::path& dir() const { return dir_; }
+    // A read-only folder that TearDown makes writable again; false when unsupported.
+    bool makeReadOnly(const std::filesystem::path& folder) {
+        std::filesystem::create_directories(folder);
+        if (!SetFolderReadOnly(folder, true)) return false;
+        readOnlyFolders_.push_back(folder);
+        return true;
+    }
     std::string programLog() const { return ReadFile(dir_ / MiscFuncs::kProgramLogName); }
 
 private:
     std::filesystem::path dir_;
+    std::vector<std::filesystem::path> readOnlyFolders_;
 };
 
 }  // namespace testing_support
