@@ -34,7 +34,8 @@ std::string ScrambleText(std::string_view plain);
 // accepted and plain is always set; a damaged text gives false and:
 //  - fewer than 4 characters: plain is "";
 //  - otherwise the data after the checksum is read in pairs, round(length / 2) of them
-//    with halves going to the even number, the last pair possibly a single digit;
+//    with halves going to the even number, the last pair possibly a single digit (so
+//    a stray last digit may go unread and the checksum still match);
 //    each pair counts up to its first character that is no hex digit (0 when there is
 //    none); lower-case digits read like upper-case ones;
 //  - plain is what those bytes unscramble to: as long as the pairs read, never more.
