@@ -2,21 +2,17 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 #include "TempFolder.h"
-
-namespace MiscFuncs {
-bool operator==(const LocalTime& a, const LocalTime& b) {
-    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
-           a.minute == b.minute && a.second == b.second;
-}
-void PrintTo(const LocalTime& t, std::ostream* os) { *os << LogDateText(t); }
-}  // namespace MiscFuncs
 
 namespace {
 
 using namespace MiscFuncs;
 constexpr double kSecond = 1.0 / 86400;
+
+// Broken-down times compare (and print) as their fields.
+auto Fields(const LocalTime& t) { return std::tuple(t.year, t.month, t.day, t.hour, t.minute, t.second); }
 
 DateValue At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
     return DateOf(LocalTime{y, mo, d, h, mi, s});
@@ -52,27 +48,27 @@ TEST(DateSerialTest, TimeRollsOverToo) {
     EXPECT_DOUBLE_EQ(TimeSerial(25, 0, 0), 1 + 1.0 / 24);
     EXPECT_DOUBLE_EQ(TimeSerial(0, -1, 0), -1.0 / 1440);
     EXPECT_DOUBLE_EQ(TimeSerial(0, 0, 86400), 1);
-    EXPECT_EQ(SplitDate(At(2002, 12, 10, 25, 61, 61)), (LocalTime{2002, 12, 11, 2, 2, 1}));
-    EXPECT_EQ(SplitDate(At(2002, 12, 10, 0, 0, -1)), (LocalTime{2002, 12, 9, 23, 59, 59}));
+    EXPECT_EQ(Fields(SplitDate(At(2002, 12, 10, 25, 61, 61))), Fields(LocalTime{2002, 12, 11, 2, 2, 1}));
+    EXPECT_EQ(Fields(SplitDate(At(2002, 12, 10, 0, 0, -1))), Fields(LocalTime{2002, 12, 9, 23, 59, 59}));
 }
 
 TEST(SplitDateTest, BreaksDownToTheNearestSecond) {
     const LocalTime times[] = {{1899, 12, 30, 0, 0, 0}, {1900, 2, 28, 23, 59, 59}, {2000, 2, 29, 12, 0, 0},
                                {2026, 12, 8, 7, 52, 6}, {100, 1, 1, 0, 0, 0},     {9999, 12, 31, 23, 59, 59},
                                {1601, 1, 1, 1, 2, 3}};
-    for (const LocalTime& t : times) EXPECT_EQ(SplitDate(DateOf(t)), t);
-    EXPECT_EQ(SplitDate(-1.25), (LocalTime{1899, 12, 28, 18, 0, 0}));
-    EXPECT_EQ(SplitDate(At(2002, 12, 31, 23, 59, 59) + 0.6 * kSecond), (LocalTime{2003, 1, 1, 0, 0, 0}));
-    EXPECT_EQ(SplitDate(At(2002, 12, 31, 23, 59, 59) + 0.4 * kSecond), (LocalTime{2002, 12, 31, 23, 59, 59}));
+    for (const LocalTime& t : times) EXPECT_EQ(Fields(SplitDate(DateOf(t))), Fields(t));
+    EXPECT_EQ(Fields(SplitDate(-1.25)), Fields(LocalTime{1899, 12, 28, 18, 0, 0}));
+    EXPECT_EQ(Fields(SplitDate(At(2002, 12, 31, 23, 59, 59) + 0.6 * kSecond)), Fields(LocalTime{2003, 1, 1, 0, 0, 0}));
+    EXPECT_EQ(Fields(SplitDate(At(2002, 12, 31, 23, 59, 59) + 0.4 * kSecond)), Fields(LocalTime{2002, 12, 31, 23, 59, 59}));
 }
 
 TEST(SplitDateTest, OutOfRangeValuesAreClamped) {
     const double inf = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(SplitDate(std::nan("")), (LocalTime{1899, 12, 30, 0, 0, 0}));
-    EXPECT_EQ(SplitDate(inf), (LocalTime{9999, 12, 31, 23, 59, 59}));
-    EXPECT_EQ(SplitDate(1e300), (LocalTime{9999, 12, 31, 23, 59, 59}));
-    EXPECT_EQ(SplitDate(kMaxDateValue - 0.1 * kSecond), (LocalTime{9999, 12, 31, 23, 59, 59}));
-    EXPECT_EQ(SplitDate(-inf), (LocalTime{100, 1, 1, 0, 0, 0}));
+    EXPECT_EQ(Fields(SplitDate(std::nan(""))), Fields(LocalTime{1899, 12, 30, 0, 0, 0}));
+    EXPECT_EQ(Fields(SplitDate(inf)), Fields(LocalTime{9999, 12, 31, 23, 59, 59}));
+    EXPECT_EQ(Fields(SplitDate(1e300)), Fields(LocalTime{9999, 12, 31, 23, 59, 59}));
+    EXPECT_EQ(Fields(SplitDate(kMaxDateValue - 0.1 * kSecond)), Fields(LocalTime{9999, 12, 31, 23, 59, 59}));
+    EXPECT_EQ(Fields(SplitDate(-inf)), Fields(LocalTime{100, 1, 1, 0, 0, 0}));
 }
 
 TEST(MinutesTest, ConversionRoundsHalvesToEven) {
@@ -102,7 +98,7 @@ TEST(MinutesTest, WholeMinutesComeBack) {
     }
     for (DateValue d = At(1990, 1, 1); d < At(2040, 1, 1); d += 12345.0 / 1440) {
         const LocalTime t = SplitDate(d);
-        EXPECT_EQ(SplitDate(MinutesToDate(DateToMinutes(d))), t);
+        EXPECT_EQ(Fields(SplitDate(MinutesToDate(DateToMinutes(d)))), Fields(t));
     }
 }
 
@@ -247,7 +243,7 @@ TEST(DateStampTest, StampsReadBackToTheSameSecond) {
         const DateValue whole = DateOf(SplitDate(d));
         DateValue back = -1;
         ASSERT_TRUE(DayNumberFromText(DateStamp(whole), back)) << DateStamp(whole);
-        EXPECT_EQ(SplitDate(back), SplitDate(whole)) << DateStamp(whole);
+        EXPECT_EQ(Fields(SplitDate(back)), Fields(SplitDate(whole))) << DateStamp(whole);
         EXPECT_LT(std::fabs(back - whole), 1e-9);
     }
 }
