@@ -234,7 +234,6 @@ bool SocketControl::send(const QByteArray& bytes) {
     }
     if (highWater_ > 0 && socket_->bytesToWrite() > highWater_ && !pausedByPressure_) {
         pausedByPressure_ = true;
-        applyReadLimit();
     }
     return true;
 }
@@ -288,12 +287,10 @@ void SocketControl::resetConnectionState() {
 
 void SocketControl::pauseReading() {
     pausedByCaller_ = true;
-    applyReadLimit();
 }
 
 void SocketControl::resumeReading() {
     pausedByCaller_ = false;
-    applyReadLimit();
     queueFlush();
 }
 
@@ -301,16 +298,8 @@ void SocketControl::setSendHighWater(qint64 bytes) {
     highWater_ = bytes < 0 ? 0 : bytes;
     if (highWater_ == 0 && pausedByPressure_) {
         pausedByPressure_ = false;
-        applyReadLimit();
         queueFlush();
     }
-}
-
-// While paused, the buffer is held at what it has: Qt stops reading from the system
-// and TCP holds the peer back.
-void SocketControl::applyReadLimit() {
-    if (socket_ == nullptr) return;
-    socket_->setReadBufferSize(readingPaused() ? qMax<qint64>(socket_->bytesAvailable(), 1) : kReadBufferCap);
 }
 
 // Each request is offered once; a handler that lets events run sees later requests

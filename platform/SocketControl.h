@@ -96,9 +96,10 @@ public:
     std::string readText(qint64 maxLen = -1);
     void close();
 
-    // Back-pressure. While reading is paused no data arrival is announced and the
-    // peer is held back once the read buffer fills; a pause by the caller also holds
-    // a due close until resumeReading().
+    // Back-pressure. While reading is paused no data arrival is announced; what
+    // arrives is kept (up to kReadBufferCap, then TCP holds the peer back) and
+    // announced in one piece on resuming. A pause by the caller also holds a due
+    // close until resumeReading().
     void pauseReading();
     void resumeReading();
     bool readingPaused() const { return pausedByCaller_ || pausedByPressure_; }
@@ -124,7 +125,6 @@ private:
     void resetConnectionState();
     void failLater(int number, const QString& text);
     void raiseError(int number, const QString& text);
-    void applyReadLimit();
     qint64 received() const;
     bool unannounced() const;
     void queueFlush();

@@ -136,7 +136,6 @@ void SocketControl::onBytesWritten(qint64 bytes) {
     if (!self || socket_ != socket) return;
     if (pausedByPressure_ && socket->bytesToWrite() <= highWater_ / 2) {
         pausedByPressure_ = false;
-        applyReadLimit();
         queueFlush();
     }
 }
