@@ -20,6 +20,8 @@
 //   amount of output is queued, so a server need not buffer without end for a client
 //   that sends but never reads. Received data is kept up to kReadBufferCap bytes;
 //   beyond that the peer is held back by TCP until the data is read.
+// - After closed() the state reads 8, after error() 9, until close(); connect() and
+//   listen() close such a dead control first, and refuse one that is still busy.
 // - close() returns the control to state 0 at once; output still queued is delivered
 //   in the background (for at most kLingerMs) before the connection goes down.
 //
