@@ -322,10 +322,14 @@ void SocketControl::onNewConnection() {
     }
 }
 
+// Qt stops accepting after a failed accept (no descriptors left, say). The listener
+// takes requests again a moment later instead of falling silent for the whole run.
 void SocketControl::onAcceptError() {
-    if (server_ == nullptr) return;
-    lastErrorNumber_ = winsock::ErrorNumber(server_->serverError(), server_->errorString());
-    lastErrorText_ = server_->errorString();
+    QTcpServer* const server = server_;
+    if (server == nullptr) return;
+    QTimer::singleShot(kAcceptRetryMs, server, [server] { server->resumeAccepting(); });
+    lastErrorNumber_ = winsock::ErrorNumber(server->serverError(), server->errorString());
+    lastErrorText_ = server->errorString();
     emit error(lastErrorNumber_, lastErrorText_);
 }
 

@@ -52,6 +52,7 @@ public:
     };
     static constexpr qint64 kReadBufferCap = 1 << 20;
     static constexpr int kLingerMs = 30000;
+    static constexpr int kAcceptRetryMs = 1000;
 
     explicit SocketControl(QObject* parent = nullptr);
     ~SocketControl() override;

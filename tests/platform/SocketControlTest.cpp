@@ -129,6 +129,16 @@ TEST(SocketControlErrors, RefusedConnectionReports10061) {
     EXPECT_EQ(client.state(), SocketControl::kClosed);
 }
 
+TEST(SocketControlErrors, BlankHostIsHostNotFound) {
+    // What the proxy gets for a sender that is none of the accounts.
+    SocketControl client;
+    QSignalSpy failed(&client, &SocketControl::error);
+    ASSERT_TRUE(client.connect("", 25));
+    ASSERT_TRUE(WaitFor([&] { return failed.count() == 1; }));
+    EXPECT_EQ(failed.at(0).at(0).toInt(), platform::winsock::kHostNotFound);
+    EXPECT_EQ(client.state(), SocketControl::kError);
+}
+
 TEST(SocketControlErrors, InvalidPortIsAnErrorEventNotACrash) {
     SocketControl client;
     QSignalSpy failed(&client, &SocketControl::error);
