@@ -92,7 +92,8 @@ SocketControl::~SocketControl() { close(); }
 int SocketControl::state() const {
     if (failed_) return kError;
     if (server_ != nullptr) return kListening;
-    if (socket_ == nullptr) return starting_ ? kConnecting : kClosed;
+    if (starting_) return kConnecting;
+    if (socket_ == nullptr) return kClosed;
     if (peerGone_) return kClosing;
     switch (socket_->state()) {
     case QAbstractSocket::HostLookupState: return kResolvingHost;
@@ -164,6 +165,7 @@ bool SocketControl::connect() {
     adopt(socket);
     everConnected_ = false;
     if (localPort_ != 0 && !socket->bind(QHostAddress::AnyIPv4, localPort_)) {
+        if (failed_) return true;  // Qt has reported it already
         failLater(winsock::ErrorNumber(socket->error(), socket->errorString()), socket->errorString());
         return true;
     }

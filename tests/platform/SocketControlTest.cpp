@@ -129,6 +129,18 @@ TEST(SocketControlErrors, RefusedConnectionReports10061) {
     EXPECT_EQ(client.state(), SocketControl::kClosed);
 }
 
+TEST_F(LoopbackTest, LocalPortTakenByAnotherIsAnErrorEvent) {
+    SocketControl second;
+    QSignalSpy failed(&second, &SocketControl::error);
+    second.setLocalPort(listener.localPort());
+    ASSERT_TRUE(second.connect("127.0.0.1", listener.localPort()));
+    ASSERT_TRUE(WaitFor([&] { return failed.count() >= 1; }));
+    platform::WaitWithEvents(20);
+    EXPECT_EQ(failed.count(), 1);
+    EXPECT_EQ(failed.at(0).at(0).toInt(), platform::winsock::kAddressInUse);
+    EXPECT_EQ(second.state(), SocketControl::kError);
+}
+
 TEST(SocketControlErrors, BlankHostIsHostNotFound) {
     // What the proxy gets for a sender that is none of the accounts.
     SocketControl client;
