@@ -1,5 +1,8 @@
 #include "core/Registry.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -266,6 +269,24 @@ TEST_F(RegistryTest, TwoStoresOnOneFileSeeEachOthersWrites) {
     EXPECT_FALSE(b.KeyExists(kKey));
     EXPECT_TRUE(b.KeyExists("HKEY_CURRENT_USER\\Software"));
     EXPECT_FALSE(b.DeleteKey("HKEY_CURRENT_USER"));
+}
+
+TEST_F(RegistryTest, TwoProgramsWritingAtOnceLoseNothing) {
+    ASSERT_TRUE(Registry::Store().CreateKey(kKey));
+    constexpr int kWrites = 40;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    const char* prefix = child == 0 ? "Child" : "Parent";
+    RegistryStore own(file_);
+    bool ok = true;
+    for (int i = 0; i < kWrites; ++i)
+        ok &= own.SetValue(kKey, {prefix + std::to_string(i), RegFile::kRegDword, RegFile::DwordBytes(i)});
+    if (child == 0) _exit(ok ? 0 : 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(Registry::EnumRegistryValues(kKey).Count(), 2u * kWrites);
 }
 
 TEST_F(RegistryTest, ADamagedFileIsReadAsEmptyAndNeverOverwritten) {
