@@ -14,8 +14,9 @@
 //   "Old"=-                                    (import only) delete the value
 //   [-HKEY_CURRENT_USER\Software\Gone]         (import only) delete a key and its sub-keys
 //
-// Every key section ends with a blank line. Hex lines are wrapped once they pass 76
-// columns, so no line is longer than 80. Lines starting with ";" are comments.
+// Every key section ends with a blank line. A hex line is broken after the first byte
+// that takes it past 76 columns (80 with the "\", unless the value's name alone is
+// longer). Lines starting with ";" are comments.
 // Formatting is canonical: parsing a formatted text and formatting it again gives the
 // same bytes.
 
