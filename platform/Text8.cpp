@@ -1,0 +1,15 @@
+#include "platform/Text8.h"
+
+#include <QStringDecoder>
+
+namespace platform {
+
+QString FromText8(std::string_view text) {
+    const QByteArrayView bytes(text.data(), static_cast<qsizetype>(text.size()));
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString decoded = utf8.decode(bytes);
+    if (!utf8.hasError()) return decoded;
+    return QString::fromLatin1(bytes);
+}
+
+}  // namespace platform
