@@ -16,13 +16,32 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 unsigned char fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
 
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
 std::string_view trim(std::string_view s) {
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string_view::npos) return {};
-    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
 }
 
-bool needsCleaning(std::string_view s) { return s.find_first_of(std::string_view("\r\n\0", 3)) != s.npos; }
+// Written out because find_first_of runs a memchr per byte.
+bool holdsAny(std::string_view s, char a, char b, char c) {
+    for (char ch : s)
+        if (ch == a || ch == b || ch == c) return true;
+    return false;
+}
+
+bool needsCleaning(std::string_view s) { return holdsAny(s, '\r', '\n', '\0'); }
+
+// Sections are about one line in six of a large list; reserving for each "[" keeps
+// the index from growing step by step while a file is read.
+std::size_t estimateSections(std::string_view bytes) {
+    std::size_t n = 0;
+    for (const char* p = bytes.data(), *end = p + bytes.size();
+         (p = static_cast<const char*>(std::memchr(p, '[', static_cast<std::size_t>(end - p)))) != nullptr; ++p)
+        ++n;
+    return n;
+}
 
 // The name as an edit stores it, without copying when it is clean already.
 std::string_view cleanView(std::string_view text, std::string& scratch) {
@@ -58,7 +77,7 @@ struct IniDocument::Section {
     };
     using KeyIndex = std::unordered_map<std::string, std::size_t, NameHash, NameEqual>;
 
-    explicit Section(std::string n) : name(std::move(n)) {}
+    explicit Section(std::string n) : name(std::move(n)) { lines.reserve(4); }
 
     std::size_t FindKey(std::string_view key) const {
         if (lines.size() < kKeyIndexFrom) {
@@ -118,6 +137,7 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
         doc.byteOrderMark_ = true;
         bytes.remove_prefix(kByteOrderMark.size());
     }
+    doc.index_.reserve(estimateSections(bytes));
     Section* current = nullptr;
     while (!bytes.empty()) {
         const void* nl = std::memchr(bytes.data(), '\n', bytes.size());
@@ -130,11 +150,12 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
 
 void IniDocument::AddLine(std::string_view line, Section*& current) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    // A stray CR or a NUL counts as a blank, as an edit would have stored it.
     std::string scratch;
-    if (line.find('\0') != line.npos) {
+    if (holdsAny(line, '\r', '\0', '\0')) {
         scratch.assign(line);
         for (char& c : scratch)
-            if (c == '\0') c = ' ';
+            if (c == '\r' || c == '\0') c = ' ';
         line = scratch;
     }
     const std::string_view t = trim(line);
@@ -190,8 +211,8 @@ IniDocument::Section* IniDocument::FindSection(std::string_view name) const {
 }
 
 IniDocument::Section& IniDocument::AddSection(std::string name) {
-    index_.emplace(name, sections_.size());
     sections_.push_back(std::make_unique<Section>(std::move(name)));
+    index_.emplace(sections_.back()->name, sections_.size() - 1);
     return *sections_.back();
 }
 
@@ -253,8 +274,9 @@ EditResult IniDocument::RemoveSection(std::string_view section) {
     std::string scratch;
     const auto it = index_.find(cleanView(section, scratch));
     if (it == index_.end()) return EditResult::Unchanged;
-    sections_[it->second].reset();
-    index_.erase(it);
+    const std::size_t slot = it->second;
+    index_.erase(it);  // before its key, a view of the name, goes
+    sections_[slot].reset();
     if (++holes_ >= kCompactFrom && holes_ * 2 > sections_.size()) Compact();
     return EditResult::Changed;
 }

@@ -2,7 +2,7 @@
 // One settings file held in memory: sections of key=value lines, in file order.
 //
 // Reading (Parse), the file is split into lines at LF (a CR before it is dropped);
-// each line is trimmed of blanks and tabs, and a NUL byte counts as a blank:
+// each line is trimmed of blanks and tabs, and a NUL or another CR counts as a blank:
 //   "[name]"        a section header: the name is the text between the "[" and the
 //                   last "]", trimmed; anything after that "]" is ignored.
 //   "key=value"     a key of the current section: the key is the trimmed text before
@@ -99,7 +99,8 @@ private:
 
     std::vector<std::string> preamble_;             // lines before the first section
     std::vector<std::unique_ptr<Section>> sections_;  // nullptr where one was removed
-    std::unordered_map<std::string, std::size_t, NameHash, NameEqual> index_;
+    // Keyed by views of the sections' own names: a Section never moves or renames.
+    std::unordered_map<std::string_view, std::size_t, NameHash, NameEqual> index_;
     std::size_t holes_ = 0;
     bool byteOrderMark_ = false;
 };

@@ -38,18 +38,20 @@ TEST(IniDocumentTest, ParseReadsTheLineKinds) {
     EXPECT_EQ(valueOr(d, "one", "empty"), "");
     EXPECT_EQ(valueOr(d, "one", "eq"), "a=b");
     EXPECT_EQ(valueOr(d, "one", "merged"), "yes");
-    EXPECT_EQ(valueOr(d, "a]b", "k"), "v\r");  // only the CR before the LF goes
+    EXPECT_EQ(valueOr(d, "a]b", "k"), "v");
     EXPECT_EQ(valueOr(d, "tail", "last"), "no newline");
     EXPECT_EQ(valueOr(d, "one", "; note"), "<absent>");
     EXPECT_EQ(valueOr(d, "", "stray"), "<absent>");
     EXPECT_FALSE(d.HasSection("missing"));
 }
 
-TEST(IniDocumentTest, NulBytesAndByteOrderMark) {
-    const IniDocument d = IniDocument::Parse("\xEF\xBB\xBF[s]\nk=a\0b\n\0[t]\nx=1\n"s);
+TEST(IniDocumentTest, StrayControlBytesAndByteOrderMark) {
+    const IniDocument d = IniDocument::Parse("\xEF\xBB\xBF[s]\nk=a\0b\n\0[t]\nx=1\rAccessLevel=3\nKey\rWith=cr\n"s);
     EXPECT_EQ(d.SectionList(), "s\0t\0"s);
     EXPECT_EQ(valueOr(d, "s", "k"), "a b");
-    EXPECT_EQ(d.Serialize(), "\xEF\xBB\xBF[s]\r\nk=a b\r\n[t]\r\nx=1\r\n");
+    EXPECT_EQ(valueOr(d, "t", "x"), "1 AccessLevel=3");
+    EXPECT_EQ(valueOr(d, "t", "key\rwith"), "cr");  // looked up as it is stored
+    EXPECT_EQ(d.Serialize(), "\xEF\xBB\xBF[s]\r\nk=a b\r\n[t]\r\nx=1 AccessLevel=3\r\nKey With=cr\r\n");
 }
 
 TEST(IniDocumentTest, UnmatchedLinesSurviveARewrite) {
