@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string_view>
@@ -35,6 +36,12 @@ void logWriteError(const fs::path& path, const std::string& what) {
 
 std::string errnoText() { return std::strerror(errno); }
 
+// A name from a stranger, made fit for one log line.
+std::string forLog(std::string_view name) {
+    constexpr std::size_t kMaxShown = 200;
+    return IniDocument::CleanText(name.substr(0, kMaxShown));
+}
+
 // The mode a new file gets from open(2): 0666 less the process's umask, read from
 // /proc so that the umask is never changed, not even for a moment.
 mode_t newFileMode() {
@@ -42,7 +49,8 @@ mode_t newFileMode() {
         std::ifstream in("/proc/self/status");
         std::string line;
         while (std::getline(in, line))
-            if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(0666 & ~std::stoul(line.substr(6), nullptr, 8));
+            if (line.rfind("Umask:", 0) == 0)
+                return static_cast<mode_t>(0666 & ~std::strtoul(line.c_str() + 6, nullptr, 8));
         return static_cast<mode_t>(0600);
     }();
     return mode;
@@ -170,11 +178,13 @@ bool SharedIni::Write(const IniEdit& edit) {
     }
     const EditResult result = doc_.Apply(edit);
     if (result == EditResult::Refused) {
-        logWriteError(path_, "no valid name for section \"" + edit.section + "\" key \"" + edit.key.value_or("") + "\"");
+        logWriteError(path_, "no valid name for section \"" + forLog(edit.section) + "\" key \"" +
+                                 forLog(edit.key.value_or("")) + "\"");
         return false;
     }
     if (depth_ > 0) {
         pending_.push_back(edit);
+        batchChanged_ = batchChanged_ || result == EditResult::Changed;
         return true;
     }
     if (result == EditResult::Unchanged) return true;
@@ -214,6 +224,7 @@ void SharedIni::BeginUpdate() {
     if (depth_++ > 0) return;
     Refresh();
     pending_.clear();
+    batchChanged_ = false;
 }
 
 bool SharedIni::EndUpdate() {
@@ -223,19 +234,20 @@ bool SharedIni::EndUpdate() {
 }
 
 bool SharedIni::Commit() {
-    if (pending_.empty()) return true;
+    bool changed = batchChanged_;
     FileStamp now;
-    if (StampOf(path_, now) && now != stamp_) {
+    if (!pending_.empty() && StampOf(path_, now) && now != stamp_) {
         // Another program wrote the file during the batch: build on its contents.
         if (!Load()) {
             pending_.clear();
             Drop();
             return false;
         }
-        for (const IniEdit& e : pending_) doc_.Apply(e);
+        changed = false;
+        for (const IniEdit& e : pending_) changed = doc_.Apply(e) == EditResult::Changed || changed;
     }
     pending_.clear();
-    if (Save()) return true;
+    if (!changed || Save()) return true;
     Drop();
     return false;
 }

@@ -85,6 +85,7 @@ private:
     bool readable_ = true;
     int depth_ = 0;
     std::vector<IniEdit> pending_;
+    bool batchChanged_ = false;
 };
 
 // The shared copy for a path (made absolute and resolved, so two spellings of one

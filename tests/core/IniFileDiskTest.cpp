@@ -148,6 +148,17 @@ TEST_F(IniFileDiskTest, ABatchWritesOnceAndIsSeenAtOnce) {
         EXPECT_TRUE(batch.Commit());
         EXPECT_TRUE(batch.Commit());
     }
+    struct stat after {};
+    ASSERT_EQ(::stat(file().c_str(), &after), 0);
+    {
+        CIniFile::Batch nothingNew(ini);
+        ini.ClearSection("never there");
+        ini.Value("s1", "AccessLevel", "1");
+    }
+    struct stat unchanged {};
+    ASSERT_EQ(::stat(file().c_str(), &unchanged), 0);
+    EXPECT_EQ(unchanged.st_ino, after.st_ino);  // a batch that changed nothing writes nothing
+
     CIniFile fresh((dir() / "." / "test.ini").string());
     EXPECT_EQ(fresh.AllSectionsArray().size(), 3000u);
     EXPECT_EQ(fresh.Value("S1234", "accesslevel"), "2");

@@ -1,5 +1,7 @@
 #include "core/CIniFile.h"
 
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
@@ -67,6 +69,9 @@ TEST_F(IniFileTest, MissingFileReadsEmptyAndIsCreatedByAWrite) {
     EXPECT_FALSE(std::filesystem::exists(file()));
     EXPECT_TRUE(ini.Value("s", "k", 42));
     EXPECT_EQ(ini.Value("S", "K"), "42");
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    EXPECT_EQ(static_cast<mode_t>(std::filesystem::status(file()).permissions()), 0666 & ~mask);
 }
 
 TEST_F(IniFileTest, RawListFormsAndTheirArrays) {
@@ -137,11 +142,12 @@ TEST_F(IniFileTest, StrangersTextCannotInjectKeysOrSections) {
     EXPECT_EQ(fresh.Value("bob@example.com", "Name"), "Bob AccessLevel=3");
     EXPECT_EQ(ini.Value("bob@example.com", "AuthReason"), fresh.Value("bob@example.com", "AuthReason"));
 
-    EXPECT_FALSE(ini.Value("s", "AccessLevel=3", "x"));
+    EXPECT_FALSE(ini.Value("s", "AccessLevel=3\r\n12-08-2026 07:52:06  i forged", "x"));
     EXPECT_FALSE(ini.Value("s", ";hidden", "x"));
     EXPECT_FALSE(ini.Value("  ", "k", "x"));
     EXPECT_FALSE(fresh.SectionExists("s"));
     EXPECT_NE(programLog().find("Error in CIniFile::WriteString"), std::string::npos);
+    EXPECT_EQ(programLog().find("\r\n12-08-2026 07:52:06  i forged"), std::string::npos);
 }
 
 TEST_F(IniFileTest, ChangeFollowsEverySuccessfulWrite) {
