@@ -159,6 +159,8 @@ class Instance:
         self.process = None
 
     def close(self):
+        # A SIGTERM now (the parent dying while it waits for us) must not cut the clean-up.
+        signal.signal(signal.SIGTERM, signal.SIG_IGN)
         self.stop_server()
         if not self.keep:
             shutil.rmtree(self.base, ignore_errors=True)
