@@ -23,7 +23,7 @@ trailing blank survives editors).
 
 Every connection event becomes one JSON line in the record file as it happens:
 
-    {"conn": 1, "event": "accepted"}
+    {"conn": 1, "event": "accepted", "peer": "127.0.0.1"}
     {"conn": 1, "event": "line", "text": "USER alice", "eol": "\\r\\n"}
     {"conn": 1, "event": "mismatch", "expected": "PASS *", "text": "QUIT"}
     {"conn": 1, "event": "timeout", "expected": "PASS *"}
@@ -191,7 +191,8 @@ class Connection:
                 return True
 
     async def play(self):
-        self.record("accepted")
+        peer = self.writer.get_extra_info("peername")
+        self.record("accepted", peer=peer[0] if peer else "")
         reading = asyncio.create_task(self.read_lines())
         try:
             for verb, arg in self.steps:

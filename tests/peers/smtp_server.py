@@ -4,7 +4,7 @@
 Listens on 127.0.0.1 (the given port, or a free one) and prints "READY <port>" once it
 listens. Every transaction becomes one JSON line in the record file:
 
-    {"ehlo": name, "esmtp": bool, "auth_user": str|null, "auth_mechanism": str|null,
+    {"client": address, "ehlo": name, "esmtp": bool, "auth_user": str|null, "auth_mechanism": str|null,
      "mail_from": str, "rcpt_tos": [...], "refused_rcpts": [...],
      "data_b64": base64 of the data after the final dot, dot-stuffing removed,
      "complete": false when the server dropped the connection inside DATA}
@@ -50,6 +50,7 @@ def latin1(data):
 
 def transaction(session, envelope, data, complete):
     return {
+        "client": session.peer[0] if session.peer else None,
         "ehlo": session.host_name,
         "esmtp": bool(session.extended_smtp),
         "auth_user": getattr(session, "glp_user", None),

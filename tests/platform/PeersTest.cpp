@@ -197,6 +197,23 @@ TEST(SmtpPeerTest, ServerWithoutEhloTakesHelo) {
     EXPECT_FALSE(smtp.transactions()[0].esmtp);
 }
 
+TEST(SmtpPeerTest, RecordsTheClientsLoopbackAddress) {
+    GLP_REQUIRE_PEERS(PeerProgram::Aiosmtpd);
+    SmtpPeer smtp;
+    ASSERT_TRUE(smtp.start()) << smtp.error().toStdString();
+    SmtplibMail mail{"a@example.test", {"b@example.test"}, kMail};
+    mail.sourceAddress = "127.0.0.2";
+    const CommandResult sent = SendWithSmtplib(smtp.port(), mail);
+    ASSERT_TRUE(sent.ok()) << sent.describe();
+    ASSERT_TRUE(smtp.waitForTransactions(1));
+    EXPECT_EQ(smtp.transactions()[0].clientAddress, "127.0.0.2");
+
+    mail.sourceAddress = "192.0.2.7";
+    const CommandResult refused = SendWithSmtplib(smtp.port(), mail);
+    EXPECT_FALSE(refused.started) << "only loopback addresses are ever used";
+    EXPECT_TRUE(refused.err.contains("not a loopback address"));
+}
+
 TEST(SmtpPeerTest, StopsWhenDestroyed) {
     GLP_REQUIRE_PEERS(PeerProgram::Aiosmtpd);
     quint16 port = 0;
@@ -220,7 +237,7 @@ TEST(DovecotPeerTest, ServesDeliveredMailAndKeepsWhatTheClientLeft) {
     ASSERT_FALSE(pop.deliver("alice", second).isEmpty()) << pop.error().toStdString();
     ASSERT_FALSE(pop.deliver("bob", kMail).isEmpty()) << pop.error().toStdString();
 
-    const PopFetch fetch = FetchWithPoplib(pop.port(), "alice", "secret");
+    const PopFetch fetch = FetchWithPoplib(pop.port(), {"alice", "secret"});
     ASSERT_TRUE(fetch.run.ok()) << fetch.run.describe();
     EXPECT_TRUE(fetch.welcome.startsWith("+OK"));
     ASSERT_EQ(fetch.messages.size(), 2) << "bob's mail is his own";
@@ -247,7 +264,7 @@ TEST(DovecotPeerTest, RefusesAWrongPassword) {
     DovecotPeer pop;
     ASSERT_TRUE(pop.start()) << pop.error().toStdString();
     ASSERT_FALSE(pop.deliver("alice", kMail).isEmpty());
-    const PopFetch fetch = FetchWithPoplib(pop.port(), "alice", "wrong", true);
+    const PopFetch fetch = FetchWithPoplib(pop.port(), {"alice", "wrong", true});
     EXPECT_FALSE(fetch.run.ok());
     EXPECT_TRUE(fetch.run.err.contains("-ERR")) << fetch.run.describe();
     const auto left = pop.leftOnServer("alice");

@@ -59,7 +59,7 @@ TEST(ScriptedPeerTest, Pop3FaultsReachTheClient) {
         SCOPED_TRACE(c.clientError.toStdString());
         ScriptedPeer peer(c.script);
         ASSERT_TRUE(peer.start()) << peer.error().toStdString();
-        const PopFetch fetch = FetchWithPoplib(peer.port(), "alice", "secret");
+        const PopFetch fetch = FetchWithPoplib(peer.port(), {"alice", "secret"});
         EXPECT_FALSE(fetch.run.ok());
         EXPECT_TRUE(fetch.run.err.contains(c.clientError)) << fetch.run.describe();
         EXPECT_TRUE(peer.faults().isEmpty()) << peer.faults().join('\n').toStdString();
@@ -117,14 +117,14 @@ TEST(ScriptedPeerTest, RecordsAMismatchAndEndsTheConnection) {
     GLP_REQUIRE_PEERS(PeerProgram::Python);
     ScriptedPeer peer("sendline +OK\nexpect USER *\nsendline +OK\n");
     ASSERT_TRUE(peer.start()) << peer.error().toStdString();
-    const PopFetch fetch = FetchWithPoplib(peer.port(), "alice", "secret");
+    const PopFetch fetch = FetchWithPoplib(peer.port(), {"alice", "secret"});
     EXPECT_FALSE(fetch.run.ok());
     ASSERT_TRUE(peer.waitForClosed(1));
     EXPECT_TRUE(peer.faults().isEmpty()) << "USER alice matches";
 
     ScriptedPeer strict("sendline +OK\nexpect PASS *\n");
     ASSERT_TRUE(strict.start()) << strict.error().toStdString();
-    EXPECT_FALSE(FetchWithPoplib(strict.port(), "alice", "secret").run.ok());
+    EXPECT_FALSE(FetchWithPoplib(strict.port(), {"alice", "secret"}).run.ok());
     ASSERT_TRUE(strict.waitForClosed(1));
     EXPECT_EQ(strict.faults(),
               QStringList{"connection 1: expected \"PASS *\", got \"USER alice\""});
@@ -135,8 +135,14 @@ TEST(ScriptedPeerTest, EachConnectionPlaysItsOwnSection) {
     ScriptedPeer peer("sendline +OK first\nconnection\nsendline +OK second\n");
     ASSERT_TRUE(peer.start()) << peer.error().toStdString();
     QList<QByteArray> greetings;
-    for (int i = 0; i < 3; ++i) greetings << FetchWithPoplib(peer.port(), "a", "b").welcome;
+    for (const QString from : {"127.0.0.1", "127.0.0.2", "127.0.0.3"})
+        greetings << FetchWithPoplib(peer.port(), {"a", "b", false, from}).welcome;
     EXPECT_EQ(greetings, QList<QByteArray>({"+OK first", "+OK second", "+OK second"}));
+    ASSERT_TRUE(peer.waitForClosed(3));
+    QStringList peers;
+    for (const ScriptEvent& e : peer.events())
+        if (e.event == "accepted") peers << e.peer;
+    EXPECT_EQ(peers, QStringList({"127.0.0.1", "127.0.0.2", "127.0.0.3"}));
 }
 
 // ---------------------------------------------------------------- client runner

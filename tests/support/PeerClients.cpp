@@ -168,11 +168,12 @@ QString Seconds(int deadlineMs) { return QString::number(std::max(1, deadlineMs 
 
 const char kSmtplibSend[] = R"PY(
 import json, smtplib, sys
-port, timeout, sender, user, password, helo_only = sys.argv[1:7]
-recipients = sys.argv[7:]
+port, timeout, source, sender, user, password, helo_only = sys.argv[1:8]
+recipients = sys.argv[8:]
 message = sys.stdin.buffer.read()
 try:
-    with smtplib.SMTP("127.0.0.1", int(port), timeout=float(timeout)) as s:
+    with smtplib.SMTP("127.0.0.1", int(port), timeout=float(timeout),
+                      source_address=(source, 0) if source else None) as s:
         s.helo() if helo_only == "1" else s.ehlo_or_helo_if_needed()
         if user:
             s.login(user, password)
@@ -184,11 +185,17 @@ print(json.dumps({r: [c, m.decode("latin-1")] for r, (c, m) in refused.items()})
 )PY";
 
 const char kPoplibFetch[] = R"PY(
-import base64, json, poplib, sys
-port, timeout, user, password, delete = sys.argv[1:6]
+import base64, json, poplib, socket, sys
+port, timeout, source, user, password, delete = sys.argv[1:7]
+
+class POP3(poplib.POP3):
+    def _create_socket(self, timeout):
+        return socket.create_connection((self.host, self.port), timeout,
+                                        source_address=(source, 0) if source else None)
+
 result = {"welcome": "", "messages": []}
 try:
-    c = poplib.POP3("127.0.0.1", int(port), timeout=float(timeout))
+    c = POP3("127.0.0.1", int(port), timeout=float(timeout))
     result["welcome"] = c.getwelcome().decode("latin-1")
     c.user(user)
     c.pass_(password)
@@ -205,19 +212,30 @@ except Exception as error:
 print(json.dumps(result))
 )PY";
 
+// Only loopback addresses may be used, ever.
+bool LoopbackOrNone(const QString& address, CommandResult* refusal) {
+    if (address.isEmpty() || QHostAddress(address).isLoopback()) return true;
+    refusal->err = "not a loopback address: " + address.toUtf8();
+    return false;
+}
+
 }  // namespace
 
 CommandResult SendWithSmtplib(quint16 port, const SmtplibMail& mail, int deadlineMs) {
-    QStringList args{"-c", kSmtplibSend, QString::number(port), Seconds(deadlineMs), mail.from,
-                     mail.user, mail.password, mail.heloOnly ? "1" : "0"};
+    CommandResult refusal;
+    if (!LoopbackOrNone(mail.sourceAddress, &refusal)) return refusal;
+    QStringList args{"-c", kSmtplibSend, QString::number(port), Seconds(deadlineMs),
+                     mail.sourceAddress, mail.from, mail.user, mail.password,
+                     mail.heloOnly ? "1" : "0"};
     return RunCommand(detail::kPython, args + mail.to, deadlineMs, mail.message);
 }
 
-PopFetch FetchWithPoplib(quint16 port, const QString& user, const QString& password,
-                         bool deleteAfter, int deadlineMs) {
+PopFetch FetchWithPoplib(quint16 port, const PopLogin& login, int deadlineMs) {
     PopFetch fetch;
-    fetch.run = RunPython(kPoplibFetch, {QString::number(port), Seconds(deadlineMs), user,
-                                         password, deleteAfter ? "1" : "0"}, deadlineMs);
+    if (!LoopbackOrNone(login.sourceAddress, &fetch.run)) return fetch;
+    fetch.run = RunPython(kPoplibFetch, {QString::number(port), Seconds(deadlineMs),
+                                         login.sourceAddress, login.user, login.password,
+                                         login.deleteAfter ? "1" : "0"}, deadlineMs);
     const QJsonObject doc = QJsonDocument::fromJson(fetch.run.out).object();
     fetch.welcome = doc.value("welcome").toString().toLatin1();
     for (const QJsonValue& m : doc.value("messages").toArray())

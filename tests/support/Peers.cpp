@@ -126,6 +126,7 @@ QList<SmtpTransaction> SmtpPeer::transactions() const {
     QList<SmtpTransaction> list;
     for (const QJsonObject& o : detail::ReadJsonLines(workPath("transactions.jsonl"))) {
         SmtpTransaction t;
+        t.clientAddress = o.value("client").toString();
         t.ehlo = o.value("ehlo").toString();
         t.esmtp = o.value("esmtp").toBool();
         t.authUser = o.value("auth_user").toString();
@@ -212,7 +213,8 @@ bool ScriptedPeer::start(int deadlineMs) {
 QList<ScriptEvent> ScriptedPeer::events() const {
     QList<ScriptEvent> list;
     for (const QJsonObject& o : detail::ReadJsonLines(workPath("events.jsonl"))) {
-        list.append({o.value("conn").toInt(), o.value("event").toString(), Latin1(o, "text"),
+        list.append({o.value("conn").toInt(), o.value("event").toString(),
+                     o.value("peer").toString(), Latin1(o, "text"),
                      Latin1(o, "eol"), o.value("expected").toString(), o.value("by").toString()});
     }
     return list;

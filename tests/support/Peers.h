@@ -92,6 +92,7 @@ struct SmtplibMail {
     QString user{};  // AUTH when not empty (smtplib picks the mechanism)
     QString password{};
     bool heloOnly = false;  // HELO instead of EHLO
+    QString sourceAddress{};  // connect from this loopback address (e.g. 127.0.0.2)
 };
 // Sends one mail with smtplib. Exit code 0: accepted by every recipient;
 // stdout is a JSON object of refused recipients; stderr the exception otherwise.
@@ -103,9 +104,14 @@ struct PopFetch {
     QByteArray welcome{};
     QList<QByteArray> messages{};  // as poplib retrieved them: CR LF, dot-stuffing removed
 };
+struct PopLogin {
+    QString user{};
+    QString password{};
+    bool deleteAfter = false;  // DELE every message before QUIT
+    QString sourceAddress{};  // connect from this loopback address (e.g. 127.0.0.2)
+};
 // Logs in with poplib, retrieves every message, deletes them when asked, sends QUIT.
-PopFetch FetchWithPoplib(quint16 port, const QString& user, const QString& password,
-                         bool deleteAfter = false, int deadlineMs = kClientDeadlineMs);
+PopFetch FetchWithPoplib(quint16 port, const PopLogin& login, int deadlineMs = kClientDeadlineMs);
 
 CommandResult RunCurl(const QStringList& args, int deadlineMs = kClientDeadlineMs);
 // swaks with --server 127.0.0.1:port --from --to, then `args`.
@@ -172,6 +178,7 @@ struct SmtpPeerOptions {
 };
 
 struct SmtpTransaction {
+    QString clientAddress{};  // where the client connected from
     QString ehlo{};  // the EHLO or HELO name
     bool esmtp = false;  // EHLO rather than HELO
     QString authUser{};  // empty without AUTH
@@ -222,6 +229,7 @@ private:
 struct ScriptEvent {
     int conn = 0;
     QString event{};  // accepted, line, mismatch, timeout, closed
+    QString peer{};  // accepted: the client's address
     QByteArray text{};  // line and mismatch: the client's line without its end
     QByteArray eol{};  // line: "\r\n", "\n" or "" (cut off by the close)
     QString expected{};  // mismatch and timeout: the pattern that was waited for
