@@ -1,6 +1,6 @@
 // The real clients (Python's smtplib and poplib, curl, swaks, fetchmail) run as child
 // processes with deadlines, and the environment checks of the peers.
-#include "support/PeerProcess.h"
+#include "support/PeerInternals.h"
 #include "support/Peers.h"
 
 #include <QDir>
@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <vector>
+#include <algorithm>
 
 namespace testing_support {
 

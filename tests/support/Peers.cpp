@@ -2,7 +2,7 @@
 // and a bounded stop.
 #include "support/Peers.h"
 
-#include "support/PeerProcess.h"
+#include "support/PeerInternals.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
