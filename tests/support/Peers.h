@@ -11,7 +11,8 @@
 // not enough. A peer also dies with the test program, however that ends.
 //
 // Every wait here runs the event loop, so that an engine of ours in the same thread
-// keeps working while a test waits for a peer or a client.
+// keeps working while a test waits for a peer or a client; the test program must
+// therefore create a QCoreApplication (or QApplication) in its main().
 //
 // Typical use:
 //     GLP_REQUIRE_PEERS(PeerProgram::Aiosmtpd);
