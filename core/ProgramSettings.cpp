@@ -143,7 +143,8 @@ int ProgramSettings::TTLForDeletedMessages() const {
 }
 
 MessageDateSource ProgramSettings::UseMessageDate() const {
-    const std::string_view v = MiscFuncs::TrimBlanks(Text(OptionKeys::UseMessageDate));
+    const std::string stored = Text(OptionKeys::UseMessageDate);
+    const std::string_view v = MiscFuncs::TrimBlanks(stored);
     if (v == "1") return MessageDateSource::DateHeader;
     if (v == "2") return MessageDateSource::Received;
     return MessageDateSource::Default;
