@@ -180,7 +180,8 @@ void GlimmerpostMainForm::recordGeometry() {
 void GlimmerpostMainForm::resizeEvent(QResizeEvent* e) {
     QMainWindow::resizeEvent(e);
     recordGeometry();
-    statusBar_->fitPanels(e->size().width());
+    // The window's own width: a maximising resize may report the size it had before.
+    statusBar_->fitPanels(width());
 }
 
 void GlimmerpostMainForm::moveEvent(QMoveEvent* e) {

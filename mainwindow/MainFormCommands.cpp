@@ -129,11 +129,16 @@ void GlimmerpostMainForm::hideToTray() {
 
 void GlimmerpostMainForm::closeEvent(QCloseEvent* e) {
     if (!loaded_ || closing_) return e->accept();
-    e->ignore();
-    if (TrayAvailable()) return hideToTray();
+    if (TrayAvailable()) {
+        e->ignore();
+        return hideToTray();
+    }
     // Without a tray a hidden window could never be reached again: the close box ends
     // the program, after the question.
-    if (askExit()) ShutDown();
+    if (!askExit()) return e->ignore();
+    ShutDown();
+    // ShutDown's own close() ran inside this one and was not taken: this one is.
+    e->accept();
 }
 
 void GlimmerpostMainForm::ShutDown() {
