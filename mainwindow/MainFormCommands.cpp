@@ -22,7 +22,6 @@ constexpr const char* kTrayNotice =
     "To close application please Right-click on the icon in the tray, and select \"Close Glimmerpost\"";
 
 void bringToFront(QWidget* w) {
-    w->setVisible(true);
     w->show();
     w->raise();
 }

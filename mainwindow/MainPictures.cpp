@@ -99,7 +99,7 @@ PainterMap toolbarPainters() {
     return m;
 }
 
-Painter personWith(const QColor& color, const std::function<void(QPainter&, double)>& mark) {
+Painter personWith(const QColor& color, const Painter& mark) {
     return [=](QPainter& p, double s) {
         pk::Person(p, QRectF(s * 0.05, s * 0.05, s * 0.7, s * 0.9), color);
         if (mark) mark(p, s);
@@ -112,7 +112,8 @@ PainterMap tabPainters() {
     m["UserUnknown"] = personWith(QColor(150, 150, 150), nullptr);
     m["UserWaitingAuth"] = personWith(kNewOrange, [=](QPainter& p, double s) { pk::Clock(p, scaled(s), kWaitPurple); });
     m["UserRegistered"] = personWith(kCollectBlue, [=](QPainter& p, double s) { pk::Check(p, scaled(s), kSendGreen); });
-    m["UserBlocked"] = personWith(QColor(120, 120, 120), [=](QPainter& p, double s) { pk::Cross(p, scaled(s), kAlertRed); });
+    m["UserBlocked"] =
+        personWith(QColor(120, 120, 120), [=](QPainter& p, double s) { pk::Cross(p, scaled(s), kAlertRed); });
     m["UserAll"] = [](QPainter& p, double s) {
         pk::Person(p, QRectF(s * 0.35, 0, s * 0.6, s * 0.8), kWaitPurple);
         pk::Person(p, QRectF(0, s * 0.2, s * 0.65, s * 0.8), kCollectBlue);

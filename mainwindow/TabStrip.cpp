@@ -9,7 +9,6 @@ TabStrip::TabStrip(const QString& name, std::initializer_list<TabSpec> tabs, QWi
     tabs_->setObjectName(name);
     tabs_->setExpanding(false);
     tabs_->setDrawBase(false);
-    tabs_->setDocumentMode(false);
     for (const TabSpec& spec : tabs) {
         const int index = tabs_->addTab(QString::fromLatin1(spec.caption));
         tabs_->setTabData(index, QString::fromLatin1(spec.key));

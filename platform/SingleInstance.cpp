@@ -12,6 +12,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "core/Log.h"

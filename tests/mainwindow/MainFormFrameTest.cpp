@@ -1,4 +1,5 @@
 // The frame: pages, toolbar, tray commands, page 4's buttons, resources.ini, geometry.
+#include <QMenu>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTabBar>
@@ -215,6 +216,33 @@ TEST_F(MainFormTest, LaterStartOnTheSameFolderBringsTheHiddenWindowForward) {
     platform::SingleInstance second(folder);
     EXPECT_EQ(second.start(), platform::SingleInstance::Role::Second);
     EXPECT_TRUE(platform::WaitUntil([&] { return form.isVisible(); }, 2000));
+    EXPECT_EQ(calls("shutDown"), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainFormTest, WithoutATrayMenuOfItsOwnTheTrayOffersOpenCheckAndClose) {
+    auto hooks = countingHooks();
+    hooks.popupTrayMenu = nullptr;
+    auto& form = makeForm(hooks);
+    form.MarkLoaded();
+    form.ShowTrayMenu();
+    auto* menu = form.findChild<QMenu*>("mnuSystray");
+    ASSERT_NE(menu, nullptr);
+    ASSERT_NE(menu->defaultAction(), nullptr);
+    EXPECT_EQ(menu->defaultAction()->text(), "Open application");
+    QStringList captions;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator()) captions << a->text();
+    EXPECT_EQ(captions, (QStringList{"Open application", "Check for new &mail", "&Close Glimmerpost"}));
+    menu->close();
+    menu->actions().at(1)->trigger();
+    EXPECT_EQ(calls("checkForNewMail"), 1);
+    answer_ = Prompt::Answer::No;
+    menu->actions().last()->trigger();
+    EXPECT_EQ(prompts_.size(), 1u);
     EXPECT_EQ(calls("shutDown"), 0);
 }
 
