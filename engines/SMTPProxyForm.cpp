@@ -20,7 +20,8 @@ namespace {
 // [options] `ServerTimeOuts` in minutes; blank, zero or not a number means 15, and a
 // day is the most.
 int ReadTimeOutMinutes(const CIniFile& options) {
-    const std::string_view text = MiscFuncs::TrimBlanks(options.Value("options", "ServerTimeOuts"));
+    const std::string value = options.Value("options", "ServerTimeOuts");
+    const std::string_view text = MiscFuncs::TrimBlanks(value);
     if (text.empty() || text.size() > 4) return SMTPProxyForm::kDefaultTimeOutMinutes;
     int minutes = 0;
     for (const char c : text) {
@@ -172,6 +173,7 @@ void SMTPProxyForm::startSession(int slot, int requestId) {
     ++openSessions_;
     SocketControl* local = LocalSMTP.load(slot);
     const bool accepted = local->accept(requestId);
+    local->setSendHighWater(kSendHighWater);
     MiscFuncs::BeginBusy();
     // The proxy serves this machine only: the peer must be the connection's own address.
     const bool local_peer = accepted && MiscFuncs::TrimBlanks(local->remoteHostIP()) ==

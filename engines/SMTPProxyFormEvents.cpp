@@ -140,7 +140,9 @@ void SMTPProxyForm::afterSession(int slot, unsigned generation) {
 }
 
 // Holds back the peer whose bytes cannot be passed on: pause above the high-water
-// mark, resume once half of it has gone.
+// mark, resume once half of it has gone. A client that does not read its replies is
+// held back by its own socket's high-water mark instead, which still reports its
+// close; a pause of ours holds a close back until we resume.
 void SMTPProxyForm::updateFlow(int slot) {
     Slot& s = *slots_[slot];
     SocketControl* local = LocalSMTP.item(slot);
@@ -148,8 +150,8 @@ void SMTPProxyForm::updateFlow(int slot) {
     const qint64 toServer = remote != nullptr ? remote->bytesPending() : 0;
     const qint64 toClient = local != nullptr ? local->bytesPending() : 0;
     const qint64 limit = kSendHighWater;
-    const bool holdClient = (s.session && !s.session->wantsClientInput()) ||
-                            toServer > (s.clientPaused ? limit / 2 : limit);
+    const bool backlog = s.session && !s.session->wantsClientInput() && toClient <= limit / 2;
+    const bool holdClient = backlog || toServer > (s.clientPaused ? limit / 2 : limit);
     if (local != nullptr && holdClient != s.clientPaused) {
         holdClient ? local->pauseReading() : local->resumeReading();
         s.clientPaused = holdClient;

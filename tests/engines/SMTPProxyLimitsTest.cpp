@@ -129,6 +129,22 @@ TEST_F(SMTPProxyLimitsTest, FloodOfJunkIsAnsweredAndCut) {
     expectServiceWorks();
 }
 
+TEST_F(SMTPProxyLimitsTest, ClientThatNeverReadsIsHeldBackAndItsCloseStillSeen) {
+    ASSERT_TRUE(startProxy());
+    QTcpSocket client;
+    client.setReadBufferSize(16);  // reads next to nothing: the replies back up
+    client.connectToHost(QHostAddress::LocalHost, port);
+    ASSERT_TRUE(WaitFor([&] { return client.state() == QAbstractSocket::ConnectedState; }));
+    QByteArray commands;
+    while (commands.size() < 64 * 1024 * 1024) commands += "NOOP\r\n";
+    client.write(commands);
+    platform::WaitWithEvents(1500);
+    EXPECT_GT(client.bytesToWrite(), 32 * 1024 * 1024) << "the proxy stopped taking commands";
+    EXPECT_EQ(proxy->openSessions(), 1);
+    client.abort();
+    EXPECT_TRUE(allEnded());
+}
+
 TEST_F(SMTPProxyLimitsTest, IdleSessionEndsAtTheTimeOut) {
     ASSERT_TRUE(startProxy());
     EXPECT_EQ(proxy->sessionTimeOutSeconds(), 60);
