@@ -258,7 +258,8 @@ void SmtpProxySession::clientCommandReply(std::string_view code) {
 
 void SmtpProxySession::serverFailed() {
     if (finished_ || !serverOpen_) return;
-    const bool idle = awaiting_ == Awaiting::Nothing && !messageText_;
+    // A client in the middle of AUTH still owes the server an answer.
+    const bool idle = awaiting_ == Awaiting::Nothing && !messageText_ && !maskNextLine_;
     const bool lost = awaiting_ != Awaiting::Greeting && awaiting_ != Awaiting::Helo;
     sink_.dropServer();
     serverOpen_ = false;

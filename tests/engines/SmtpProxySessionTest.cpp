@@ -348,6 +348,18 @@ TEST_F(SmtpProxySessionTest, LosingTheServerMidMessageEndsButBetweenMessagesDoes
     EXPECT_TRUE(mid.finished());
 }
 
+TEST_F(SmtpProxySessionTest, LosingTheServerInTheMiddleOfAuthEndsTheSession) {
+    openTransaction();
+    client("AUTH LOGIN\r\n");
+    server("334 VXNlcm5hbWU6\r\n");
+    Take(sink.server);
+    session.serverFailed();
+    EXPECT_EQ(Take(sink.client), "421 4.4.2 Connection to the SMTP server was lost\r\n");
+    EXPECT_TRUE(session.finished());
+    client("YWxpY2U=\r\n");
+    EXPECT_EQ(sink.server, "") << "the answer to the 334 goes nowhere";
+}
+
 TEST_F(SmtpProxySessionTest, IdleTimeOutSaysGoodbyeToBoth) {
     openTransaction();
     Take(sink.server);
