@@ -250,7 +250,7 @@ TEST_F(SmtpProxySessionTest, ErrorsEndTheSessionAfterTheLimit) {
     EXPECT_NE(replies.find("421 4.7.0 Too many errors"), std::string::npos);
 }
 
-TEST_F(SmtpProxySessionTest, RandomBytesGetOnlyWellFormedRepliesAndAnEnd) {
+TEST_F(SmtpProxySessionTest, RandomBytesGetOnlyWellFormedReplies) {
     std::mt19937 random(20240611);
     const std::string pieces[] = {"\r\n", "\n", ".", "EHLO x\r\n", "MAIL FROM:<", ">", "RCPT TO:<a@b.test>\r\n"};
     for (int round = 0; round < 200; ++round) {
@@ -263,7 +263,6 @@ TEST_F(SmtpProxySessionTest, RandomBytesGetOnlyWellFormedRepliesAndAnEnd) {
                 else bytes += static_cast<char>(random() % 256);
             }
             s.clientBytes(bytes);
-            EXPECT_TRUE(s.wantsClientInput() || !s.finished());
         }
         std::size_t start = 0;
         while (start < fuzz.client.size()) {
