@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/CIniFile.h"
+#include "core/Digest.h"
 #include "core/ProgramFiles.h"
 #include "core/ProgramSettings.h"
 #include "core/Prompt.h"
@@ -259,6 +260,27 @@ TEST_F(SpoolerTest, AServerThatIsDownKeepsTheFileAndTheNextRunTriesTheNextAccoun
     EXPECT_EQ(queued(kHome).size(), 1u);
     EXPECT_EQ(std::make_pair(started, ended), std::make_pair(4, 4));
     EXPECT_EQ(MiscFuncs::BusyCounter(), 0);
+}
+
+TEST_F(SpoolerTest, AFailedLoginLeavesNoPasswordInTheLog) {
+    GLP_REQUIRE_PEERS(PeerProgram::Aiosmtpd);
+    SmtpPeer smtp({.auth = true, .mechanisms = {"PLAIN", "LOGIN"}, .requireAuth = true});
+    ASSERT_TRUE(smtp.start()) << smtp.error().toStdString();
+    addAccount(kHome, smtp.port());
+    CIniFile accounts(ProgramFiles::AccountsIniPath().string());
+    accounts.Value(kHome, "SMTPRequiresAuth", "1");
+    accounts.Value(kHome, "SMTPAuthType", "0");
+    accounts.Value(kHome, "SMTPAuthUserName", "alice");
+    accounts.Value(kHome, "SMTPAuthPassword", MiscFuncs::ScrambleText("wrong-pass"));
+    queue(kHome, "bob@far.test");
+    ASSERT_TRUE(run());
+    EXPECT_EQ(queued(kHome).size(), 1u);
+    const std::string log = programLog();
+    EXPECT_NE(log.find("# Failed to send registration request to bob@far.test\r\n"), std::string::npos);
+    for (const std::string& secret : {std::string("wrong-pass"), MiscFuncs::Base64Encode("wrong-pass"),
+                                     MiscFuncs::Base64Encode(std::string("\0alice\0wrong-pass", 17))}) {
+        EXPECT_EQ(log.find(secret), std::string::npos) << secret;
+    }
 }
 
 TEST_F(SpoolerTest, OnlyAStoredOneMakesAConfirmationAndEveryKindIsLoggedAsARequest) {
