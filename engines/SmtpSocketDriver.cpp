@@ -25,9 +25,13 @@ bool SmtpSocketDriver::run() {
     perform(session_.start());
     qint64 deadline = platform::MonotonicMs() + session_.waitSeconds() * qint64{1000};
     while (!session_.finished()) {
-        const bool woke = platform::WaitUntil([&] { return !socketAlive || pending_.any(); },
+        const bool woke = platform::WaitUntil([&] { return !socketAlive || !owner_ || pending_.any(); },
                                               deadline - platform::MonotonicMs());
         if (!socketAlive) return false;
+        if (!owner_) {
+            socket_.close();
+            return false;
+        }
         const bool moved = woke ? dispatch() : (perform(session_.timedOut()), true);
         if (moved) deadline = platform::MonotonicMs() + session_.waitSeconds() * qint64{1000};
     }

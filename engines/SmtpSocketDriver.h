@@ -10,10 +10,12 @@
 // are dropped. Received bytes are handed over as they come, however they are split.
 //
 // The control may be destroyed while events run (its window unloaded): run() then
-// returns false at once and never touches it again. Otherwise the control is closed
-// when run() returns.
+// returns false at once and never touches it again. The owner of the session may be
+// released too: run() then closes the control and returns false. Otherwise the
+// control is closed when run() returns true.
 
 #include "engines/SmtpClientSession.h"
+#include "platform/AliveGuard.h"
 
 namespace platform {
 class SocketControl;
@@ -23,10 +25,12 @@ namespace engines {
 
 class SmtpSocketDriver {
 public:
-    SmtpSocketDriver(platform::SocketControl& socket, SmtpClientSession& session)
-        : socket_(socket), session_(session) {}
+    SmtpSocketDriver(platform::SocketControl& socket, SmtpClientSession& session,
+                     platform::AliveToken::Watch owner)
+        : socket_(socket), session_(session), owner_(std::move(owner)) {}
 
-    // Runs the session to its end; false when the control went away during a wait.
+    // Runs the session to its end; false when the control or the owner went away
+    // during a wait.
     bool run();
 
 private:
@@ -45,6 +49,7 @@ private:
 
     platform::SocketControl& socket_;
     SmtpClientSession& session_;
+    platform::AliveToken::Watch owner_;
     Pending pending_;
 };
 
