@@ -5,9 +5,10 @@
 // It binds the control's events for the length of run() only, performs the session's
 // actions (connect, send, close, progress), and between them waits with events
 // running (platform/EventWait.h) for the control's next event or the session's time-
-// out, measured on the monotonic clock and restarted whenever the session moves on or
-// the control reports send progress. Events of a connection the session has closed
-// are dropped. Received bytes are handed over as they come, however they are split.
+// out, measured on the monotonic clock and restarted whenever the session moves on;
+// output still going out when the time is up restarts it too. Events of a connection
+// the session has closed are dropped. Received bytes are handed over as they come,
+// however they are split.
 //
 // The control may be destroyed while events run (its window unloaded): run() then
 // returns false at once and never touches it again. The owner of the session may be
@@ -38,13 +39,13 @@ private:
         bool connected = false;
         bool data = false;
         bool closed = false;
-        bool progress = false;
-        bool any() const { return connected || data || closed || progress; }
+        bool progress = false;  // extends the wait; wakes nobody
+        bool any() const { return connected || data || closed; }
     };
 
     void perform(const std::vector<SmtpAction>& actions);
     void connect(const SmtpAction& action);
-    // Hands the session what the control reported; true when anything came.
+    // Hands the session what the control reported; true when the session moved on.
     bool dispatch();
 
     platform::SocketControl& socket_;
