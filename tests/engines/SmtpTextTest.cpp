@@ -21,6 +21,7 @@ TEST(SmtpText, DataBlockNormalisesLineEndsAndStuffsDots) {
         {"x\r.\rMAIL FROM:<a@b>\r", "x\r\n..\r\nMAIL FROM:<a@b>\r\n.\r\n"},
         {"x\n\r.\r\n", "x\r\n\r\n..\r\n.\r\n"},
         {std::string("nul\0byte", 8), "nulbyte\r\n.\r\n"},
+        {std::string("a\n\0.\r\n", 6), "a\r\n..\r\n.\r\n"},
     };
     for (const Case& c : cases) EXPECT_EQ(DataBlock(c.in), c.out) << c.in;
 }
