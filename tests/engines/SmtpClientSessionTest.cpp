@@ -385,6 +385,15 @@ TEST(SmtpClientSession, Pop3FailuresAreNotedAndTheSendGoesOn) {
         t.greet();
         t.envelopeAndData();
     }
+
+    Transcript dropped(PopConfig());
+    dropped.connect();
+    dropped.server("+OK\r\n+OK\r\n");
+    dropped.take(dropped.session.closed());
+    EXPECT_EQ(dropped.outcome().lastError,
+              "Remote host disconnected\r\nUnable to authorize POP server, server refused password\r\n");
+    EXPECT_EQ(dropped.sent(), "USER alice\r\nPASS secret\r\n") << "no QUIT on a dead connection";
+    EXPECT_EQ(dropped.connects.size(), 2u) << "one SMTP connection";
 }
 
 // ---------------------------------------------------------------- what is logged
