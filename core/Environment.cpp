@@ -1,5 +1,7 @@
 #include "core/Environment.h"
 
+#include <sys/random.h>
+
 #include <fstream>
 #include <random>
 
@@ -34,6 +36,9 @@ LocalTime systemNow() {
 }
 
 bool systemGuid(std::array<std::uint8_t, 16>& out) {
+    // getrandom(2) takes the 16 bytes alone; a stream on /dev/urandom reads a whole
+    // buffer of random bytes for them.
+    if (::getrandom(out.data(), out.size(), 0) == static_cast<ssize_t>(out.size())) return true;
     std::ifstream urandom("/dev/urandom", std::ios::binary);
     if (urandom.read(reinterpret_cast<char*>(out.data()), out.size())) return true;
     std::random_device rd;  // fallback when /dev/urandom is unavailable

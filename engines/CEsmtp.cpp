@@ -119,7 +119,7 @@ bool CEsmtp::send(MessageType kind, std::string_view subject, platform::SocketCo
     engines::SmtpClientSession session({pop3Server_, pop3Port_, pop3User_, pop3Password_, smtpServer_, smtpPort_,
                                         authUser_, authPassword_, hostName, bareAddress(AccountAddress),
                                         bareAddress(Recipient), OwnMails::ComposeMessage(head, *this)});
-    const bool ran = engines::SmtpSocketDriver(socket, session).run();
+    const bool ran = engines::SmtpSocketDriver(socket, session, alive).run();
     if (!alive) {
         modProgress::HideSendProgress();
         return false;

@@ -41,15 +41,12 @@ constexpr std::string_view kButtonOpen = R"("><img src = ")";
 constexpr std::string_view kButtonClose =
     R"(" border="0" width="196" height="128" alt="Click here to Register"></a></td><td>Click <a href=")";
 
-std::string optionsValue(std::string_view key) {
-    const CIniFile options(ProgramFiles::OptionsIniPath().string());
-    return options.Value("options", key);
-}
+CIniFile optionsFile() { return CIniFile(ProgramFiles::OptionsIniPath().string()); }
 
 // Unscrambles a stored text; false when it does not unscramble (plain keeps what the
 // decoder left).
-bool loadText(std::string_view key, std::string& plain) {
-    return MiscFuncs::UnscrambleText(optionsValue(key), plain);
+bool loadText(const CIniFile& options, std::string_view key, std::string& plain) {
+    return MiscFuncs::UnscrambleText(options.Value("options", key), plain);
 }
 
 std::string joinLines(std::string_view text) {
@@ -72,10 +69,11 @@ std::string mailtoFragment(std::string_view account) {
 }
 
 void buildRequest(std::string_view recipient, std::string_view account, GeneratedMail& mail) {
+    const CIniFile options = optionsFile();
     if (mail.UserText1.empty() && mail.UserText2.empty()) {
-        bool ok = loadText("msg_RegRequest_Text1", mail.UserText1);
-        ok = loadText("msg_RegRequest_Text2", mail.UserText2) && ok;
-        ok = loadText("msg_RegRequest_Text3", mail.UserText3) && ok;
+        bool ok = loadText(options, "msg_RegRequest_Text1", mail.UserText1);
+        ok = loadText(options, "msg_RegRequest_Text2", mail.UserText2) && ok;
+        ok = loadText(options, "msg_RegRequest_Text3", mail.UserText3) && ok;
         if (!ok) {
             Prompt::Ask("Please edit registration messages!", ProgramFiles::kExecutableName,
                         Prompt::Buttons::OK, Prompt::Kind::Exclamation);
@@ -94,8 +92,9 @@ void buildRequest(std::string_view recipient, std::string_view account, Generate
     html.append(link).append(kLinkTableClose);
     html += std::string(kCrLf) + mail.UserText2 + twoBreaks + mail.UserText3;
     mail.HtmlBody = std::move(html);
-    if (MiscFuncs::IsFlagSet(optionsValue("msg_RegRequest_SendAutoDelNote"))) {
-        const std::string note = twoBreaks + MiscFuncs::DeletionNoticeText(optionsValue("AutoDeleteUnregisteredInterval"));
+    if (MiscFuncs::IsFlagSet(options.Value("options", "msg_RegRequest_SendAutoDelNote"))) {
+        const std::string note =
+            twoBreaks + MiscFuncs::DeletionNoticeText(options.Value("options", "AutoDeleteUnregisteredInterval"));
         mail.TextBody += note;
         mail.HtmlBody += note;
     }
@@ -104,7 +103,7 @@ void buildRequest(std::string_view recipient, std::string_view account, Generate
 }
 
 void buildConfirmation(std::string_view account, GeneratedMail& mail) {
-    loadText("msg_Conf_Text1", mail.UserText1);
+    loadText(optionsFile(), "msg_Conf_Text1", mail.UserText1);
     mail.TextBody = "Messages to " + std::string(account) + " are accepted:\r\n\r\n" + mail.UserText1;
     std::string html(kPageHead);
     html += "Messages to " + mailtoFragment(account) + "</a> are accepted:\r\n\r\n" + mail.UserText1;

@@ -1,5 +1,7 @@
 #include "engines/SmtpClientSession.h"
 
+#include <iterator>
+
 #include "core/Log.h"
 #include "core/MiscUtils.h"
 #include "engines/SmtpText.h"
@@ -17,9 +19,18 @@ constexpr std::string_view kMasked = "****";
 // The first line of a command, up to its first CR, as the error text shows it.
 std::string firstLine(std::string_view text) { return std::string(text.substr(0, text.find('\r'))); }
 
+// A POP3 argument goes on one command line: CR, LF and NUL cannot be part of it.
+std::string oneLine(std::string text) {
+    std::erase_if(text, [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
+    return text;
+}
+
 }  // namespace
 
-SmtpClientSession::SmtpClientSession(SmtpSessionConfig config) : config_(std::move(config)) {}
+SmtpClientSession::SmtpClientSession(SmtpSessionConfig config) : config_(std::move(config)) {
+    config_.pop3User = oneLine(std::move(config_.pop3User));
+    config_.pop3Password = oneLine(std::move(config_.pop3Password));
+}
 
 std::vector<SmtpAction> SmtpClientSession::take() {
     std::vector<SmtpAction> out;
@@ -27,7 +38,22 @@ std::vector<SmtpAction> SmtpClientSession::take() {
     return out;
 }
 
-void SmtpClientSession::enterPhase(Phase phase) { phase_ = phase; }
+const char* SmtpClientSession::phaseName(Phase phase) {
+    static const char* const kNames[] = {
+        "idle", "POP3 greeting", "USER", "PASS", "STAT", "POP3 QUIT", "SMTP greeting", "EHLO", "HELO",
+        "AUTH", "AUTH answer", "AUTH password", "AUTH cancel", "MAIL", "RCPT", "DATA", "message", "QUIT", "done",
+    };
+    static_assert(std::size(kNames) == static_cast<std::size_t>(Phase::Done) + 1);
+    return kNames[static_cast<int>(phase)];
+}
+
+void SmtpClientSession::enterPhase(Phase phase) {
+    if (MiscFuncs::LogWanted(kTranscriptLogLevel) && phase != phase_) {
+        MiscFuncs::WriteLog(kTranscriptLogLevel, "i",
+                            std::string("SMTP client: ") + phaseName(phase_) + " -> " + phaseName(phase));
+    }
+    phase_ = phase;
+}
 
 bool SmtpClientSession::inPop() const { return phase_ >= Phase::PopGreeting && phase_ <= Phase::PopQuit; }
 bool SmtpClientSession::inAuth() const { return phase_ >= Phase::AuthStart && phase_ <= Phase::AuthCancel; }
@@ -110,10 +136,11 @@ std::vector<SmtpAction> SmtpClientSession::closed() {
     if (finished()) return {};
     const bool wasConnected = connected_;
     connected_ = false;
-    if (inPop()) {
+    if (phase_ == Phase::PopUser || phase_ == Phase::PopPass) {
+        popNegative(true);
+    } else if (inPop()) {
         if (phase_ == Phase::PopGreeting) addError("Unable to connect to POP host for authorization");
-        else if (phase_ == Phase::PopUser || phase_ == Phase::PopPass) popNegative(true);
-        if (!finished()) startSmtp();
+        startSmtp();
     } else if (phase_ == Phase::Quit) {
         finish();
     } else if (phase_ == Phase::SmtpGreeting) {
@@ -131,7 +158,6 @@ std::vector<SmtpAction> SmtpClientSession::sendFailed() {
     connected_ = false;
     if (inPop()) {
         addError(line);
-        actions_.push_back({SmtpAction::Kind::Close, {}, 0});
         startSmtp();
     } else if (phase_ == Phase::Quit) {
         finish();
@@ -146,7 +172,6 @@ std::vector<SmtpAction> SmtpClientSession::timedOut() {
     switch (phase_) {
     case Phase::PopGreeting:
         addError("Unable to connect to POP host for authorization");
-        actions_.push_back({SmtpAction::Kind::Close, {}, 0});
         startSmtp();
         break;
     case Phase::PopUser: case Phase::PopPass: popNegative(false); break;
@@ -177,9 +202,7 @@ void SmtpClientSession::handlePop(const ServerReply& reply) {
     case Phase::PopGreeting:
         if (!positive) {
             addError("Unable to connect to POP host for authorization");
-            actions_.push_back({SmtpAction::Kind::Close, {}, 0});
-            startSmtp();
-            return;
+            return startSmtp();
         }
         progress(2, "Sending msg - Authenticating..");
         enterPhase(Phase::PopUser);
@@ -220,6 +243,9 @@ void SmtpClientSession::popQuit() {
 
 void SmtpClientSession::startSmtp() {
     if (connected_ || inPop()) actions_.push_back({SmtpAction::Kind::Close, {}, 0});
+    // The error text names the SMTP server's last words, not the POP3 server's.
+    outcome_.lastCommand.clear();
+    outcome_.lastReply.clear();
     enterPhase(Phase::SmtpGreeting);
     connectTo(config_.smtpHost, config_.smtpPort, SmtpReplyReader::Mode::Smtp);
 }

@@ -95,6 +95,7 @@ private:
 
     // The actions of one input, collected by the steps below.
     std::vector<SmtpAction> take();
+    static const char* phaseName(Phase phase);
     void enterPhase(Phase phase);
     void send(std::string_view command, Secret secret = Secret::None);
     void progress(int value, std::string_view text);

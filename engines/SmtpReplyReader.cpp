@@ -48,7 +48,9 @@ void SmtpReplyReader::feed(std::string_view bytes) {
     while (!bytes.empty() && !failed_) {
         const std::size_t end = bytes.find('\n');
         const std::string_view piece = bytes.substr(0, end);
-        if (partial_.size() + piece.size() > kMaxLineOctets) {
+        // The cap counts the line end; a line that can no longer end within it fails
+        // before its end arrives.
+        if (partial_.size() + piece.size() + 1 > kMaxLineOctets) {
             fail();
             return;
         }

@@ -7,7 +7,7 @@
 // status line, positive when it is "+OK" alone or followed by a blank. A line ends at
 // LF, with or without CR before it.
 //
-// Bounded: a line longer than kMaxLineOctets (even one not yet ended), a reply over
+// Bounded: a line longer than kMaxLineOctets with its line end (even one not yet ended), a reply over
 // kMaxReplyOctets or more than kMaxQueuedReplies unread replies make the reader fail
 // for good; it then yields one reply marked tooLong and ignores everything after it.
 // A line that is no reply line (no three-digit code, or a code other than the one

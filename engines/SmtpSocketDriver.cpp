@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+#include <utility>
+
 #include "platform/AliveGuard.h"
 #include "platform/EventWait.h"
 #include "platform/ProgressDisplay.h"
@@ -25,10 +27,19 @@ bool SmtpSocketDriver::run() {
     perform(session_.start());
     qint64 deadline = platform::MonotonicMs() + session_.waitSeconds() * qint64{1000};
     while (!session_.finished()) {
-        const bool woke = platform::WaitUntil([&] { return !socketAlive || pending_.any(); },
+        const bool woke = platform::WaitUntil([&] { return !socketAlive || !owner_ || pending_.any(); },
                                               deadline - platform::MonotonicMs());
         if (!socketAlive) return false;
-        const bool moved = woke ? dispatch() : (perform(session_.timedOut()), true);
+        if (!owner_) {
+            socket_.close();
+            return false;
+        }
+        // Output still on its way keeps the wait alive: a slow link is not a silent
+        // server.
+        bool moved = true;
+        if (woke) moved = dispatch();
+        else if (!std::exchange(pending_.progress, false)) perform(session_.timedOut());
+        // Bytes that end no reply do not buy time: a server that trickles is silent.
         if (moved) deadline = platform::MonotonicMs() + session_.waitSeconds() * qint64{1000};
     }
     socket_.close();
@@ -36,8 +47,7 @@ bool SmtpSocketDriver::run() {
 }
 
 bool SmtpSocketDriver::dispatch() {
-    bool moved = pending_.progress;
-    pending_.progress = false;
+    bool moved = false;
     if (pending_.connected) {
         pending_.connected = false;
         perform(session_.connected(socket_.localIP()));

@@ -5,15 +5,18 @@
 // It binds the control's events for the length of run() only, performs the session's
 // actions (connect, send, close, progress), and between them waits with events
 // running (platform/EventWait.h) for the control's next event or the session's time-
-// out, measured on the monotonic clock and restarted whenever the session moves on or
-// the control reports send progress. Events of a connection the session has closed
-// are dropped. Received bytes are handed over as they come, however they are split.
+// out, measured on the monotonic clock and restarted whenever the session moves on;
+// output still going out when the time is up restarts it too. Events of a connection
+// the session has closed are dropped. Received bytes are handed over as they come,
+// however they are split.
 //
 // The control may be destroyed while events run (its window unloaded): run() then
-// returns false at once and never touches it again. Otherwise the control is closed
-// when run() returns.
+// returns false at once and never touches it again. The owner of the session may be
+// released too: run() then closes the control and returns false. Otherwise the
+// control is closed when run() returns true.
 
 #include "engines/SmtpClientSession.h"
+#include "platform/AliveGuard.h"
 
 namespace platform {
 class SocketControl;
@@ -23,10 +26,12 @@ namespace engines {
 
 class SmtpSocketDriver {
 public:
-    SmtpSocketDriver(platform::SocketControl& socket, SmtpClientSession& session)
-        : socket_(socket), session_(session) {}
+    SmtpSocketDriver(platform::SocketControl& socket, SmtpClientSession& session,
+                     platform::AliveToken::Watch owner)
+        : socket_(socket), session_(session), owner_(std::move(owner)) {}
 
-    // Runs the session to its end; false when the control went away during a wait.
+    // Runs the session to its end; false when the control or the owner went away
+    // during a wait.
     bool run();
 
 private:
@@ -34,17 +39,18 @@ private:
         bool connected = false;
         bool data = false;
         bool closed = false;
-        bool progress = false;
-        bool any() const { return connected || data || closed || progress; }
+        bool progress = false;  // extends the wait; wakes nobody
+        bool any() const { return connected || data || closed; }
     };
 
     void perform(const std::vector<SmtpAction>& actions);
     void connect(const SmtpAction& action);
-    // Hands the session what the control reported; true when anything came.
+    // Hands the session what the control reported; true when the session moved on.
     bool dispatch();
 
     platform::SocketControl& socket_;
     SmtpClientSession& session_;
+    platform::AliveToken::Watch owner_;
     Pending pending_;
 };
 

@@ -107,9 +107,11 @@ std::string DataBlock(std::string_view message) {
     std::string out;
     out.reserve(message.size() + message.size() / 32 + 8);
     forEachLine(message, [&](std::string_view line, bool) {
-        if (!line.empty() && line.front() == '.') out += '.';
+        // NUL goes first, so that "\0." cannot become a lone "." line.
+        const std::size_t start = out.size();
         for (char c : line)
             if (c != '\0') out += c;
+        if (out.size() > start && out[start] == '.') out.insert(start, 1, '.');
         out += "\r\n";
     });
     out += ".\r\n";
