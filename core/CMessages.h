@@ -1,0 +1,152 @@
+#pragma once
+// CMessages: the index of every stored message of every account, and its header
+// cache.
+//
+// Each message file (a ".eml" file in an account's MailDir\InBox, WaitingAuth or
+// Recycled) has one MessageIndexEntry under its MessageKey (see MessageKey.h); the
+// index keeps the order of adding and finds keys without regard to letter case.
+// Beside it a table from sender address to that sender's entries answers "the
+// messages of this sender" without listing a folder. The sender of a file is the
+// text of its name before the first blank, lower-cased (stored names begin with
+// the bare address and a blank); a name without one falls back to the address in
+// the From field.
+//
+// The header cache: one msgcache.txt per account in its MailDir, one entry per line
+// (CR LF), in index order. On construction every account of accounts.ini is read
+// from its cache, or rebuilt from its folders when the cache is missing, when the
+// marker glpcs.flg shows that the last run did not end cleanly, or when the cache
+// is damaged in any way (an over-long line, a wrong field count, a key outside the
+// account's folders, a time that is not a number, a key twice): a damaged cache
+// never loses entries, it costs a rescan. Reading the cache also deletes Recycled
+// messages older than [options] TTLForDeletedMessages days (100 when blank). On
+// destruction every account's cache is rewritten atomically, also when it has no
+// entries left, so deleted messages do not come back.
+//
+// Files move before the index does: MoveMessage renames without ever replacing a
+// file and changes the index only when the rename succeeded; RemoveMessage drops
+// an entry only once its file is gone. Change is raised after each operation that
+// changed the index. Failures are logged and reported by the return value.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "core/ChangeEvent.h"
+#include "core/KeyedList.h"
+
+// One line of the index: From, Subject, date "mm/dd/yy hh:MM", key, MinutesSince2000,
+// separated by TAB. No field holds a TAB, CR or LF.
+class MessageIndexEntry {
+public:
+    std::string Text;
+    std::int32_t Minutes = 0;
+
+    std::string_view From() const { return field(0); }
+    std::string_view Subject() const { return field(1); }
+    std::string_view DateText() const { return field(2); }
+    std::string_view Key() const { return field(3); }
+    // The bare, lower-case address of the sender.
+    const std::string& Sender() const { return sender_; }
+
+    // The line for the given fields: From and Subject lose their TABs, CR and LF
+    // become blanks, and both are cut to kMaxDisplayField bytes.
+    static std::string MakeText(std::string_view from, std::string_view subject, std::string_view dateText,
+                                std::string_view key, std::int32_t minutes);
+    static constexpr std::size_t kMaxDisplayField = 1024;
+
+private:
+    friend class CMessages;
+    struct SenderChain;
+    // The entry's place among its sender's entries. A copy of an entry is in no
+    // chain: copying never copies the links.
+    struct SenderLinks {
+        SenderChain* chain = nullptr;
+        MessageIndexEntry* prev = nullptr;
+        MessageIndexEntry* next = nullptr;
+        SenderLinks() = default;
+        SenderLinks(const SenderLinks&) noexcept {}
+        SenderLinks& operator=(const SenderLinks&) noexcept { return *this; }
+    };
+    std::string_view field(int n) const;
+
+    std::string sender_;
+    SenderLinks links_;
+};
+
+struct MessageIndexEntry::SenderChain {
+    MessageIndexEntry* head = nullptr;
+    MessageIndexEntry* tail = nullptr;
+    std::size_t count = 0;
+};
+
+class CMessages {
+public:
+    using Index = MiscFuncs::KeyedList<MessageIndexEntry>;
+    enum class Start { LoadCaches, Empty };
+
+    // Loads every account's index (LoadCaches), or starts empty (an object that
+    // never reads or writes the header caches).
+    explicit CMessages(Start start = Start::LoadCaches);
+    // Rewrites every account's header cache, when the caches were loaded.
+    ~CMessages();
+    CMessages(const CMessages&) = delete;
+    CMessages& operator=(const CMessages&) = delete;
+
+    // The entries in index order, each with its key.
+    const Index& MessageIndex() const { return index_; }
+    std::size_t Count() const { return index_.Count(); }
+    const MessageIndexEntry* Find(std::string_view key) const { return index_.Find(key); }
+
+    // The keys of one sender's messages in index order, optionally only those of
+    // one account and / or one folder ("MailDir\InBox", ...); letter case ignored.
+    std::vector<std::string> SenderKeys(std::string_view sender, std::string_view account = {},
+                                        std::string_view folder = {}) const;
+    std::size_t SenderMessageCount(std::string_view sender, std::string_view account = {},
+                                   std::string_view folder = {}) const;
+
+    // Indexes the stored file accounts\account\folder\file ("MailDir\InBox", ...).
+    bool AddMessage(std::string_view account, std::string_view file, std::string_view folder);
+    // Moves a message to another of its account's folders.
+    bool MoveMessage(std::string_view key, std::string_view newFolder);
+    // Deletes a message's file and its entry.
+    bool RemoveMessage(std::string_view key);
+    // Empties the index; no file changes, no event.
+    void ResetCollection();
+    // Indexes every message file of the account's WaitingAuth, InBox and Recycled;
+    // raises Change once when anything was added.
+    bool LoadMessages(std::string_view account);
+
+    MiscFuncs::ChangeEvent Change;
+
+private:
+    enum class DateSource { FileTime, SendDate, ReceivedDate };
+    struct Purge;
+
+    static DateSource dateSource();
+    bool addFile(std::string_view account, std::string_view file, std::string_view folder, DateSource source);
+    MessageIndexEntry* addEntry(std::string key, MessageIndexEntry entry);
+    void dropEntry(std::string_view key);
+    bool loadFolder(std::string_view account, std::string_view folder, DateSource source);
+    static std::string senderOf(std::string_view key, std::string_view from);
+
+    void loadCached();
+    bool loadCacheFile(std::string_view account, const Purge& purge, int& step, std::string& why);
+    void purgeLine(std::string_view line);
+    void rebuild(std::string_view account);
+    bool saveCached(std::string_view account);
+    std::vector<std::string> accountList() const;
+
+    bool saveOnClose_ = false;
+    Index index_;
+    std::unordered_map<std::string, MessageIndexEntry::SenderChain, MiscFuncs::CaseInsensitiveHash,
+                       MiscFuncs::CaseInsensitiveEqual>
+        senders_;
+    // Accounts (lower case) whose folders could not all be read: their caches are
+    // removed instead of written, so the next start scans them again.
+    std::set<std::string> incomplete_;
+};
