@@ -96,6 +96,9 @@ bool ReadWholeFile(const fs::path& path, std::string& out, std::size_t maxBytes)
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     out.clear();
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))  // one allocation, not a doubling series
+        out.reserve(std::min(static_cast<std::size_t>(st.st_size), maxBytes));
     char buf[65536];
     bool ok = true;
     while (out.size() < maxBytes) {

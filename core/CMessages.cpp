@@ -27,16 +27,6 @@ namespace {
 constexpr std::string_view kNoSuchKey = "Invalid procedure call or argument: ";
 constexpr std::string_view kKeyTaken = "This key is already associated with an element of this collection: ";
 
-void appendDisplay(std::string& out, std::string_view text) {
-    std::size_t room = MessageIndexEntry::kMaxDisplayField;
-    for (char c : text) {
-        if (room == 0) break;
-        if (c == '\t') continue;
-        out += (c == '\r' || c == '\n') ? ' ' : c;
-        --room;
-    }
-}
-
 std::string errnoText() { return std::strerror(errno); }
 
 // A move that never replaces a file: renameat2 where the file system has it, else
@@ -57,61 +47,56 @@ bool renameNoReplace(const fs::path& from, const fs::path& to, std::string& why)
     return false;
 }
 
-MiscFuncs::DateValue fileTime(const fs::path& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return 0;
+MiscFuncs::DateValue localDate(std::time_t when) {
     std::tm tm{};
-    if (!localtime_r(&st.st_mtime, &tm)) return 0;
+    if (!localtime_r(&when, &tm)) return 0;
     return MiscFuncs::DateOf({tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec});
+}
+
+bool crsAreLineBreaks(std::string_view text) {
+    for (std::size_t cr = text.find('\r'); cr != std::string_view::npos; cr = text.find('\r', cr + 1))
+        if (cr + 1 >= text.size() || text[cr + 1] != '\n') return false;
+    return true;
+}
+
+// Reads the head of a stored message as CMessage::LoadHeadersFromFile does, and the
+// file's time, with one open. The usual file (its header end within the first read,
+// every CR part of a CR LF) takes one read; others go through LoadHeadersFromFile.
+bool readHead(const std::string& path, CMessage& message, MiscFuncs::DateValue* fileDate) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    if (fileDate) *fileDate = ::fstat(fd, &st) == 0 ? localDate(st.st_mtime) : 0;
+    char buf[16384];
+    ssize_t n;
+    do n = ::read(fd, buf, sizeof buf);
+    while (n < 0 && errno == EINTR);
+    ::close(fd);
+    if (n < 0) return false;
+    const std::string_view head(buf, static_cast<std::size_t>(n));
+    const std::size_t end = head.find("\r\n\r\n");
+    if (end == std::string_view::npos || !crsAreLineBreaks(head.substr(0, end + 4)))
+        return message.LoadHeadersFromFile(path);
+    // The long way keeps the first body line too; the index reads header fields only.
+    std::string text;
+    text.reserve(end + 9);
+    text.append(head.substr(0, end + 4)).append("msg\r\n");
+    message.CreateFromText(std::move(text));
+    return true;
 }
 
 }  // namespace
 
-std::string_view MessageIndexEntry::field(int n) const {
-    std::size_t begin = 0;
-    for (int i = 0; i < n; ++i) {
-        begin = Text.find('\t', begin);
-        if (begin == std::string::npos) return {};
-        ++begin;
-    }
-    const std::size_t end = Text.find('\t', begin);
-    return std::string_view(Text).substr(begin, end == std::string::npos ? std::string::npos : end - begin);
-}
-
-std::string MessageIndexEntry::MakeText(std::string_view from, std::string_view subject, std::string_view dateText,
-                                        std::string_view key, std::int32_t minutes) {
-    std::string out;
-    out.reserve(from.size() + subject.size() + dateText.size() + key.size() + 16);
-    appendDisplay(out, from);
-    out += '\t';
-    appendDisplay(out, subject);
-    out += '\t';
-    appendDisplay(out, dateText);
-    out += '\t';
-    out.append(key);
-    out += '\t';
-    out += MiscFuncs::MinutesToText(minutes);
-    return out;
-}
-
-std::string CMessages::senderOf(std::string_view key, std::string_view from) {
-    const std::string_view file = key.substr(key.rfind('\\') + 1);
-    const std::size_t blank = file.find(' ');
-    if (blank != std::string_view::npos && blank > 0) return MiscFuncs::LowerCase(file.substr(0, blank));
-    std::string name;
-    return MiscFuncs::ParseAddress(from, name);
-}
-
-MessageIndexEntry* CMessages::addEntry(std::string key, MessageIndexEntry entry) {
-    entry.sender_ = senderOf(key, entry.From());
-    MessageIndexEntry* stored = index_.Add(std::move(key), std::move(entry));
+MessageIndexEntry* CMessages::addEntry(MessageIndexEntry&& entry, std::size_t hash, std::size_t senderHash) {
+    MessageIndexEntry* stored = index_.AddHashed(std::move(entry), hash);
     if (!stored) return nullptr;
-    auto chain = senders_.find(std::string_view(stored->sender_));
-    if (chain == senders_.end()) chain = senders_.emplace(stored->sender_, MessageIndexEntry::SenderChain{}).first;
-    MessageIndexEntry::SenderChain& c = chain->second;
-    stored->links_.chain = &c;
-    stored->links_.prev = c.tail;
-    if (c.tail) c.tail->links_.next = stored;
+    auto* found = senders_.FindItemHashed(stored->Sender(), senderHash);
+    MessageIndexEntry::SenderChain* chain =
+        found ? &found->value : senders_.AddHashed(std::string(stored->Sender()), {}, senderHash);
+    MessageIndexEntry::SenderChain& c = *chain;
+    stored->chain_ = &c;
+    stored->prevOfSender_ = c.tail;
+    if (c.tail) c.tail->nextOfSender_ = stored;
     else c.head = stored;
     c.tail = stored;
     ++c.count;
@@ -121,27 +106,27 @@ MessageIndexEntry* CMessages::addEntry(std::string key, MessageIndexEntry entry)
 void CMessages::dropEntry(std::string_view key) {
     MessageIndexEntry* entry = index_.Find(key);
     if (!entry) return;
-    MessageIndexEntry::SenderChain& c = *entry->links_.chain;
-    if (entry->links_.prev) entry->links_.prev->links_.next = entry->links_.next;
-    else c.head = entry->links_.next;
-    if (entry->links_.next) entry->links_.next->links_.prev = entry->links_.prev;
-    else c.tail = entry->links_.prev;
-    if (--c.count == 0) senders_.erase(entry->sender_);
+    MessageIndexEntry::SenderChain& c = *entry->chain_;
+    if (entry->prevOfSender_) entry->prevOfSender_->nextOfSender_ = entry->nextOfSender_;
+    else c.head = entry->nextOfSender_;
+    if (entry->nextOfSender_) entry->nextOfSender_->prevOfSender_ = entry->prevOfSender_;
+    else c.tail = entry->prevOfSender_;
+    if (--c.count == 0) senders_.Remove(entry->Sender());
     index_.Remove(key);
 }
 
 std::vector<std::string> CMessages::SenderKeys(std::string_view sender, std::string_view account,
                                                std::string_view folder) const {
     std::vector<std::string> keys;
-    const auto chain = senders_.find(sender);
-    if (chain == senders_.end()) return keys;
+    const MessageIndexEntry::SenderChain* chain = senders_.Find(sender);
+    if (!chain) return keys;
     const std::string_view wantFolder = folder.empty() ? std::string_view() : MessageKeys::CanonicalFolder(folder);
     if (!folder.empty() && wantFolder.empty()) return keys;
-    for (const MessageIndexEntry* e = chain->second.head; e; e = e->links_.next) {
+    for (const MessageIndexEntry* e = chain->head; e; e = e->nextOfSender_) {
         MessageKeys::KeyParts parts;
         if (!MessageKeys::SplitKey(e->Key(), parts)) continue;
-        if (!account.empty() && !MiscFuncs::EqualsIgnoreCase(parts.account, account)) continue;
-        if (!wantFolder.empty() && MessageKeys::CanonicalFolder(parts.folder) != wantFolder) continue;
+        if (!account.empty() && !MiscFuncs::CaseInsensitiveEqual{}(parts.account, account)) continue;
+        if (!wantFolder.empty() && parts.canonical != wantFolder) continue;
         keys.emplace_back(e->Key());
     }
     return keys;
@@ -150,8 +135,8 @@ std::vector<std::string> CMessages::SenderKeys(std::string_view sender, std::str
 std::size_t CMessages::SenderMessageCount(std::string_view sender, std::string_view account,
                                           std::string_view folder) const {
     if (account.empty() && folder.empty()) {
-        const auto chain = senders_.find(sender);
-        return chain == senders_.end() ? 0 : chain->second.count;
+        const MessageIndexEntry::SenderChain* chain = senders_.Find(sender);
+        return chain ? chain->count : 0;
     }
     return SenderKeys(sender, account, folder).size();
 }
@@ -170,36 +155,32 @@ bool CMessages::AddMessage(std::string_view account, std::string_view file, std:
     return true;
 }
 
+// path is the file's path when the caller has it at hand (a folder walk), else "".
 bool CMessages::addFile(std::string_view account, std::string_view file, std::string_view folder,
-                        DateSource source) {
+                        DateSource source, std::string path) {
     const std::string_view canonical = MessageKeys::CanonicalFolder(folder);
     std::string key = MessageKeys::MakeKey(account, canonical.empty() ? folder : canonical, file);
-    const fs::path path = MessageKeys::PathOfKey(key);
+    MessageKeys::KeyParts parts;
     const char* why = nullptr;
     CMessage message;
-    if (path.empty()) why = "Bad file name or number: ";
+    MiscFuncs::DateValue date = 0;
+    if (!MessageKeys::SplitKey(key, parts)) why = "Bad file name or number: ";
     else if (index_.Contains(key)) why = kKeyTaken.data();
-    else if (!message.LoadHeadersFromFile(path)) why = "File not found: ";
+    else if (path.empty()) path = MessageKeys::PathOfKey(key).string();
+    if (!why && !readHead(path, message, source == DateSource::FileTime ? &date : nullptr)) why = "File not found: ";
     if (why) {
         MiscFuncs::WriteLog(0, "#", "Error in Messages::addMessage" + std::string(why) + key);
         return false;
     }
-    MiscFuncs::DateValue date = 0;
-    switch (source) {
-        case DateSource::SendDate: date = message.SendDateTime(); break;
-        case DateSource::ReceivedDate: date = message.ReceivedDateTime(); break;
-        case DateSource::FileTime: date = fileTime(path); break;
-    }
-    MessageIndexEntry entry;
-    entry.Minutes = MiscFuncs::DateToMinutes(date);
-    entry.Text = MessageIndexEntry::MakeText(message.From, message.Subject, MiscFuncs::ListDateText(date), key,
-                                             entry.Minutes);
-    return addEntry(std::move(key), std::move(entry)) != nullptr;
+    if (source == DateSource::SendDate) date = message.SendDateTime();
+    if (source == DateSource::ReceivedDate) date = message.ReceivedDateTime();
+    return addEntry(MessageIndexEntry(message.From, message.Subject, MiscFuncs::ListDateText(date), key,
+                                      MiscFuncs::DateToMinutes(date))) != nullptr;
 }
 
 bool CMessages::MoveMessage(std::string_view key, std::string_view newFolder) {
-    const std::string* stored = index_.StoredKey(key);
-    const std::string oldKey = stored ? *stored : std::string(key);
+    const auto* stored = index_.FindItem(key);
+    const std::string oldKey(stored ? stored->Key() : key);
     const std::string newKey = stored ? MessageKeys::KeyInFolder(oldKey, newFolder) : std::string();
     std::string why;
     if (!stored) why = std::string(kNoSuchKey) + oldKey;
@@ -214,23 +195,21 @@ bool CMessages::MoveMessage(std::string_view key, std::string_view newFolder) {
         MiscFuncs::WriteLog(0, "#", "Error in Messages::MoveMessage" + why);
         return false;
     }
-    const MessageIndexEntry* old = index_.Find(oldKey);
-    MessageIndexEntry moved;
-    moved.Minutes = old->Minutes;
-    moved.Text = MessageIndexEntry::MakeText(old->From(), old->Subject(), old->DateText(), newKey, old->Minutes);
+    const MessageIndexEntry& old = stored->value;
+    MessageIndexEntry moved(old.From(), old.Subject(), old.DateText(), newKey, old.Minutes());
     dropEntry(oldKey);
-    addEntry(newKey, std::move(moved));
+    addEntry(std::move(moved));
     Change.Raise();
     return true;
 }
 
 bool CMessages::RemoveMessage(std::string_view key) {
-    const std::string* stored = index_.StoredKey(key);
+    const auto* stored = index_.FindItem(key);
     if (!stored) {
         MiscFuncs::WriteLog(0, "#", "Error in Messages::RemoveMessage" + std::string(kNoSuchKey) + std::string(key));
         return false;
     }
-    const std::string found = *stored;
+    const std::string found(stored->Key());
     const fs::path path = MessageKeys::PathOfKey(found);
     if (::unlink(path.c_str()) != 0) {
         const bool gone = errno == ENOENT;
@@ -245,7 +224,8 @@ bool CMessages::RemoveMessage(std::string_view key) {
 
 void CMessages::ResetCollection() {
     index_.Clear();
-    senders_.clear();
+    senders_.Clear();
+    cacheTexts_.clear();
 }
 
 bool CMessages::LoadMessages(std::string_view account) {
@@ -275,9 +255,9 @@ bool CMessages::loadFolder(std::string_view account, std::string_view folder, Da
     }
     ::closedir(dir);
     MiscFuncs::DirList list;
-    for (std::string file = MiscFuncs::SafeDir(list, (path / "*.eml").string()); !file.empty();
-         file = MiscFuncs::SafeDir(list, "")) {
-        if (!index_.Contains(MessageKeys::MakeKey(account, folder, file))) addFile(account, file, folder, source);
+    const std::string base = path.string() + "/";
+    for (std::string file = MiscFuncs::SafeDir(list, base + "*.eml"); !file.empty(); file = MiscFuncs::SafeDir(list, "")) {
+        if (!index_.Contains(MessageKeys::MakeKey(account, folder, file))) addFile(account, file, folder, source, base + file);
     }
     return true;
 }

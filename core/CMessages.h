@@ -30,63 +30,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "core/ChangeEvent.h"
 #include "core/KeyedList.h"
-
-// One line of the index: From, Subject, date "mm/dd/yy hh:MM", key, MinutesSince2000,
-// separated by TAB. No field holds a TAB, CR or LF.
-class MessageIndexEntry {
-public:
-    std::string Text;
-    std::int32_t Minutes = 0;
-
-    std::string_view From() const { return field(0); }
-    std::string_view Subject() const { return field(1); }
-    std::string_view DateText() const { return field(2); }
-    std::string_view Key() const { return field(3); }
-    // The bare, lower-case address of the sender.
-    const std::string& Sender() const { return sender_; }
-
-    // The line for the given fields: From and Subject lose their TABs, CR and LF
-    // become blanks, and both are cut to kMaxDisplayField bytes.
-    static std::string MakeText(std::string_view from, std::string_view subject, std::string_view dateText,
-                                std::string_view key, std::int32_t minutes);
-    static constexpr std::size_t kMaxDisplayField = 1024;
-
-private:
-    friend class CMessages;
-    struct SenderChain;
-    // The entry's place among its sender's entries. A copy of an entry is in no
-    // chain: copying never copies the links.
-    struct SenderLinks {
-        SenderChain* chain = nullptr;
-        MessageIndexEntry* prev = nullptr;
-        MessageIndexEntry* next = nullptr;
-        SenderLinks() = default;
-        SenderLinks(const SenderLinks&) noexcept {}
-        SenderLinks& operator=(const SenderLinks&) noexcept { return *this; }
-    };
-    std::string_view field(int n) const;
-
-    std::string sender_;
-    SenderLinks links_;
-};
-
-struct MessageIndexEntry::SenderChain {
-    MessageIndexEntry* head = nullptr;
-    MessageIndexEntry* tail = nullptr;
-    std::size_t count = 0;
-};
+#include "core/MessageIndexEntry.h"
 
 class CMessages {
 public:
-    using Index = MiscFuncs::KeyedList<MessageIndexEntry>;
+    using Index = MiscFuncs::KeyedList<MessageIndexEntry, MessageIndexEntry::KeyOf>;
     enum class Start { LoadCaches, Empty };
 
     // Loads every account's index (LoadCaches), or starts empty (an object that
@@ -128,24 +84,33 @@ private:
     struct Purge;
 
     static DateSource dateSource();
-    bool addFile(std::string_view account, std::string_view file, std::string_view folder, DateSource source);
-    MessageIndexEntry* addEntry(std::string key, MessageIndexEntry entry);
+    bool addFile(std::string_view account, std::string_view file, std::string_view folder, DateSource source,
+                 std::string path = {});
+    MessageIndexEntry* addEntry(MessageIndexEntry&& entry) {
+        const std::size_t hash = Index::HashOf(entry.Key()), senderHash = Index::HashOf(entry.Sender());
+        return addEntry(std::move(entry), hash, senderHash);
+    }
+    MessageIndexEntry* addEntry(MessageIndexEntry&& entry, std::size_t hash, std::size_t senderHash);
     void dropEntry(std::string_view key);
     bool loadFolder(std::string_view account, std::string_view folder, DateSource source);
-    static std::string senderOf(std::string_view key, std::string_view from);
 
     void loadCached();
     bool loadCacheFile(std::string_view account, const Purge& purge, int& step, std::string& why);
-    void purgeLine(std::string_view line);
+    void purgeLine(const MessageIndexEntry& line);
+    struct Pending {
+        MessageIndexEntry entry;
+        std::size_t hash, senderHash, line;
+    };
+    void addPending(std::vector<Pending>& pending, std::vector<const MessageIndexEntry*>& taken, std::string& why);
     void rebuild(std::string_view account);
     bool saveCached(std::string_view account);
     std::vector<std::string> accountList() const;
 
     bool saveOnClose_ = false;
     Index index_;
-    std::unordered_map<std::string, MessageIndexEntry::SenderChain, MiscFuncs::CaseInsensitiveHash,
-                       MiscFuncs::CaseInsensitiveEqual>
-        senders_;
+    // The texts of the header caches read, which their entries view.
+    std::vector<std::unique_ptr<std::string>> cacheTexts_;
+    MiscFuncs::KeyedList<MessageIndexEntry::SenderChain> senders_;
     // Accounts (lower case) whose folders could not all be read: their caches are
     // removed instead of written, so the next start scans them again.
     std::set<std::string> incomplete_;

@@ -56,9 +56,10 @@ std::string cutToFit(std::string base) {
     const std::size_t budget = kMaxFileNameBytes - kExtension.size() - kSuffixRoom;
     if (base.size() <= budget) return base;
     const std::size_t keep = budget - kCutMarkBytes;
-    const std::string mark = "~" + hex(fnv1a(std::string_view(base).substr(keep)), 8);
+    const std::string mark = hex(fnv1a(std::string_view(base).substr(keep)), 8);
     base.resize(keep);
-    return base + mark;
+    base += '~';
+    return base += mark;
 }
 
 // The name of the n-th try: the base name, then " ~2" .. " ~99", then " ~h<hash>".

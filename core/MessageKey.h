@@ -24,7 +24,8 @@ inline constexpr std::string_view kMailDir = "MailDir";
 // The parts of a key, as views into it.
 struct KeyParts {
     std::string_view account;
-    std::string_view folder;  // as written in the key
+    std::string_view folder;     // as written in the key
+    std::string_view canonical;  // the folder in its own spelling
     std::string_view file;
 };
 
@@ -45,6 +46,10 @@ std::string MakeKey(std::string_view account, std::string_view folder, std::stri
 // safe name, the folder one of the three indexed folders and the file a message
 // file name.
 bool SplitKey(std::string_view key, KeyParts& parts);
+
+// SplitKey for a key that must belong to the given account (letter case ignored);
+// the account itself is taken as checked.
+bool SplitKeyOfAccount(std::string_view key, std::string_view account, KeyParts& parts);
 
 // The key with its folder replaced by folder (one of the three); "" when either is
 // not valid.

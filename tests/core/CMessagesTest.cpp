@@ -32,11 +32,11 @@ TEST_F(CMessagesTest, AddMessageMakesOneCleanEntry) {
     const MessageIndexEntry* e = messages_.Find("ME@HOME.ORG\\maildir\\inbox\\ANN@X.COM 1@X.EML");
     ASSERT_NE(e, nullptr);
     const auto date = MiscFuncs::DateOf({2002, 12, 10, 13, 45, 12});
-    EXPECT_EQ(e->Text, "Ann <ann@x.com>\ttabhere\t12/10/02 13:45\t" + kInBoxKey + "ann@x.com 1@x.eml\t" +
+    EXPECT_EQ(e->Text(), "Ann <ann@x.com>\ttabhere\t12/10/02 13:45\t" + kInBoxKey + "ann@x.com 1@x.eml\t" +
                            std::to_string(MiscFuncs::DateToMinutes(date)));
     EXPECT_EQ(e->Key(), kInBoxKey + "ann@x.com 1@x.eml");
     EXPECT_EQ(e->Sender(), "ann@x.com");
-    EXPECT_EQ(e->Minutes, MiscFuncs::DateToMinutes(date));
+    EXPECT_EQ(e->Minutes(), MiscFuncs::DateToMinutes(date));
 }
 
 TEST(MessageIndexEntryTest, FieldsNeverHoldSeparatorsOrLineBreaks) {
@@ -56,7 +56,7 @@ TEST_F(CMessagesTest, DateSourceFollowsUseMessageDate) {
         setOption("UseMessageDate", how);
         CMessages m(CMessages::Start::Empty);
         EXPECT_TRUE(m.AddMessage(kAccount, "a@x.com r.eml", "MailDir\\InBox"));
-        return m.Find(kInBoxKey + "a@x.com r.eml")->Minutes;
+        return m.Find(kInBoxKey + "a@x.com r.eml")->Minutes();
     };
     EXPECT_EQ(minutesWith("1"), MiscFuncs::DateToMinutes(MiscFuncs::DateOf({2002, 12, 10, 13, 45, 0})));
     EXPECT_EQ(minutesWith("2"), MiscFuncs::DateToMinutes(MiscFuncs::DateOf({2002, 12, 11, 8, 0, 0})));

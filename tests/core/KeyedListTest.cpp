@@ -22,7 +22,7 @@ TEST(KeyedListTest, KeysIgnoreCaseAndKeepTheirSpelling) {
     EXPECT_EQ(list.Count(), 1u);
     ASSERT_NE(list.Find("ALPHA@x.com"), nullptr);
     EXPECT_EQ(*list.Find("ALPHA@x.com"), 1);
-    EXPECT_EQ(*list.StoredKey("alpha@x.com"), "Alpha@X.com");
+    EXPECT_EQ(list.FindItem("alpha@x.com")->key, "Alpha@X.com");
     EXPECT_FALSE(list.Contains("alpha@x.co"));
 }
 

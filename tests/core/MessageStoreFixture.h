@@ -48,7 +48,7 @@ protected:
 
     static std::vector<std::string> keysOf(const CMessages& m) {
         std::vector<std::string> keys;
-        for (const auto& item : m.MessageIndex()) keys.push_back(item.key);
+        for (const auto& item : m.MessageIndex()) keys.emplace_back(item.Key());
         return keys;
     }
 };
