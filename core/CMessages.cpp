@@ -87,37 +87,54 @@ bool readHead(const std::string& path, CMessage& message, MiscFuncs::DateValue* 
 
 }  // namespace
 
-MessageIndexEntry* CMessages::addEntry(MessageIndexEntry&& entry, std::size_t hash, std::size_t senderHash) {
+MessageIndexEntry* CMessages::addEntry(MessageIndexEntry&& entry, std::size_t hash) {
     MessageIndexEntry* stored = index_.AddHashed(std::move(entry), hash);
-    if (!stored) return nullptr;
-    auto* found = senders_.FindItemHashed(stored->Sender(), senderHash);
-    MessageIndexEntry::SenderChain* chain =
-        found ? &found->value : senders_.AddHashed(std::string(stored->Sender()), {}, senderHash);
-    MessageIndexEntry::SenderChain& c = *chain;
-    stored->chain_ = &c;
-    stored->prevOfSender_ = c.tail;
-    if (c.tail) c.tail->nextOfSender_ = stored;
-    else c.head = stored;
-    c.tail = stored;
-    ++c.count;
+    if (stored && sendersReady_) linkSender(*stored);
     return stored;
 }
 
 void CMessages::dropEntry(std::string_view key) {
     MessageIndexEntry* entry = index_.Find(key);
     if (!entry) return;
-    MessageIndexEntry::SenderChain& c = *entry->chain_;
-    if (entry->prevOfSender_) entry->prevOfSender_->nextOfSender_ = entry->nextOfSender_;
-    else c.head = entry->nextOfSender_;
-    if (entry->nextOfSender_) entry->nextOfSender_->prevOfSender_ = entry->prevOfSender_;
-    else c.tail = entry->prevOfSender_;
-    if (--c.count == 0) senders_.Remove(entry->Sender());
+    if (sendersReady_) unlinkSender(*entry);
     index_.Remove(key);
+}
+
+void CMessages::linkSender(MessageIndexEntry& entry) const {
+    MessageIndexEntry::SenderChain* chain = senders_.Find(entry.Sender());
+    if (!chain) chain = senders_.Add(std::string(entry.Sender()), {});
+    entry.chain_ = chain;
+    entry.prevOfSender_ = chain->tail;
+    entry.nextOfSender_ = nullptr;
+    if (chain->tail) chain->tail->nextOfSender_ = &entry;
+    else chain->head = &entry;
+    chain->tail = &entry;
+    ++chain->count;
+}
+
+void CMessages::unlinkSender(MessageIndexEntry& entry) {
+    MessageIndexEntry::SenderChain& c = *entry.chain_;
+    if (entry.prevOfSender_) entry.prevOfSender_->nextOfSender_ = entry.nextOfSender_;
+    else c.head = entry.nextOfSender_;
+    if (entry.nextOfSender_) entry.nextOfSender_->prevOfSender_ = entry.prevOfSender_;
+    else c.tail = entry.prevOfSender_;
+    if (--c.count == 0) senders_.Remove(entry.Sender());
+}
+
+// The sender table costs a pass over the index; start-up leaves it to the first
+// question about a sender, and from then on every change keeps it up to date.
+void CMessages::ensureSenders() const {
+    if (sendersReady_) return;
+    senders_.Reserve(index_.Count() / 4 + 16);
+    // The entries belong to this object; the index hands them out read-only.
+    for (const auto& item : index_) linkSender(const_cast<MessageIndexEntry&>(item.value));
+    sendersReady_ = true;
 }
 
 std::vector<std::string> CMessages::SenderKeys(std::string_view sender, std::string_view account,
                                                std::string_view folder) const {
     std::vector<std::string> keys;
+    ensureSenders();
     const MessageIndexEntry::SenderChain* chain = senders_.Find(sender);
     if (!chain) return keys;
     const std::string_view wantFolder = folder.empty() ? std::string_view() : MessageKeys::CanonicalFolder(folder);
@@ -135,6 +152,7 @@ std::vector<std::string> CMessages::SenderKeys(std::string_view sender, std::str
 std::size_t CMessages::SenderMessageCount(std::string_view sender, std::string_view account,
                                           std::string_view folder) const {
     if (account.empty() && folder.empty()) {
+        ensureSenders();
         const MessageIndexEntry::SenderChain* chain = senders_.Find(sender);
         return chain ? chain->count : 0;
     }
@@ -225,6 +243,7 @@ bool CMessages::RemoveMessage(std::string_view key) {
 void CMessages::ResetCollection() {
     index_.Clear();
     senders_.Clear();
+    sendersReady_ = false;
     cacheTexts_.clear();
 }
 

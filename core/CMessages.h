@@ -6,7 +6,8 @@
 // Recycled) has one MessageIndexEntry under its MessageKey (see MessageKey.h); the
 // index keeps the order of adding and finds keys without regard to letter case.
 // Beside it a table from sender address to that sender's entries answers "the
-// messages of this sender" without listing a folder. The sender of a file is the
+// messages of this sender" without listing a folder (it is built at the first such
+// question and kept up to date after). The sender of a file is the
 // text of its name before the first blank, lower-cased (stored names begin with
 // the bare address and a blank); a name without one falls back to the address in
 // the From field.
@@ -87,11 +88,14 @@ private:
     bool addFile(std::string_view account, std::string_view file, std::string_view folder, DateSource source,
                  std::string path = {});
     MessageIndexEntry* addEntry(MessageIndexEntry&& entry) {
-        const std::size_t hash = Index::HashOf(entry.Key()), senderHash = Index::HashOf(entry.Sender());
-        return addEntry(std::move(entry), hash, senderHash);
+        const std::size_t hash = Index::HashOf(entry.Key());
+        return addEntry(std::move(entry), hash);
     }
-    MessageIndexEntry* addEntry(MessageIndexEntry&& entry, std::size_t hash, std::size_t senderHash);
+    MessageIndexEntry* addEntry(MessageIndexEntry&& entry, std::size_t hash);
     void dropEntry(std::string_view key);
+    void linkSender(MessageIndexEntry& entry) const;
+    void unlinkSender(MessageIndexEntry& entry);
+    void ensureSenders() const;
     bool loadFolder(std::string_view account, std::string_view folder, DateSource source);
 
     void loadCached();
@@ -99,7 +103,7 @@ private:
     void purgeLine(const MessageIndexEntry& line);
     struct Pending {
         MessageIndexEntry entry;
-        std::size_t hash, senderHash, line;
+        std::size_t hash, line;
     };
     void addPending(std::vector<Pending>& pending, std::vector<const MessageIndexEntry*>& taken, std::string& why);
     void rebuild(std::string_view account);
@@ -110,7 +114,9 @@ private:
     Index index_;
     // The texts of the header caches read, which their entries view.
     std::vector<std::unique_ptr<std::string>> cacheTexts_;
-    MiscFuncs::KeyedList<MessageIndexEntry::SenderChain> senders_;
+    // Sender (letter case ignored) to that sender's entries; built on first use.
+    mutable MiscFuncs::KeyedList<MessageIndexEntry::SenderChain> senders_;
+    mutable bool sendersReady_ = false;
     // Accounts (lower case) whose folders could not all be read: their caches are
     // removed instead of written, so the next start scans them again.
     std::set<std::string> incomplete_;

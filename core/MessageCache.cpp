@@ -230,10 +230,9 @@ bool CMessages::loadCacheFile(std::string_view account, const Purge& purge, int&
             continue;
         }
         step = kIndexLine;
-        const std::size_t hash = Index::HashOf(key), senderHash = Index::HashOf(entry.Sender());
+        const std::size_t hash = Index::HashOf(key);
         index_.Prefetch(hash);
-        senders_.Prefetch(senderHash);
-        pending.push_back({std::move(entry), hash, senderHash, n});
+        pending.push_back({std::move(entry), hash, n});
         if (pending.size() == kPrefetchDepth) addPending(pending, taken, why);
     }
     if (why.empty()) addPending(pending, taken, why);
@@ -250,14 +249,10 @@ bool CMessages::loadCacheFile(std::string_view account, const Purge& purge, int&
 // Indexes the lines read ahead, whose table places were asked for meanwhile.
 void CMessages::addPending(std::vector<Pending>& pending, std::vector<const MessageIndexEntry*>& taken,
                            std::string& why) {
-    // Each sender's last entry gets a new neighbour: fetch those for the whole batch first.
-    for (const Pending& p : pending)
-        if (const auto* chain = senders_.FindItemHashed(p.entry.Sender(), p.senderHash))
-            __builtin_prefetch(chain->value.tail);
     for (Pending& p : pending) {
         if (!why.empty()) break;
         const std::string_view key = p.entry.Key();  // in the cache's text, which stays
-        const MessageIndexEntry* added = addEntry(std::move(p.entry), p.hash, p.senderHash);
+        const MessageIndexEntry* added = addEntry(std::move(p.entry), p.hash);
         if (added) taken.push_back(added);
         else why = lineNo(p.line) + "repeats the key " + std::string(key);
     }

@@ -166,6 +166,7 @@ TEST_F(CMessagesTest, SenderKeysFollowAddMoveAndRemove) {
     putMessage("other@home.org", "WaitingAuth", "ann@x.com 3.eml", "x", "s");
     putMessage(kAccount, "InBox", "bob@x.com 4.eml", "x", "s");
     putMessage(kAccount, "InBox", "noblank.eml", "Carl <Carl@X.com>", "s");
+    EXPECT_EQ(messages_.SenderMessageCount("ann@x.com"), 0u);  // the table exists before the messages
     messages_.AddMessage(kAccount, "ann@x.com 1.eml", "MailDir\\WaitingAuth");
     messages_.AddMessage(kAccount, "ann@x.com 2.eml", "MailDir\\InBox");
     messages_.AddMessage("other@home.org", "ann@x.com 3.eml", "MailDir\\WaitingAuth");
