@@ -161,7 +161,8 @@ std::size_t CMessages::SenderMessageCount(std::string_view sender, std::string_v
 
 CMessages::DateSource CMessages::dateSource() {
     const CIniFile options(ProgramFiles::OptionsIniPath().string());
-    const std::string_view how = MiscFuncs::TrimBlanks(options.Value("options", "UseMessageDate"));
+    const std::string value = options.Value("options", "UseMessageDate");
+    const std::string_view how = MiscFuncs::TrimBlanks(value);
     if (how == "1") return DateSource::SendDate;
     if (how == "2") return DateSource::ReceivedDate;
     return DateSource::FileTime;
@@ -244,6 +245,9 @@ void CMessages::ResetCollection() {
     index_.Clear();
     senders_.Clear();
     sendersReady_ = false;
+    // Caches written from an emptied index would hide every stored message at the
+    // next start: until LoadMessages refills an account, its cache is dropped.
+    for (const std::string& account : accountList()) incomplete_.insert(MiscFuncs::LowerCase(account));
     cacheTexts_.clear();
 }
 

@@ -6,11 +6,11 @@
 // Recycled) has one MessageIndexEntry under its MessageKey (see MessageKey.h); the
 // index keeps the order of adding and finds keys without regard to letter case.
 // Beside it a table from sender address to that sender's entries answers "the
-// messages of this sender" without listing a folder (it is built at the first such
-// question and kept up to date after). The sender of a file is the
-// text of its name before the first blank, lower-cased (stored names begin with
-// the bare address and a blank); a name without one falls back to the address in
-// the From field.
+// messages of this sender" without listing a folder; it is built at the first such
+// question (one pass over the index, so start-up does not pay for it) and kept up
+// to date after. The sender of a file is the text of its name before the first
+// blank (stored names begin with the bare address and a blank), compared without
+// regard to case; a name without one falls back to the address in the From field.
 //
 // The header cache: one msgcache.txt per account in its MailDir, one entry per line
 // (CR LF), in index order. On construction every account of accounts.ini is read
@@ -19,7 +19,8 @@
 // is damaged in any way (an over-long line, a wrong field count, a key outside the
 // account's folders, a time that is not a number, a key twice): a damaged cache
 // never loses entries, it costs a rescan. Reading the cache also deletes Recycled
-// messages older than [options] TTLForDeletedMessages days (100 when blank). On
+// messages older than [options] TTLForDeletedMessages days (100 when blank; a value
+// that is not a whole number purges nothing and rescans every account). On
 // destruction every account's cache is rewritten atomically, also when it has no
 // entries left, so deleted messages do not come back.
 //
@@ -72,7 +73,9 @@ public:
     bool MoveMessage(std::string_view key, std::string_view newFolder);
     // Deletes a message's file and its entry.
     bool RemoveMessage(std::string_view key);
-    // Empties the index; no file changes, no event.
+    // Empties the index; no event. The header caches of accounts that LoadMessages
+    // does not refill afterwards are removed at the end, so the next start scans
+    // their folders instead of finding them empty.
     void ResetCollection();
     // Indexes every message file of the account's WaitingAuth, InBox and Recycled;
     // raises Change once when anything was added.

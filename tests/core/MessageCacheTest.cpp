@@ -125,6 +125,21 @@ TEST_F(MessageCacheTest, NoGhostsAfterRemovingEverything) {
     EXPECT_EQ(after.Count(), 0u);
 }
 
+TEST_F(MessageCacheTest, ResetCollectionDoesNotHideTheStoreAtTheNextStart) {
+    putMessage(kMe, "InBox", "a@x.com 1.eml", "a@x.com", "s");
+    putMessage(kWork, "InBox", "b@x.com 2.eml", "b@x.com", "s");
+    {
+        CMessages m;
+        m.ResetCollection();
+        EXPECT_EQ(m.Count(), 0u);
+        m.LoadMessages(kWork);
+    }
+    EXPECT_FALSE(fs::exists(cacheFile(kMe)));
+    EXPECT_NE(ReadFile(cacheFile(kWork)).find("b@x.com 2.eml"), std::string::npos);
+    CMessages after;
+    EXPECT_EQ(after.Count(), 2u);
+}
+
 TEST_F(MessageCacheTest, DamagedCacheRebuildsThatAccountOnly) {
     putMessage(kMe, "InBox", "a@x.com 1.eml", "a@x.com", "s");
     putMessage(kMe, "InBox", "a@x.com 2.eml", "a@x.com", "s");
