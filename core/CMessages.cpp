@@ -188,7 +188,7 @@ bool CMessages::addFile(std::string_view account, std::string_view file, std::st
     else if (path.empty()) path = MessageKeys::PathOfKey(key).string();
     if (!why && !readHead(path, message, source == DateSource::FileTime ? &date : nullptr)) why = "File not found: ";
     if (why) {
-        MiscFuncs::WriteLog(0, "#", "Error in Messages::addMessage" + std::string(why) + key);
+        MiscFuncs::WriteLog(0, "#", "Error in Messages::addMessage" + std::string(why) + MessageKeys::LogText(key));
         return false;
     }
     if (source == DateSource::SendDate) date = message.SendDateTime();
@@ -202,8 +202,8 @@ bool CMessages::MoveMessage(std::string_view key, std::string_view newFolder) {
     const std::string oldKey(stored ? stored->Key() : key);
     const std::string newKey = stored ? MessageKeys::KeyInFolder(oldKey, newFolder) : std::string();
     std::string why;
-    if (!stored) why = std::string(kNoSuchKey) + oldKey;
-    else if (newKey.empty()) why = "Invalid procedure call or argument: " + std::string(newFolder);
+    if (!stored) why = std::string(kNoSuchKey) + MessageKeys::LogText(oldKey);
+    else if (newKey.empty()) why = std::string(kNoSuchKey) + MessageKeys::LogText(newFolder);
     const fs::path from = MessageKeys::PathOfKey(oldKey), to = MessageKeys::PathOfKey(newKey);
     if (why.empty() && from == to) return true;
     if (why.empty() && index_.Contains(newKey)) why = std::string(kKeyTaken) + newKey;
@@ -225,7 +225,8 @@ bool CMessages::MoveMessage(std::string_view key, std::string_view newFolder) {
 bool CMessages::RemoveMessage(std::string_view key) {
     const auto* stored = index_.FindItem(key);
     if (!stored) {
-        MiscFuncs::WriteLog(0, "#", "Error in Messages::RemoveMessage" + std::string(kNoSuchKey) + std::string(key));
+        MiscFuncs::WriteLog(0, "#",
+                            "Error in Messages::RemoveMessage" + std::string(kNoSuchKey) + MessageKeys::LogText(key));
         return false;
     }
     const std::string found(stored->Key());
@@ -253,7 +254,8 @@ void CMessages::ResetCollection() {
 
 bool CMessages::LoadMessages(std::string_view account) {
     if (!MessageKeys::IsSafeName(account)) {
-        MiscFuncs::WriteLog(0, "#", "Error in Messages::LoadMessagesBad file name or number: " + std::string(account));
+        MiscFuncs::WriteLog(0, "#",
+                            "Error in Messages::LoadMessagesBad file name or number: " + MessageKeys::LogText(account));
         return false;
     }
     const DateSource source = dateSource();
@@ -279,8 +281,10 @@ bool CMessages::loadFolder(std::string_view account, std::string_view folder, Da
     ::closedir(dir);
     MiscFuncs::DirList list;
     const std::string base = path.string() + "/";
-    for (std::string file = MiscFuncs::SafeDir(list, base + "*.eml"); !file.empty(); file = MiscFuncs::SafeDir(list, "")) {
-        if (!index_.Contains(MessageKeys::MakeKey(account, folder, file))) addFile(account, file, folder, source, base + file);
+    for (std::string file = MiscFuncs::SafeDir(list, base + "*.eml"); !file.empty();
+         file = MiscFuncs::SafeDir(list, "")) {
+        if (index_.Contains(MessageKeys::MakeKey(account, folder, file))) continue;
+        addFile(account, file, folder, source, base + file);
     }
     return true;
 }

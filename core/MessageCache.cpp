@@ -34,8 +34,8 @@ constexpr std::size_t kPrefetchDepth = 16;
 
 // The steps of the load that its error line reports.
 enum Step : int {
-    kReadAccounts = 1, kReadRetention = 3, kCheckAccount = 4, kOpenCache = 7, kReadLine = 9, kFindKey = 11, kReadDate = 12,
-    kIndexLine = 17,
+    kReadAccounts = 1, kReadRetention = 3, kCheckAccount = 4, kOpenCache = 7,
+    kReadLine = 9, kFindKey = 11, kReadDate = 12, kIndexLine = 17,
 };
 
 fs::path cachePath(std::string_view account) {
@@ -154,7 +154,8 @@ void CMessages::loadCached() {
     Purge purge;
     if (!MiscFuncs::IsBlank(ttl) && !wholeNumber(ttl, days)) {
         // Without a retention nothing may be purged: every account is scanned instead.
-        MiscFuncs::WriteLog(0, "#", "Error in CMessages::LoadCached Type mismatch: TTLForDeletedMessages=" + ttl +
+        MiscFuncs::WriteLog(0, "#", "Error in CMessages::LoadCached Type mismatch: TTLForDeletedMessages=" +
+                                        MessageKeys::LogText(ttl) +
                                         ";Debug line #" + std::to_string(kReadRetention));
         purge.usable = false;
     }
@@ -163,7 +164,8 @@ void CMessages::loadCached() {
     const bool crashed = fs::exists(ProgramFiles::RunningMarkerPath(), ec);
     for (const std::string& account : accounts) {
         if (!MessageKeys::IsSafeName(account)) {
-            MiscFuncs::WriteLog(0, "#", "Error in CMessages::LoadCached Bad file name or number: " + account +
+            MiscFuncs::WriteLog(0, "#", "Error in CMessages::LoadCached Bad file name or number: " +
+                                            MessageKeys::LogText(account) +
                                             ";Debug line #" + std::to_string(kCheckAccount));
             continue;
         }
@@ -181,7 +183,8 @@ void CMessages::loadCached() {
 }
 
 void CMessages::rebuild(std::string_view account) {
-    MiscFuncs::WriteLog(3, "i", "Glimmerpost is creating cache for message headers for account " + std::string(account));
+    MiscFuncs::WriteLog(3, "i",
+                        "Glimmerpost is creating cache for message headers for account " + std::string(account));
     LoadMessages(account);
     saveCached(account);
 }
@@ -272,7 +275,8 @@ void CMessages::purgeLine(const MessageIndexEntry& line) {
 // scratch, also when the account has no entries left. An account whose folders
 // could not all be read loses its cache instead, so the next start rescans it.
 bool CMessages::saveCached(std::string_view account) {
-    std::vector<std::string> accounts = MiscFuncs::IsBlank(account) ? accountList() : std::vector<std::string>{std::string(account)};
+    const std::vector<std::string> accounts =
+        MiscFuncs::IsBlank(account) ? accountList() : std::vector<std::string>{std::string(account)};
     MiscFuncs::WriteLog(3, "i", "Glimmerpost is saving cached message headers");
     std::unordered_map<std::string, std::string, MiscFuncs::CaseInsensitiveHash, MiscFuncs::CaseInsensitiveEqual>
         bodies;

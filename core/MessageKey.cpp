@@ -21,7 +21,9 @@ constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x80808080808080
 
 std::uint64_t zeroBytes(std::uint64_t w) { return ~(((w & ~kHighs) + ~kHighs) | w | ~kHighs); }
 std::uint64_t bytesEqual(std::uint64_t w, unsigned char c) { return zeroBytes(w ^ (c * kOnes)); }
-std::uint64_t bytesBelow(std::uint64_t w, unsigned char n) { return ~(((w & ~kHighs) + (0x80 - n) * kOnes) | w) & kHighs; }
+std::uint64_t bytesBelow(std::uint64_t w, unsigned char n) {
+    return ~(((w & ~kHighs) + (0x80 - n) * kOnes) | w) & kHighs;
+}
 
 // The control characters and path separators a name may not hold.
 std::uint64_t unsafeForName(std::uint64_t w) {
@@ -71,6 +73,13 @@ bool IsMessageFileName(std::string_view name) {
     return IsSafeName(name) && name.size() > 4 && sameText(name.substr(name.size() - 4), ".eml");
 }
 
+std::string LogText(std::string_view text) {
+    std::string out(text.substr(0, 512));
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return out;
+}
+
 std::string MakeKey(std::string_view account, std::string_view folder, std::string_view file) {
     std::string key;
     key.reserve(account.size() + folder.size() + file.size() + 2);
@@ -103,8 +112,8 @@ bool SplitKey(std::string_view key, KeyParts& parts) {
 }
 
 bool SplitKeyOfAccount(std::string_view key, std::string_view account, KeyParts& parts) {
-    if (key.size() <= account.size() || key[account.size()] != '\\' || !sameText(key.substr(0, account.size()), account))
-        return false;
+    const std::size_t n = account.size();
+    if (key.size() <= n || key[n] != '\\' || !sameText(key.substr(0, n), account)) return false;
     KeyParts p;
     if (!splitRest(key, account.size() + 1, p)) return false;
     p.account = key.substr(0, account.size());
