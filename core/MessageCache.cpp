@@ -215,8 +215,8 @@ bool CMessages::loadCacheFile(std::string_view account, const Purge& purge, int&
         }
         step = kFindKey;
         MessageKeys::KeyParts parts;
-        const std::string_view key = scan.field(line, 3);
-        if (!scan.sound() || !MessageKeys::SplitKeyOfAccount(key, account, parts)) {
+        const std::string_view key = scan.sound() ? scan.field(line, 3) : std::string_view();
+        if (key.empty() || !MessageKeys::SplitKeyOfAccount(key, account, parts)) {
             why = lineNo(n) + "holds no message key of the account";
             break;
         }
@@ -238,7 +238,13 @@ bool CMessages::loadCacheFile(std::string_view account, const Purge& purge, int&
         pending.push_back({std::move(entry), hash, n});
         if (pending.size() == kPrefetchDepth) addPending(pending, taken, why);
     }
+    step = kIndexLine;
     if (why.empty()) addPending(pending, taken, why);
+    // A line to purge must not share its file with a line kept (or purged twice).
+    MiscFuncs::KeyedList<bool> purging;
+    for (const MessageIndexEntry& line : purged)
+        if (why.empty() && (index_.Contains(line.Key()) || !purging.Add(std::string(line.Key()), true)))
+            why = "the cache repeats the key " + std::string(line.Key());
     if (!why.empty()) {
         for (const MessageIndexEntry* e : taken) dropEntry(std::string(e->Key()));
         return false;

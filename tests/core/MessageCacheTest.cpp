@@ -159,6 +159,8 @@ TEST_F(MessageCacheTest, DamagedCacheRebuildsThatAccountOnly) {
         line(kMe, "InBox", "A@X.COM 1.eml", 100),                                       // the key twice
         line(kMe, "InBox", "a@x.com 2.eml", 100, std::string(20000, 's')),               // over-long line
         line(kMe, "InBox", "a@x.com 2.eml", 100, "lone\nlf"),                           // a line break inside
+        "\r\n",                                                                           // an empty line
+        line(kMe, "Recycled", "a@x.com 9.eml", daysAgo(200)) + line(kMe, "Recycled", "a@x.com 9.eml", 5),
     };
     for (const std::string& bad : damaged) {
         WriteFile(cacheFile(kMe), good + bad);
