@@ -215,6 +215,9 @@ bool ReadWholeFile(const fs::path& path, std::string& out, std::size_t maxBytes)
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     out.clear();
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))  // one allocation, not a doubling series
+        out.reserve(std::min(static_cast<std::size_t>(st.st_size), maxBytes));
     const bool ok = readUpTo(fd, out, maxBytes);
     ::close(fd);
     return ok;
