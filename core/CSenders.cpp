@@ -17,9 +17,20 @@ namespace {
 
 constexpr std::size_t kMaxEntryField = 1024;
 
-// A display field of an entry: TAB, CR and LF become blanks, the length is capped.
-void appendField(std::string& out, std::string_view text) {
-    for (char c : text.substr(0, kMaxEntryField)) out += (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
+// A display field from the user or a stranger: TAB, CR and LF become blanks, the
+// length is capped.
+void appendClean(std::string& out, std::string_view text) {
+    text = text.substr(0, kMaxEntryField);
+    const std::size_t from = out.size();
+    out.append(text);
+    for (auto c = out.begin() + static_cast<std::ptrdiff_t>(from); c != out.end(); ++c)
+        if (*c == '\t' || *c == '\r' || *c == '\n') *c = ' ';
+}
+
+bool holdsSeparator(std::string_view text) {
+    for (char c : text)
+        if (c == '\t' || c == '\r' || c == '\n') return true;
+    return false;
 }
 
 // The locale's default text of a date and time: short date, then the time.
@@ -67,18 +78,18 @@ SenderEntry SenderEntry::Make(std::string_view address, std::string_view name, s
     SenderEntry e;
     e.Minutes = MiscFuncs::DateToMinutes(date);
     e.Text.reserve(2 * address.size() + name.size() + reason.size() + dateText.size() + 20);
-    appendField(e.Text, address);
+    e.Text.append(address);
     if (!MiscFuncs::IsBlank(name)) {
         e.Text += " (";
-        appendField(e.Text, name);
+        appendClean(e.Text, name);
         e.Text += ')';
     }
     e.Text += '\t';
-    appendField(e.Text, reason);
+    appendClean(e.Text, reason);
     e.Text += '\t';
-    appendField(e.Text, dateText);
+    e.Text.append(dateText);
     e.Text += '\t';
-    appendField(e.Text, address);
+    e.Text.append(address);
     e.Text += '\t';
     e.Text += MiscFuncs::MinutesToText(e.Minutes);
     return e;
@@ -86,6 +97,7 @@ SenderEntry SenderEntry::Make(std::string_view address, std::string_view name, s
 
 CSenders::CSenders() : ini_(ProgramFiles::SendersIniPath().string()) {
     LoadAllSenders();
+    if (expired_.empty()) return;
     BulkUpdate bulk(*this);
     for (const std::string& address : expired_) DeleteSender(address);
     expired_.clear();
@@ -149,7 +161,7 @@ bool CSenders::SetStatus(std::string_view name, std::string_view address, Sender
                          std::string_view reason, MiscFuncs::DateValue date) {
     std::string ignored;
     const std::string bare = MiscFuncs::ParseAddress(address, ignored);
-    if (bare.empty()) {
+    if (bare.empty() || holdsSeparator(bare)) {
         MiscFuncs::WriteLog(0, "#", "Error in CSenders::SetStatus no address in " + ForLog(address));
         return false;
     }

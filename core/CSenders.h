@@ -36,6 +36,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,6 +66,8 @@ struct SenderEntry {
     std::string_view DateText() const { return field(2); }
     std::string_view Address() const { return field(3); }
 
+    // The address and the date text must hold no TAB, CR or LF; the name and the
+    // reason lose theirs (they become blanks) and are cut to 1024 bytes.
     static SenderEntry Make(std::string_view address, std::string_view name, std::string_view reason,
                             std::string_view dateText, MiscFuncs::DateValue date);
 
@@ -161,7 +164,7 @@ public:
 
 private:
     enum class Target { InBox, Recycled };
-    struct AutoDelete;
+    struct LoadState;
 
     std::string value(std::string_view address, std::string_view key) const;
     void moveHeldMail(std::string_view address, Target target);
@@ -170,7 +173,8 @@ private:
     void unlist(std::string_view address);
     void changed();
 
-    void loadRecord(const SenderFile::SenderRecord& record, const AutoDelete& rule, std::size_t& count);
+    void loadWrites();
+    void loadRecord(const SenderFile::SenderRecord& record, LoadState& state);
     SenderStatus askAboutParked(const std::string& address, std::string_view parked, SenderStatus status);
     void retryParked(const std::string& address, const std::string& parked);
     void cancelParked(const std::string& address, const std::string& parked);
@@ -182,6 +186,8 @@ private:
     MiscFuncs::KeyedList<Target> pendingMoves_;
     // Unknown senders found expired while loading.
     std::vector<std::string> expired_;
+    // The load's writes, grouped; opened at its first write (a batch reads the file).
+    std::unique_ptr<BulkUpdate> loadWrites_;
     int bulkDepth_ = 0;
     bool bulkChanged_ = false;
 };

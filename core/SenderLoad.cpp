@@ -4,7 +4,10 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -13,6 +16,7 @@
 #include "core/AtomicFile.h"
 #include "core/CSenders.h"
 #include "core/IniStore.h"
+#include "core/KeyedList.h"
 #include "core/Log.h"
 #include "core/MessageKey.h"
 #include "core/MiscUtils.h"
@@ -41,6 +45,15 @@ int autoDeleteDays(std::string_view text) {
         days = days * 10 + (c - '0');
     }
     return days >= 1 && days <= kMaxAutoDeleteDays ? days : kDefaultAutoDeleteDays;
+}
+
+// An upper bound of the number of sections: the "[" characters.
+std::size_t sectionCount(std::string_view bytes) {
+    std::size_t n = 0;
+    for (const char *p = bytes.data(), *end = p + bytes.size();
+         (p = static_cast<const char*>(std::memchr(p, '[', static_cast<std::size_t>(end - p)))) != nullptr; ++p)
+        ++n;
+    return n;
 }
 
 std::string parkedQuestion(std::string_view address) {
@@ -102,10 +115,28 @@ bool unpark(const fs::path& parked, std::string& why) {
 
 }  // namespace
 
-struct CSenders::AutoDelete {
-    bool on = false;
+struct CSenders::LoadState {
+    // Auto-deletion of unknown senders.
+    bool autoDelete = false;
     int days = kDefaultAutoDeleteDays;
     MiscFuncs::DateValue now = 0;
+    std::size_t count = 0;
+    // Two bits per address loaded so far: only an address whose bits are both set
+    // already may be a second section of one sender, and only that one costs a look
+    // into the four lists.
+    std::vector<std::uint64_t> seen;
+
+    explicit LoadState(std::size_t fileSize) : seen(std::bit_ceil(std::max<std::size_t>(fileSize / 256, 16))) {}
+
+    bool maybeSeen(std::string_view address) {
+        const std::uint64_t h = MiscFuncs::CaseInsensitiveHash{}(address);
+        const std::uint64_t mask = seen.size() * 64 - 1;
+        const std::uint64_t a = h & mask, b = (h >> 32 ^ h >> 13) & mask;
+        const bool both = (seen[a / 64] >> (a % 64) & 1) && (seen[b / 64] >> (b % 64) & 1);
+        seen[a / 64] |= std::uint64_t{1} << (a % 64);
+        seen[b / 64] |= std::uint64_t{1} << (b % 64);
+        return both;
+    }
 };
 
 void CSenders::LoadAllSenders() {
@@ -119,23 +150,28 @@ void CSenders::LoadAllSenders() {
         return;
     }
     const CIniFile options(ProgramFiles::OptionsIniPath().string());
-    AutoDelete rule;
-    rule.on = MiscFuncs::TrimBlanks(options.Value("options", "AutoDeleteUnregistered")) == "1";
-    rule.days = autoDeleteDays(options.Value("options", "AutoDeleteUnregisteredInterval"));
-    rule.now = MiscFuncs::NowDate();
-    std::size_t count = 0;
-    {
-        BulkUpdate bulk(*this);
-        SenderFile::Parse(bytes, [&](const SenderFile::SenderRecord& r) { loadRecord(r, rule, count); });
-    }
-    MiscFuncs::WriteLog(3, "i", std::to_string(count) + " senders have been loaded successfuly");
+    LoadState state(bytes.size());
+    state.autoDelete = MiscFuncs::TrimBlanks(options.Value("options", "AutoDeleteUnregistered")) == "1";
+    state.days = autoDeleteDays(options.Value("options", "AutoDeleteUnregisteredInterval"));
+    state.now = MiscFuncs::NowDate();
+    // Any list may hold nearly all senders: sized once, none of them grows step by step.
+    const std::size_t sections = sectionCount(bytes);
+    for (SenderList& list : lists_) list.Reserve(list.Count() + sections);
+    SenderFile::Parse(bytes, [&](const SenderFile::SenderRecord& r) { loadRecord(r, state); });
+    loadWrites_.reset();
+    MiscFuncs::WriteLog(3, "i", std::to_string(state.count) + " senders have been loaded successfuly");
 }
 
-void CSenders::loadRecord(const SenderFile::SenderRecord& r, const AutoDelete& rule, std::size_t& count) {
-    const std::string address = MiscFuncs::LowerCase(r.address);
+void CSenders::loadWrites() {
+    if (!loadWrites_) loadWrites_ = std::make_unique<BulkUpdate>(*this);
+}
+
+void CSenders::loadRecord(const SenderFile::SenderRecord& r, LoadState& state) {
+    std::string address = MiscFuncs::LowerCase(r.address);
     // A second section of one sender: the settings file reads the first one's keys.
-    for (const SenderList& list : lists_)
-        if (list.Contains(address)) return;
+    if (state.maybeSeen(address))
+        for (const SenderList& list : lists_)
+            if (list.Contains(address)) return;
     MiscFuncs::DateValue date = kUndatedSender;
     if (!MiscFuncs::IsBlank(r.modificationDate) && !MiscFuncs::DayNumberFromText(r.modificationDate, date)) {
         MiscFuncs::WriteLog(0, "#", "Error in CSenders::LoadAllSenders Type mismatch: ModificationDate \"" +
@@ -144,24 +180,28 @@ void CSenders::loadRecord(const SenderFile::SenderRecord& r, const AutoDelete& r
     }
     if (!MiscFuncs::IsValidEmail(address)) {
         MiscFuncs::WriteLog(0, "#", "Somehow invalid email address appeared: " + ForLog(address));
+        loadWrites();
         DeleteSender(address);
         return;
     }
     SenderStatus status = StatusOfLevel(r.accessLevel);
     if (!MiscFuncs::IsBlank(r.unsentRegRequest)) status = askAboutParked(address, r.unsentRegRequest, status);
-    ++count;
+    ++state.count;
     if (status == SenderStatus::NotListed) {
         MiscFuncs::WriteLog(0, "#", "Sender " + address + "some how does not have any status");
+        loadWrites();
         SetStatus("", address, SenderStatus::Unknown, "", 0);
         return;
     }
-    if (rule.on && status == SenderStatus::Unknown && rule.now - date > rule.days) expired_.push_back(address);
-    SenderList& list = lists_[static_cast<std::size_t>(status)];
-    if (!list.Contains(address))
-        list.Add(address, SenderEntry::Make(address, r.name, r.authReason, MiscFuncs::ListDateText(date), date));
+    if (state.autoDelete && status == SenderStatus::Unknown && state.now - date > state.days)
+        expired_.push_back(address);
+    // Refused for a sender that the question about its parked request has just listed.
+    SenderEntry entry = SenderEntry::Make(address, r.name, r.authReason, MiscFuncs::ListDateText(date), date);
+    lists_[static_cast<std::size_t>(status)].Add(std::move(address), std::move(entry));
 }
 
 SenderStatus CSenders::askAboutParked(const std::string& address, std::string_view parked, SenderStatus status) {
+    loadWrites();
     const std::optional<fs::path> file = parkedFile(parked);
     if (!file) {
         // Nothing to retry or delete: a request sent meanwhile, or a path outside the queue.
