@@ -27,6 +27,14 @@ void appendClean(std::string& out, std::string_view text) {
         if (*c == '\t' || *c == '\r' || *c == '\n') *c = ' ';
 }
 
+// The address as the settings file will name its section: without blanks and tabs
+// at either end.
+std::string trimTabs(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return std::string(text);
+}
+
 bool holdsSeparator(std::string_view text) {
     for (char c : text)
         if (c == '\t' || c == '\r' || c == '\n') return true;
@@ -95,13 +103,7 @@ SenderEntry SenderEntry::Make(std::string_view address, std::string_view name, s
     return e;
 }
 
-CSenders::CSenders() : ini_(ProgramFiles::SendersIniPath().string()) {
-    LoadAllSenders();
-    if (expired_.empty()) return;
-    BulkUpdate bulk(*this);
-    for (const std::string& address : expired_) DeleteSender(address);
-    expired_.clear();
-}
+CSenders::CSenders() : ini_(ProgramFiles::SendersIniPath().string()) { LoadAllSenders(); }
 
 void CSenders::AttachMessageStore(CMessages& store) {
     store_ = &store;
@@ -160,7 +162,7 @@ std::vector<std::string> CSenders::heldFiles(std::string_view sender, std::strin
 bool CSenders::SetStatus(std::string_view name, std::string_view address, SenderStatus status,
                          std::string_view reason, MiscFuncs::DateValue date) {
     std::string ignored;
-    const std::string bare = MiscFuncs::ParseAddress(address, ignored);
+    const std::string bare = trimTabs(MiscFuncs::ParseAddress(address, ignored));
     if (bare.empty() || holdsSeparator(bare)) {
         MiscFuncs::WriteLog(0, "#", "Error in CSenders::SetStatus no address in " + ForLog(address));
         return false;

@@ -159,7 +159,8 @@ public:
         bool result_ = true;
     };
 
-    // Reads senders.ini as text into the lists. The constructor calls it once.
+    // Reads senders.ini as text into the lists, asks about parked requests and
+    // deletes the expired unknown senders. The constructor calls it once.
     void LoadAllSenders();
 
 private:
@@ -184,8 +185,6 @@ private:
     CMessages* store_ = nullptr;
     // Moves asked for before the store was attached, per sender.
     MiscFuncs::KeyedList<Target> pendingMoves_;
-    // Unknown senders found expired while loading.
-    std::vector<std::string> expired_;
     // The load's writes, grouped; opened at its first write (a batch reads the file).
     std::unique_ptr<BulkUpdate> loadWrites_;
     int bulkDepth_ = 0;

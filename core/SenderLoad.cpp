@@ -121,6 +121,8 @@ struct CSenders::LoadState {
     int days = kDefaultAutoDeleteDays;
     MiscFuncs::DateValue now = 0;
     std::size_t count = 0;
+    // Unknown senders older than the interval, deleted once the load is done.
+    std::vector<std::string> expired;
     // Two bits per address loaded so far: only an address whose bits are both set
     // already may be a second section of one sender, and only that one costs a look
     // into the four lists.
@@ -160,6 +162,9 @@ void CSenders::LoadAllSenders() {
     SenderFile::Parse(bytes, [&](const SenderFile::SenderRecord& r) { loadRecord(r, state); });
     loadWrites_.reset();
     MiscFuncs::WriteLog(3, "i", std::to_string(state.count) + " senders have been loaded successfuly");
+    if (state.expired.empty()) return;
+    BulkUpdate bulk(*this);
+    for (const std::string& address : state.expired) DeleteSender(address);
 }
 
 void CSenders::loadWrites() {
@@ -194,7 +199,7 @@ void CSenders::loadRecord(const SenderFile::SenderRecord& r, LoadState& state) {
         return;
     }
     if (state.autoDelete && status == SenderStatus::Unknown && state.now - date > state.days)
-        expired_.push_back(address);
+        state.expired.push_back(address);
     // Refused for a sender that the question about its parked request has just listed.
     SenderEntry entry = SenderEntry::Make(address, r.name, r.authReason, MiscFuncs::ListDateText(date), date);
     lists_[static_cast<std::size_t>(status)].Add(std::move(address), std::move(entry));

@@ -94,6 +94,10 @@ TEST_F(CSendersTest, ASenderIsInOneListOnly) {
     for (const SenderList& list : senders.Lists()) EXPECT_FALSE(list.Contains("ann@x.com"));
     EXPECT_EQ(senders.StatusOf("ann@x.com"), SenderStatus::NotListed);
     EXPECT_FALSE(senders.SetStatus("", "<>", SenderStatus::Approved, "")) << "no address";
+    EXPECT_FALSE(senders.SetStatus("", "a\tb@x.com", SenderStatus::Approved, "")) << "no address either";
+    EXPECT_TRUE(senders.SetStatus("", "tab@x.com\t", SenderStatus::Approved, ""));
+    EXPECT_TRUE(senders.List(SenderStatus::Approved).Contains("tab@x.com"));
+    EXPECT_EQ(senders.StatusOf("tab@x.com"), SenderStatus::Approved);
 }
 
 TEST_F(CSendersTest, EntryFieldsNeverHoldSeparators) {
