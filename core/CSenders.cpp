@@ -113,10 +113,11 @@ void CSenders::AttachMessageStore(CMessages& store) {
 }
 
 std::string CSenders::value(std::string_view address, std::string_view key) const {
-    // Stored names are mapped and trimmed; plain addresses need no copy.
-    constexpr std::string_view kMapped("[]\r\n\0", 5);
-    const bool plain = address.find_first_of(kMapped) == std::string_view::npos && !address.empty() &&
-                       address.front() != ' ' && address.back() != ' ';
+    // Stored names are mapped and trimmed; plain addresses, the filter's every
+    // question, need no copy.
+    bool plain = !address.empty() && address.front() != ' ' && address.front() != '\t' && address.back() != ' ' &&
+                 address.back() != '\t';
+    for (char c : address) plain &= c != '[' && c != ']' && c != '\r' && c != '\n' && c != '\0';
     return plain ? ini_.Value(address, key) : ini_.Value(CIniFile::StoredSectionName(address), key);
 }
 
