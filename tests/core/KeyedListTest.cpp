@@ -72,3 +72,27 @@ TEST(KeyedListTest, CaseFoldingIsAsciiOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every byte value at every place of keys of every length up to 20: a key and its
+// ASCII case variant hash alike, and an 8-bit letter is not folded.
+TEST(KeyedListTest, HashFollowsTheCaseFoldingOfTheEquality) {
+    const MiscFuncs::CaseInsensitiveHash hash;
+    const MiscFuncs::CaseInsensitiveEqual equal;
+    for (std::size_t length = 1; length <= 20; ++length) {
+        for (std::size_t at = 0; at < length; ++at) {
+            for (int c = 0; c < 256; ++c) {
+                std::string a(length, 'q'), b(length, 'Q');
+                a[at] = static_cast<char>(c);
+                b[at] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+                ASSERT_TRUE(equal(a, b));
+                ASSERT_EQ(hash(a), hash(b)) << "length " << length << " byte " << c << " at " << at;
+            }
+        }
+    }
+    EXPECT_NE(hash("\xC4pfel"), hash("\xE4pfel"));
+    EXPECT_NE(hash("ab"), hash(std::string("ab\0", 3)));
+}
+
+}  // namespace

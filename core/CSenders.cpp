@@ -1,0 +1,271 @@
+#include "core/CSenders.h"
+
+#include <cmath>
+#include <ctime>
+
+#include "core/Address.h"
+#include "core/CMessages.h"
+#include "core/Log.h"
+#include "core/MessageKey.h"
+#include "core/MiscUtils.h"
+#include "core/ProgramFiles.h"
+#include "core/SendersInternal.h"
+
+using namespace SendersInternal;
+
+namespace {
+
+constexpr std::size_t kMaxEntryField = 1024;
+
+// A display field from the user or a stranger: TAB, CR and LF become blanks, the
+// length is capped.
+void appendClean(std::string& out, std::string_view text) {
+    text = text.substr(0, kMaxEntryField);
+    const std::size_t from = out.size();
+    out.append(text);
+    for (auto c = out.begin() + static_cast<std::ptrdiff_t>(from); c != out.end(); ++c)
+        if (*c == '\t' || *c == '\r' || *c == '\n') *c = ' ';
+}
+
+// The address as the settings file will name its section: without blanks and tabs
+// at either end.
+std::string trimTabs(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return std::string(text);
+}
+
+bool holdsSeparator(std::string_view text) {
+    for (char c : text)
+        if (c == '\t' || c == '\r' || c == '\n') return true;
+    return false;
+}
+
+// The locale's default text of a date and time: short date, then the time.
+std::string localeDateTimeText(MiscFuncs::DateValue value) {
+    const MiscFuncs::LocalTime t = MiscFuncs::SplitDate(value);
+    std::tm tm{};
+    tm.tm_year = t.year - 1900;
+    tm.tm_mon = t.month - 1;
+    tm.tm_mday = t.day;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = t.second;
+    tm.tm_isdst = -1;
+    char buf[96];
+    const std::size_t n = std::strftime(buf, sizeof buf, "%x %X", &tm);
+    return n ? std::string(buf, n) : MiscFuncs::ListDateText(value);
+}
+
+bool isListed(SenderStatus status) { return status >= SenderStatus::Blocked && status <= SenderStatus::Approved; }
+
+std::string_view fileOfKey(std::string_view key) { return key.substr(key.rfind('\\') + 1); }
+
+// A stored file of the sender: its name is the address, a blank and more, ".eml".
+bool isFileOf(std::string_view file, std::string_view sender) {
+    return file.size() > sender.size() + 1 && file[sender.size()] == ' ' &&
+           MiscFuncs::EqualsIgnoreCase(file.substr(0, sender.size()), sender) &&
+           MessageKeys::IsMessageFileName(file);
+}
+
+}  // namespace
+
+std::string_view SenderEntry::field(int n) const {
+    std::size_t begin = 0;
+    for (int i = 0; i < n; ++i) {
+        begin = Text.find('\t', begin);
+        if (begin == std::string::npos) return {};
+        ++begin;
+    }
+    const std::size_t end = Text.find('\t', begin);
+    return std::string_view(Text).substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+}
+
+SenderEntry SenderEntry::Make(std::string_view address, std::string_view name, std::string_view reason,
+                              std::string_view dateText, MiscFuncs::DateValue date) {
+    SenderEntry e;
+    e.Minutes = MiscFuncs::DateToMinutes(date);
+    e.Text.reserve(2 * address.size() + name.size() + reason.size() + dateText.size() + 20);
+    e.Text.append(address);
+    if (!MiscFuncs::IsBlank(name)) {
+        e.Text += " (";
+        appendClean(e.Text, name);
+        e.Text += ')';
+    }
+    e.Text += '\t';
+    appendClean(e.Text, reason);
+    e.Text += '\t';
+    e.Text.append(dateText);
+    e.Text += '\t';
+    e.Text.append(address);
+    e.Text += '\t';
+    e.Text += MiscFuncs::MinutesToText(e.Minutes);
+    return e;
+}
+
+CSenders::CSenders() : ini_(ProgramFiles::SendersIniPath().string()) { LoadAllSenders(); }
+
+void CSenders::AttachMessageStore(CMessages& store) {
+    store_ = &store;
+    MiscFuncs::KeyedList<Target> pending = std::move(pendingMoves_);
+    pendingMoves_.Clear();
+    for (const auto& item : pending) runMoves(item.key, item.value);
+}
+
+std::string CSenders::value(std::string_view address, std::string_view key) const {
+    // Stored names are mapped and trimmed; plain addresses, the filter's every
+    // question, need no copy.
+    bool plain = !address.empty() && address.front() != ' ' && address.front() != '\t' && address.back() != ' ' &&
+                 address.back() != '\t';
+    for (char c : address) plain &= c != '[' && c != ']' && c != '\r' && c != '\n' && c != '\0';
+    return plain ? ini_.Value(address, key) : ini_.Value(CIniFile::StoredSectionName(address), key);
+}
+
+SenderStatus CSenders::StatusOf(std::string_view address) const { return StatusOfLevel(value(address, kAccessLevel)); }
+
+std::string CSenders::NameOf(std::string_view address) const { return value(address, kName); }
+
+std::string CSenders::ReasonOf(std::string_view address) const { return value(address, kAuthReason); }
+
+bool CSenders::UnsentRegRequestFile(std::string_view address, std::string_view path) {
+    std::string ignored;
+    const std::string bare = MiscFuncs::ParseAddress(address, ignored);
+    if (bare.empty()) {
+        MiscFuncs::WriteLog(0, "#", "Error in CSenders::UnsentRegRequestFile no address in " + ForLog(address));
+        return false;
+    }
+    return ini_.Value(bare, kUnsentRegRequest, path);
+}
+
+void CSenders::AcceptMessagesFrom(std::string_view address) { moveHeldMail(address, Target::InBox); }
+
+void CSenders::DeleteAllMessagesFrom(std::string_view address) { moveHeldMail(address, Target::Recycled); }
+
+void CSenders::moveHeldMail(std::string_view address, Target target) {
+    const std::string sender = MiscFuncs::LowerCase(MiscFuncs::TrimBlanks(address));
+    if (sender.empty()) return;
+    if (store_) return runMoves(sender, target);
+    pendingMoves_.Remove(sender);
+    pendingMoves_.Add(sender, target);
+}
+
+void CSenders::runMoves(const std::string& sender, Target target) {
+    const std::string_view to = target == Target::InBox ? MessageKeys::kInBox : MessageKeys::kRecycled;
+    for (const std::string& key : heldFiles(sender, MessageKeys::kWaitingAuth)) store_->MoveMessage(key, to);
+}
+
+std::vector<std::string> CSenders::heldFiles(std::string_view sender, std::string_view folder) const {
+    std::vector<std::string> keys = store_->SenderKeys(sender, {}, folder);
+    std::erase_if(keys, [&](const std::string& key) { return !isFileOf(fileOfKey(key), sender); });
+    return keys;
+}
+
+bool CSenders::SetStatus(std::string_view name, std::string_view address, SenderStatus status,
+                         std::string_view reason, MiscFuncs::DateValue date) {
+    std::string ignored;
+    const std::string bare = trimTabs(MiscFuncs::ParseAddress(address, ignored));
+    if (bare.empty() || holdsSeparator(bare)) {
+        MiscFuncs::WriteLog(0, "#", "Error in CSenders::SetStatus no address in " + ForLog(address));
+        return false;
+    }
+    if (!isListed(status)) status = SenderStatus::NotListed;
+    const SenderStatus old = StatusOf(bare);
+    const bool dated = std::isfinite(date) && std::nearbyint(date) != 0;
+    if (!dated && old == status) return false;
+    const MiscFuncs::DateValue stamp = dated ? date : MiscFuncs::NowDate();
+    BulkUpdate bulk(*this);
+    ini_.Value(bare, kModificationDate, MiscFuncs::DayNumberText(stamp));
+    ini_.Value(bare, kAccessLevel, LevelText(status));
+    if (status == SenderStatus::Approved) {
+        ini_.Value(bare, kRegistrationRequestSent, "");
+        AcceptMessagesFrom(bare);
+    } else if (status == SenderStatus::Blocked) {
+        DeleteAllMessagesFrom(bare);
+    }
+    if (!MiscFuncs::IsBlank(name)) ini_.Value(bare, kName, name);
+    if (!MiscFuncs::IsBlank(reason)) ini_.Value(bare, kAuthReason, reason);
+    unlist(bare);
+    if (isListed(status)) {
+        const std::string dateText = dated ? localeDateTimeText(date) : MiscFuncs::ListDateText(stamp);
+        lists_[static_cast<std::size_t>(status)].Add(bare, SenderEntry::Make(bare, name, reason, dateText, stamp));
+    }
+    changed();
+    return true;
+}
+
+std::size_t CSenders::SetStatusMany(const std::vector<SenderUpdate>& updates) {
+    BulkUpdate bulk(*this);
+    std::size_t n = 0;
+    for (const SenderUpdate& u : updates)
+        if (SetStatus(u.name, u.address, u.status, u.reason, u.date)) ++n;
+    return n;
+}
+
+void CSenders::DeleteSender(std::string_view address) {
+    const std::string sender = MiscFuncs::LowerCase(MiscFuncs::TrimBlanks(address));
+    DeleteAllMessagesFrom(sender);
+    unlist(sender);
+    changed();
+}
+
+std::size_t CSenders::MessagesStored(std::string_view address, std::vector<std::string>* files) const {
+    if (!store_) {
+        MiscFuncs::WriteLog(0, "#", "Error in CSenders::MessagesStored the message store is not attached");
+        return files ? files->size() : 0;
+    }
+    const std::string sender = MiscFuncs::LowerCase(MiscFuncs::TrimBlanks(address));
+    std::size_t found = 0;
+    for (std::string_view folder : {MessageKeys::kWaitingAuth, MessageKeys::kInBox}) {
+        const std::vector<std::string> keys = heldFiles(sender, folder);
+        found += keys.size();
+        if (files)
+            for (const std::string& key : keys) files->push_back(MessageKeys::PathOfKey(key).string());
+    }
+    return files ? files->size() : found;
+}
+
+std::size_t CSenders::MessagesStoredAwaitingAuth(std::string_view address) const {
+    if (!store_) return 0;
+    return heldFiles(MiscFuncs::LowerCase(MiscFuncs::TrimBlanks(address)), MessageKeys::kWaitingAuth).size();
+}
+
+const SenderList& CSenders::List(SenderStatus status) const {
+    static const SenderList kEmpty;
+    return isListed(status) ? lists_[static_cast<std::size_t>(status)] : kEmpty;
+}
+
+std::vector<std::string> CSenders::AddressesOf(SenderStatus status) const {
+    std::vector<std::string> out;
+    const SenderList& list = List(status);
+    out.reserve(list.Count());
+    for (const auto& item : list) out.push_back(item.key);
+    return out;
+}
+
+void CSenders::unlist(std::string_view address) {
+    for (SenderList& list : lists_) list.Remove(address);
+}
+
+void CSenders::changed() {
+    if (bulkDepth_ > 0) bulkChanged_ = true;
+    else Change.Raise();
+}
+
+CSenders::BulkUpdate::BulkUpdate(CSenders& senders) : senders_(senders), batch_(senders.ini_) {
+    ++senders_.bulkDepth_;
+}
+
+CSenders::BulkUpdate::~BulkUpdate() { Commit(); }
+
+bool CSenders::BulkUpdate::Commit() {
+    if (done_) return result_;
+    done_ = true;
+    result_ = batch_.Commit();
+    if (!result_)
+        MiscFuncs::WriteLog(0, "#", "Error in CSenders::BulkUpdate " + senders_.ini_.IniFile() + " could not be written");
+    if (--senders_.bulkDepth_ > 0 || !senders_.bulkChanged_) return result_;
+    senders_.bulkChanged_ = false;
+    // A listener may release the sender list: nothing of it is touched afterwards.
+    senders_.Change.Raise();
+    return result_;
+}

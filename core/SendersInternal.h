@@ -1,0 +1,44 @@
+#pragma once
+// Names and small helpers that the sender list's two source files share.
+
+#include <string>
+#include <string_view>
+
+#include "core/CSenders.h"
+
+namespace SendersInternal {
+
+inline constexpr std::string_view kName = "Name";
+inline constexpr std::string_view kAccessLevel = "AccessLevel";
+inline constexpr std::string_view kModificationDate = "ModificationDate";
+inline constexpr std::string_view kAuthReason = "AuthReason";
+inline constexpr std::string_view kRegistrationRequestSent = "RegistrationRequestSent";
+inline constexpr std::string_view kUnsentRegRequest = "UnsentRegRequest";
+
+// "0" to "3" for the listed statuses, "" for any other.
+inline std::string_view LevelText(SenderStatus status) {
+    switch (status) {
+        case SenderStatus::Blocked: return "0";
+        case SenderStatus::Unknown: return "1";
+        case SenderStatus::WaitingAuth: return "2";
+        case SenderStatus::Approved: return "3";
+        default: return "";
+    }
+}
+
+// The status of a stored AccessLevel: exactly "0" to "3", anything else NotListed.
+inline SenderStatus StatusOfLevel(std::string_view level) {
+    if (level.size() != 1 || level[0] < '0' || level[0] > '3') return SenderStatus::NotListed;
+    return static_cast<SenderStatus>(level[0] - '0');
+}
+
+// Text from a file or a stranger, fit for one log line: control bytes become "?",
+// and at most 255 bytes are kept.
+inline std::string ForLog(std::string_view text) {
+    std::string out(text.substr(0, 255));
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    return out;
+}
+
+}  // namespace SendersInternal
