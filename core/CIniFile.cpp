@@ -82,6 +82,10 @@ bool CIniFile::Value(std::string_view section, std::string_view key, std::string
     return WriteString(mapBrackets(section), std::string_view(mapBrackets(key)), std::string_view(mapBrackets(value)));
 }
 
+std::string CIniFile::StoredSectionName(std::string_view section) {
+    return IniStore::IniDocument::CleanText(mapBrackets(section));
+}
+
 bool CIniFile::ClearSection(std::string_view section) { return WriteString(section, std::nullopt, std::nullopt); }
 
 bool CIniFile::DeleteKey(std::string_view section, std::string_view key) {

@@ -66,6 +66,11 @@ public:
         return Value(section, key, std::string_view(std::to_string(value)));
     }
 
+    // The name a section written as `section` is stored and listed under: brackets as
+    // braces, CR, LF and NUL as blanks, ends trimmed. Lists that keep their items as
+    // sections map a name with it before they look it up or remove it.
+    static std::string StoredSectionName(std::string_view section);
+
     // Removes the section with all its keys; removes one key. No bracket mapping.
     bool ClearSection(std::string_view section);
     bool DeleteKey(std::string_view section, std::string_view key);

@@ -25,30 +25,18 @@
 //
 // One user-interface thread uses all of it; nothing here locks.
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "core/AtomicFile.h"
 #include "core/IniDocument.h"
 
 namespace IniStore {
 
 inline constexpr std::uintmax_t kMaxFileSize = 64u * 1024u * 1024u;
-
-// What identifies one state of a file on disk.
-struct FileStamp {
-    bool exists = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    std::int64_t mtimeNs = 0;
-    std::int64_t ctimeNs = 0;
-    bool operator==(const FileStamp&) const = default;
-};
 
 class SharedIni {
 public:
@@ -80,7 +68,7 @@ private:
 
     std::filesystem::path path_;
     IniDocument doc_;
-    FileStamp stamp_;
+    MiscFuncs::FileStamp stamp_;
     bool loaded_ = false;
     bool readable_ = true;
     int depth_ = 0;
@@ -91,9 +79,5 @@ private:
 // The shared copy for a path (made absolute and resolved, so two spellings of one
 // file share it). It lives while someone holds it. nullptr for an empty path.
 std::shared_ptr<SharedIni> Open(const std::filesystem::path& path);
-
-// The stamp of the file now; exists is false when it is missing. False when it
-// cannot be looked at for another reason.
-bool StampOf(const std::filesystem::path& path, FileStamp& out);
 
 }  // namespace IniStore

@@ -4,12 +4,11 @@
 
 #include "core/Log.h"
 #include "core/MiscUtils.h"
-#include "core/RegistryFileIo.h"
 
 namespace fs = std::filesystem;
 using RegFile::RegValue;
 using RegFile::Statement;
-using namespace RegistryFileIo;
+using MiscFuncs::FileStamp;
 
 struct RegistryStore::Node {
     std::string name;
@@ -37,6 +36,33 @@ void logError(const char* procedure, const std::string& text) {
     MiscFuncs::WriteLog(0, "#", std::string("Error in RegistryStore::") + procedure + " " + text);
 }
 
+// The registry's files are the owner's alone, whatever mode they had before.
+MiscFuncs::WriteOptions registryWrite() {
+    MiscFuncs::WriteOptions options;
+    options.newFileMode = 0600;
+    options.keepMode = false;
+    options.refuseReadOnlyTarget = false;
+    options.createFolder = true;
+    return options;
+}
+
+// Reads and parses a file in the export format; false, logged under procedure, when
+// either fails. stamp is that of the version read.
+bool readStatements(const char* procedure, const fs::path& file, std::vector<Statement>& statements,
+                    FileStamp& stamp) {
+    std::string text, error;
+    if (MiscFuncs::ReadWholeFileStamped(file, text, RegFile::kMaxFileSize, stamp, &error) !=
+        MiscFuncs::ReadStatus::Read) {
+        logError(procedure, file.string() + ": " + error);
+        return false;
+    }
+    if (!RegFile::Parse(text, statements, error)) {
+        logError(procedure, file.string() + ", " + error);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 RegistryStore::RegistryStore(fs::path file) : file_(std::move(file)) { resetTree(); }
@@ -54,8 +80,8 @@ void RegistryStore::resetTree() {
 bool RegistryStore::refresh() {
     FileStamp now;
     std::string error;
-    if (!StampOf(file_, now, error)) {
-        if (readable_) logError("Load", error);
+    if (!MiscFuncs::StampOf(file_, now, &error)) {
+        if (readable_) logError("Load", file_.string() + ": " + error);
         loaded_ = false;
         readable_ = false;
         return false;
@@ -69,18 +95,13 @@ bool RegistryStore::refresh() {
 }
 
 bool RegistryStore::load() {
-    std::string text, error;
-    if (!ReadWhole(file_, RegFile::kMaxFileSize, text, stamp_, error)) {
-        logError("Load", error);
-        return false;
-    }
     std::vector<Statement> statements;
-    if (!RegFile::Parse(text, statements, error)) {
-        logError("Load", file_.string() + ", " + error);
-        return false;
-    }
-    apply(statements);
-    return true;
+    FileStamp read;
+    const bool ok = readStatements("Load", file_, statements, read);
+    // A file that could not even be opened keeps the stamp it was seen with.
+    if (read.exists) stamp_ = read;
+    if (ok) apply(statements);
+    return ok;
 }
 
 template <typename Fn> bool RegistryStore::mutate(const char* procedure, Fn&& fn) {
@@ -90,7 +111,7 @@ template <typename Fn> bool RegistryStore::mutate(const char* procedure, Fn&& fn
     }
     Change change = fn();
     if (change != Change::Changed) return change == Change::None;
-    FolderLock lock(FolderOf(file_));
+    MiscFuncs::FolderLock lock(MiscFuncs::FolderOf(file_));
     // Another writer may have replaced the file since it was read: redo the change on
     // its version rather than overwrite it.
     const FileStamp before = stamp_;
@@ -114,11 +135,11 @@ bool RegistryStore::save() {
         logError("Save", file_.string() + ": the registry would grow beyond its limit");
         return false;
     }
-    if (!WriteAtomically(file_, text, error)) {
+    if (!MiscFuncs::WriteFileAtomic(file_, text, registryWrite(), &error)) {
         logError("Save", error);
         return false;
     }
-    return StampOf(file_, stamp_, error);
+    return MiscFuncs::StampOf(file_, stamp_, &error);
 }
 
 RegistryStore::Node* RegistryStore::rootOf(std::string_view name) {
@@ -334,7 +355,7 @@ bool RegistryStore::ExportKey(std::string_view keyPath, const fs::path& file) {
         return false;
     }
     std::string error;
-    if (WriteAtomically(file, text, error)) return true;
+    if (MiscFuncs::WriteFileAtomic(file, text, registryWrite(), &error)) return true;
     logError("ExportKey", error);
     return false;
 }
@@ -350,16 +371,8 @@ bool RegistryStore::ImportText(std::string_view text) {
 }
 
 bool RegistryStore::ImportFile(const fs::path& file) {
-    std::string text, error;
-    FileStamp ignored;
-    if (!ReadWhole(file, RegFile::kMaxFileSize, text, ignored, error)) {
-        logError("ImportFile", error);
-        return false;
-    }
     std::vector<Statement> statements;
-    if (!RegFile::Parse(text, statements, error)) {
-        logError("ImportFile", file.string() + ", " + error);
-        return false;
-    }
+    FileStamp ignored;
+    if (!readStatements("ImportFile", file, statements, ignored)) return false;
     return mutate("ImportFile", [&] { return apply(statements); });
 }

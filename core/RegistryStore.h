@@ -8,10 +8,10 @@
 // - The seven root keys always exist; every other key must be created (CreateKey or an
 //   import). Operations that only open a key fail on a missing key and change nothing.
 // - Every operation first re-reads the file when it changed on disk (size, nanosecond
-//   modification time and inode), so several store objects, in one program or in
-//   several, see each other's writes. Each change rewrites the file atomically (a
-//   temporary file beside it, flush, fsync, rename), under an advisory lock on the
-//   folder so that two writers do not lose each other's changes.
+//   modification and change times, inode), so several store objects, in one program
+//   or in several, see each other's writes. Each change rewrites the file atomically
+//   (a temporary file beside it, flush, fsync, rename; mode 0600), under an advisory
+//   lock on the folder so that two writers do not lose each other's changes.
 // - A file that cannot be parsed is never overwritten: reads see an empty registry and
 //   writes fail until the file is mended or removed.
 // - ExportKey writes a key with its sub-keys in the editor's format; ImportFile applies
@@ -28,8 +28,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/AtomicFile.h"
 #include "core/RegFile.h"
-#include "core/RegistryFileIo.h"
 
 class RegistryStore {
 public:
@@ -84,7 +84,7 @@ private:
 
     std::filesystem::path file_;
     std::vector<std::unique_ptr<Node>> roots_;
-    RegistryFileIo::FileStamp stamp_;
+    MiscFuncs::FileStamp stamp_;
     bool loaded_ = false;
     bool readable_ = true;
 };
