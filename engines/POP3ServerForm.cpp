@@ -124,6 +124,7 @@ void POP3ServerForm::POP3Server_ConnectionRequest(int index, int requestId) {
         CloseSession(slot);
         return;
     }
+    socket->setLowDelay(true);  // a reply may leave in several writes
     s.session->Open(socket->remoteHostIP(), socket->localIP());
     platform::AliveGuard alive(this);
     if (hooks.SessionStarted) hooks.SessionStarted(slot);
