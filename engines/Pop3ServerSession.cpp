@@ -283,7 +283,8 @@ void Pop3ServerSession::onDele(std::string_view argument) {
     message->marked = true;
     --liveCount_;
     liveOctets_ -= message->size;
-    reply("+OK message " + std::string(MiscFuncs::TrimBlanks(argument)) + " deleted");
+    const std::size_t number = static_cast<std::size_t>(message - mailbox_.data()) + 1;
+    reply("+OK message " + std::to_string(number) + " deleted");
 }
 
 void Pop3ServerSession::onRset(std::string_view) {
