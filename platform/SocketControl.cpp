@@ -240,6 +240,10 @@ bool SocketControl::send(const QByteArray& bytes) {
     return true;
 }
 
+void SocketControl::setLowDelay(bool on) {
+    if (socket_ != nullptr) socket_->setSocketOption(QAbstractSocket::LowDelayOption, on ? 1 : 0);
+}
+
 bool SocketControl::sendText(std::string_view bytes) {
     return send(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }

@@ -77,6 +77,10 @@ public:
     // Bytes handed to send() and not yet passed to the system.
     qint64 bytesPending() const;
     void setBindAddress(const QHostAddress& address) { bindAddress_ = address; }
+    // Sends what is queued at once instead of holding small pieces back until the peer
+    // acknowledges the last one (TCP_NODELAY), for the connection there is now. A reply
+    // that leaves in several writes otherwise waits for the peer's delayed ACK.
+    void setLowDelay(bool on);
 
     // Starts connecting to the host (a name or an address) and port, or to the
     // remoteHost and remotePort set before. False, with nothing started, when the

@@ -1,0 +1,318 @@
+#include "engines/Pop3ServerSession.h"
+
+#include <algorithm>
+
+#include "core/CIniFile.h"
+#include "core/CMessages.h"
+#include "core/Log.h"
+#include "core/MessageKey.h"
+#include "core/MiscUtils.h"
+#include "core/ProgramFiles.h"
+#include "core/Scramble.h"
+#include "engines/Pop3ServerTransfer.h"
+
+namespace {
+
+// Text from the client as it may appear in a log line: control bytes as "?", cut.
+std::string ForLog(std::string_view text) {
+    const bool cut = text.size() > Pop3ServerSession::kMaxLoggedText;
+    std::string safe(text.substr(0, Pop3ServerSession::kMaxLoggedText));
+    for (char& c : safe)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return cut ? safe + "..." : safe;
+}
+
+// Verbs whose arguments are credentials.
+bool IsSecretVerb(std::string_view verb) {
+    return MiscFuncs::EqualsIgnoreCase(verb, "PASS") || MiscFuncs::EqualsIgnoreCase(verb, "AUTH") ||
+           MiscFuncs::EqualsIgnoreCase(verb, "APOP");
+}
+
+}  // namespace
+
+const Pop3ServerSession::Command Pop3ServerSession::kCommands[] = {
+    {"USER", true, false, &Pop3ServerSession::onUser, "-ERR already logged in", false},
+    {"PASS", true, false, &Pop3ServerSession::onPass, "-ERR already logged in", false},
+    {"STAT", false, true, &Pop3ServerSession::onStat, "-ERR User first", true},
+    {"LIST", false, true, &Pop3ServerSession::onList, "-ERR User was not found", true},
+    {"RETR", false, true, &Pop3ServerSession::onRetr, "-ERR User was not found", true},
+    {"TOP", false, true, &Pop3ServerSession::onTop, "-ERR User was not found", true},
+    {"DELE", false, true, &Pop3ServerSession::onDele, "-ERR User was not found", true},
+    {"RSET", false, true, &Pop3ServerSession::onRset, "-ERR User first", false},
+    {"NOOP", false, true, &Pop3ServerSession::onNoop, "-ERR User first", false},
+    {"UIDL", true, true, &Pop3ServerSession::onUidl, "", false},
+    {"QUIT", true, true, &Pop3ServerSession::onQuit, "", false},
+};
+
+Pop3ServerSession::Pop3ServerSession(CMessages& messages, int slot, std::string title)
+    : messages_(messages), slot_(slot), title_(std::move(title)) {}
+
+Pop3ServerSession::~Pop3ServerSession() = default;
+
+std::string Pop3ServerSession::TitleFor(std::string_view version) {
+    return std::string(ProgramFiles::kExecutableName) + " POP3 Server Ver." + std::string(version);
+}
+
+bool Pop3ServerSession::Open(std::string_view remoteAddress, std::string_view localAddress) {
+    const std::string remote(MiscFuncs::TrimBlanks(remoteAddress));
+    const std::string where = ForLog(remote) + " on socket " + std::to_string(slot_);
+    if (!remote.empty() && remote == MiscFuncs::TrimBlanks(localAddress)) {
+        reply("+OK " + title_ + " Ready");
+        MiscFuncs::WriteLog(2, "i", "POP3 server accepted connection from " + where);
+        return true;
+    }
+    MiscFuncs::WriteLog(2, "i", "POP3 server denied connection from " + where);
+    reply("-ERR " + title_ + " can not be accessed from the network");
+    end();
+    return false;
+}
+
+std::size_t Pop3ServerSession::InputRoom() const {
+    if (Ended()) return 0;
+    const std::size_t pending = input_.size() - consumed_;
+    return pending < kMaxPendingInput ? kMaxPendingInput - pending : 0;
+}
+
+void Pop3ServerSession::Receive(std::string_view bytes) {
+    while (!bytes.empty() && !Ended()) {
+        const std::size_t room = InputRoom();
+        if (room == 0) {
+            // The carrier gives no more than InputRoom; a client that still gets
+            // here has outrun every bound.
+            MiscFuncs::WriteLog(1, "#", "POP3Server Error! Too much input on socket #" + std::to_string(slot_));
+            end();
+            return;
+        }
+        const std::size_t take = std::min(room, bytes.size());
+        input_.append(bytes.substr(0, take));
+        bytes.remove_prefix(take);
+        handleLines();
+    }
+}
+
+void Pop3ServerSession::ContinueSending() {
+    if (transfer_) producePiece();
+    if (!transfer_ && !Ended()) handleLines();
+}
+
+std::string Pop3ServerSession::TakeOutput() {
+    std::string taken;
+    taken.swap(output_);
+    return taken;
+}
+
+void Pop3ServerSession::TimeOut() {
+    if (Ended()) return;
+    MiscFuncs::WriteLog(1, "#", "POP3Server Error! Session timed out on socket #" + std::to_string(slot_));
+    // Inside a message a reply line would only pass for message text.
+    if (!transfer_) reply("-ERR POP3 server session timed out");
+    end();
+}
+
+void Pop3ServerSession::Drop() { end(); }
+
+void Pop3ServerSession::handleLines() {
+    held_ = false;
+    while (!Ended() && !transfer_) {
+        if (output_.size() >= kPieceBytes) {
+            held_ = true;  // the carrier drains the output first
+            break;
+        }
+        const std::size_t eol = input_.find('\n', consumed_);
+        if (eol == std::string::npos) {
+            if (input_.size() - consumed_ > kMaxLineBytes) lineTooLong();
+            break;
+        }
+        std::size_t length = eol - consumed_;
+        if (length > 0 && input_[eol - 1] == '\r') --length;
+        if (length > kMaxLineBytes) {
+            lineTooLong();
+            break;
+        }
+        const std::string line = input_.substr(consumed_, length);
+        consumed_ = eol + 1;
+        handleLine(line);
+    }
+    if (Ended()) {
+        input_.clear();
+    } else {
+        input_.erase(0, consumed_);
+    }
+    consumed_ = 0;
+}
+
+void Pop3ServerSession::handleLine(std::string_view line) {
+    const std::size_t space = line.find(' ');
+    const std::string_view verb = line.substr(0, space);
+    const std::string_view argument = space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
+    lastClientPacket_ = IsSecretVerb(verb) ? ForLog(verb) + " ****" : ForLog(line);
+    for (const Command& command : kCommands) {
+        if (!MiscFuncs::EqualsIgnoreCase(verb, command.verb)) continue;
+        const bool allowed = state_ == State::Transaction ? command.inTransaction : command.inAuthorization;
+        if (allowed) (this->*command.handler)(argument);
+        else outOfState(command);
+        return;
+    }
+    MiscFuncs::WriteLog(1, "#", "POP3Server error! Account:\r\n" + lastClientPacket_);
+    reply("-ERR", "-ERR Unknown command");
+    badCommand();
+}
+
+void Pop3ServerSession::outOfState(const Command& command) {
+    if (command.verb == "STAT")
+        MiscFuncs::WriteLog(1, "#", "POP3Server error! STAT command before authentication");
+    reply(command.outOfStateReply);
+    if (command.endsOutOfState) end();
+    else badCommand();
+}
+
+void Pop3ServerSession::lineTooLong() {
+    MiscFuncs::WriteLog(1, "#", "POP3Server Error! Command line too long on socket #" + std::to_string(slot_));
+    reply("-ERR line too long");
+    end();
+}
+
+void Pop3ServerSession::badCommand() {
+    if (++badCommands_ < kMaxBadCommands) return;
+    MiscFuncs::WriteLog(1, "#", "POP3Server Error! Too many bad commands on socket #" + std::to_string(slot_));
+    end();
+}
+
+void Pop3ServerSession::end() {
+    state_ = State::Ended;
+    transfer_.reset();
+    held_ = false;
+}
+
+void Pop3ServerSession::reply(std::string_view text) { reply(text, text); }
+
+void Pop3ServerSession::reply(std::string_view text, std::string_view record) {
+    output_.append(text).append("\r\n");
+    lastServerPacket_.assign(record).append("\r\n");
+}
+
+// ---------------------------------------------------------------- authorization
+
+void Pop3ServerSession::onUser(std::string_view argument) {
+    const std::string name(MiscFuncs::TrimBlanks(argument));
+    std::string found;
+    if (!name.empty()) {
+        const CIniFile accounts(ProgramFiles::AccountsIniPath().string());
+        for (const std::string& section : accounts.AllSectionsArray()) {
+            if (MiscFuncs::EqualsIgnoreCase(section, name)) {
+                found = section;
+                break;
+            }
+        }
+    }
+    if (found.empty()) {
+        reply("-ERR " + name + " is not a user here.");
+        MiscFuncs::WriteLog(1, "#", "POP3Server Error! Unknown account " + ForLog(name));
+        MiscFuncs::WriteLog(1, "i", "USER cmd");
+        end();
+        return;
+    }
+    account_ = found;
+    reply("+OK " + name + " is welcome here");
+    MiscFuncs::WriteLog(1, "i", "USER cmd");
+}
+
+void Pop3ServerSession::onPass(std::string_view argument) {
+    MiscFuncs::WriteLog(1, "i", "PASS cmd");
+    if (account_.empty()) {
+        reply("-ERR User first");
+        badCommand();
+        return;
+    }
+    const CIniFile accounts(ProgramFiles::AccountsIniPath().string());
+    const std::string stored = accounts.Value(account_, "POP3Password");
+    if (MiscFuncs::ScrambleText(MiscFuncs::TrimBlanks(argument)) != stored) {
+        reply("-ERR invalid usercode or password, please try again");
+        MiscFuncs::WriteLog(1, "#", "POP3 Server Error! Incorrect password for " + account_);
+        badCommand();
+        return;
+    }
+    MiscFuncs::WriteLog(1, "i", "Servicing " + account_ + " on socket #" + std::to_string(slot_));
+    loadMailbox();
+    state_ = State::Transaction;
+    reply("+OK " + std::to_string(liveCount_) + " " + std::to_string(liveOctets_));
+}
+
+// The maildrop is fixed here, once: RFC 1939 4 has the server lock it at login.
+void Pop3ServerSession::loadMailbox() {
+    mailbox_.clear();
+    for (const auto& item : messages_.MessageIndex()) {
+        MessageKeys::KeyParts parts;
+        if (!MessageKeys::SplitKey(item.Key(), parts)) continue;
+        if (!MiscFuncs::EqualsIgnoreCase(parts.account, account_)) continue;
+        if (MessageKeys::CanonicalFolder(parts.folder) != MessageKeys::kInBox) continue;
+        std::error_code error;
+        std::filesystem::path path = MessageKeys::PathOfKey(item.Key());
+        const std::uintmax_t size = std::filesystem::file_size(path, error);
+        if (error) continue;  // listed but gone: nothing a client could retrieve
+        mailbox_.push_back({std::string(item.Key()), std::move(path), size, false});
+    }
+    recount();
+}
+
+void Pop3ServerSession::recount() {
+    liveCount_ = 0;
+    liveOctets_ = 0;
+    for (const Message& message : mailbox_) {
+        if (message.marked) continue;
+        ++liveCount_;
+        liveOctets_ += message.size;
+    }
+}
+
+// ---------------------------------------------------------------- transaction and update
+
+void Pop3ServerSession::onStat(std::string_view) {
+    if (liveCount_ == 0) reply("+OK 0 0 ");
+    else reply(statusCounts());
+    MiscFuncs::WriteLog(1, "i", "STAT cmd");
+}
+
+std::string Pop3ServerSession::statusCounts() const {
+    return "+OK " + std::to_string(liveCount_) + " " + std::to_string(liveOctets_);
+}
+
+void Pop3ServerSession::onDele(std::string_view argument) {
+    Message* message = findMessage(argument);
+    if (message == nullptr) return;
+    message->marked = true;
+    --liveCount_;
+    liveOctets_ -= message->size;
+    const std::size_t number = static_cast<std::size_t>(message - mailbox_.data()) + 1;
+    reply("+OK message " + std::to_string(number) + " deleted");
+}
+
+void Pop3ServerSession::onRset(std::string_view) {
+    for (Message& message : mailbox_) message.marked = false;
+    recount();
+    reply("+OK maildrop has " + std::to_string(liveCount_) + " messages (" + std::to_string(liveOctets_) +
+          " octets)");
+}
+
+void Pop3ServerSession::onNoop(std::string_view) { reply("+OK"); }
+
+void Pop3ServerSession::onUidl(std::string_view) { reply("-ERR", "-ERR NO UIDL SUPPORT"); }
+
+void Pop3ServerSession::onQuit(std::string_view) {
+    const bool update = state_ == State::Transaction;
+    const std::size_t failed = update ? applyDeletions() : 0;
+    MiscFuncs::WriteLog(1, "i", "User " + account_ + " logged off");
+    reply(failed == 0 ? "+OK POP3 server signing off (maildrop empty)" : "-ERR some deleted messages not removed");
+    end();
+}
+
+// RFC 1939 6: the UPDATE state. Returns how many marked messages stayed.
+std::size_t Pop3ServerSession::applyDeletions() {
+    std::size_t failed = 0;
+    for (const Message& message : mailbox_) {
+        if (!message.marked) continue;
+        if (messages_.RemoveMessage(message.key)) ++removed_;
+        else ++failed;
+    }
+    return failed;
+}

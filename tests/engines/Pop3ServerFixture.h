@@ -1,0 +1,127 @@
+#pragma once
+// A program folder with accounts and stored InBox messages for the local POP3 server
+// tests, a transcript reader for its sessions, and a client runner that keeps the
+// event loop busy (the server runs in the test's own thread).
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/CIniFile.h"
+#include "core/CMessages.h"
+#include "core/MessageKey.h"
+#include "core/ProgramFiles.h"
+#include "core/Scramble.h"
+#include "core/TempFolder.h"
+#include "engines/Pop3ServerSession.h"
+#include "platform/EventWait.h"
+#include "support/Peers.h"
+
+namespace pop3test {
+
+class Pop3ServerTest : public testing_support::TempFolderTest {
+protected:
+    void SetUp() override {
+        TempFolderTest::SetUp();
+        messages = std::make_unique<CMessages>(CMessages::Start::Empty);
+    }
+    void TearDown() override {
+        messages.reset();
+        TempFolderTest::TearDown();
+    }
+
+    void addAccount(const std::string& account, const std::string& password) {
+        CIniFile ini(ProgramFiles::AccountsIniPath().string());
+        ini.Value(account, "POP3Password", MiscFuncs::ScrambleText(password));
+    }
+    void setOption(const std::string& key, const std::string& value) {
+        CIniFile ini(ProgramFiles::OptionsIniPath().string());
+        ini.Value("options", key, value);
+    }
+    std::filesystem::path inbox(const std::string& account) const {
+        return dir() / "accounts" / account / "MailDir" / "InBox";
+    }
+    // Stores a message file as the collector does (wire form) and indexes it; the key.
+    std::string store(const std::string& account, const std::string& name, std::string_view bytes) {
+        testing_support::WriteFile(inbox(account) / name, bytes);
+        EXPECT_TRUE(messages->AddMessage(account, name, MessageKeys::kInBox)) << name;
+        return MessageKeys::MakeKey(account, MessageKeys::kInBox, name);
+    }
+    bool stored(const std::string& account, const std::string& name) const {
+        return std::filesystem::exists(inbox(account) / name);
+    }
+
+    std::unique_ptr<CMessages> messages;
+};
+
+// A message in wire form: CR LF line ends.
+inline std::string Mail(const std::string& subject, const std::string& body) {
+    return "From: a@example.test\r\nTo: b@example.test\r\nSubject: " + subject + "\r\n\r\n" + body;
+}
+
+// A session read as a transcript: each send returns everything the server answered,
+// multi-line answers produced to their end.
+class Transcript {
+public:
+    explicit Transcript(CMessages& messages, std::string remote = "127.0.0.1")
+        : session(messages, 1) {
+        session.Open(remote, "127.0.0.1");
+        greeting = drain();
+    }
+    std::string send(std::string_view bytes) {
+        session.Receive(bytes);
+        return drain();
+    }
+    std::string drain() {
+        std::string out = session.TakeOutput();
+        while (session.Sending()) {
+            session.ContinueSending();
+            out += session.TakeOutput();
+        }
+        return out;
+    }
+    std::string login(const std::string& user, const std::string& password) {
+        return send("USER " + user + "\r\nPASS " + password + "\r\n");
+    }
+
+    Pop3ServerSession session;
+    std::string greeting;
+};
+
+struct LiveResult {
+    bool finished = false;
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+    std::string describe() const {
+        return "exit " + std::to_string(exitCode) + (finished ? "" : " (killed)") + "\n--- stdout:\n" +
+               out.toStdString() + "\n--- stderr:\n" + err.toStdString();
+    }
+};
+
+// Runs a client with Debian's Python while the event loop runs without pauses, so a
+// client that makes a thousand round trips is not slowed by the waits in between.
+inline LiveResult RunPythonLive(const QString& code, const QStringList& args, int deadlineMs = 60000) {
+    LiveResult result;
+    QProcess process;
+    process.start("/usr/bin/python3", QStringList{"-c", code} + args);
+    if (!process.waitForStarted(5000)) return result;
+    process.closeWriteChannel();
+    result.finished = platform::WaitUntil([&] { return process.state() == QProcess::NotRunning; }, deadlineMs);
+    if (!result.finished) {
+        process.kill();
+        process.waitForFinished(2000);
+    } else if (process.exitStatus() == QProcess::NormalExit) {
+        result.exitCode = process.exitCode();
+    }
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+}  // namespace pop3test
