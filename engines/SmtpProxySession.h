@@ -1,0 +1,137 @@
+#pragma once
+// SmtpProxySession: the protocol of one mail-program connection to the local SMTP
+// proxy (RFC 5321, with PIPELINING, RFC 2920, and 8BITMIME, RFC 6152, advertised).
+// Bytes in, bytes out: the engine carries the bytes between the sockets and the
+// session; the session never sees a socket or a timer.
+//
+// Map of a session:
+// - The proxy greets and answers HELO/EHLO, QUIT, and RSET while no server is in use,
+//   itself. MAIL FROM must name one of the user's accounts (accounts.ini); the session
+//   then asks for a connection to that account's SMTP server, greets it with the
+//   client's own HELO/EHLO line (HELO again when the server refuses EHLO) and sends its
+//   own MAIL FROM, whose reply answers the client's MAIL FROM.
+// - The client's input is split into lines and handled one line at a time, in order.
+//   Towards the server the session goes in lock-step: one command, then its reply, so
+//   any server works although the client may pipeline. Lines that come meanwhile
+//   wait (up to kMaxBacklog bytes; beyond that the engine stops reading the client).
+// - Every RCPT TO address is handed out as a recipient to approve.
+// - After the 354 that answers DATA the message text passes through untouched up to
+//   its "CRLF.CRLF"; the reply after it ends the transaction (remote state 1 again),
+//   so further messages follow in the same session.
+// - The session ends on QUIT, a line over kMaxCommandLine, kMaxBadCommands error
+//   replies, a sender that is not an account, a server that fails before the client
+//   could be served, and the idle time-out; finished() then tells the engine to close.
+// - Logs mask AUTH lines and the client lines that answer a 334.
+//
+// Remote states, as logged: 0 waiting for the server's greeting, 1 greeted (ready for
+// MAIL FROM), 2 MAIL FROM sent, 3 inside DATA.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engines/SmtpProxySessionText.h"
+
+class SmtpProxySession {
+public:
+    // A client that pipelines faster than the server answers is held back beyond this.
+    static constexpr std::size_t kMaxBacklog = 64 * 1024;
+    // Error replies in one session before it is ended (a client sending junk).
+    static constexpr int kMaxBadCommands = 10;
+
+    enum RemoteState : int { kWaitGreeting = 0, kGreeted = 1, kMailSent = 2, kInData = 3 };
+
+    // What the session asks of its engine.
+    class Sink {
+    public:
+        virtual ~Sink() = default;
+        virtual void toClient(std::string_view bytes) = 0;
+        virtual void toServer(std::string_view bytes) = 0;
+        // Starts a connection to the server; its bytes come back through serverBytes,
+        // its failure through serverFailed.
+        virtual void connectServer(const SmtpProxyText::ServerAddress& server) = 0;
+        // Closes the server connection (queued output still goes out).
+        virtual void dropServer() = 0;
+        // True while so much is queued for the client that no more replies should be
+        // made; the engine calls resume() once it has drained.
+        virtual bool clientBacklogged() const = 0;
+    };
+
+    SmtpProxySession(int slot, Sink& sink);
+    SmtpProxySession(const SmtpProxySession&) = delete;
+    SmtpProxySession& operator=(const SmtpProxySession&) = delete;
+
+    // Sends the proxy's greeting.
+    void start();
+    void clientBytes(std::string_view bytes);
+    void serverBytes(std::string_view bytes);
+    // The server connection failed, broke or closed, or did not come in time.
+    void serverFailed();
+    // The client was silent for the session time-out.
+    void clientIdle();
+    // Handles the lines that waited for the client's output to drain.
+    void resume() { pump(); }
+
+    bool finished() const { return finished_; }
+    // False while the lines waiting exceed kMaxBacklog: the engine stops reading.
+    bool wantsClientInput() const { return finished_ || in_.size() <= kMaxBacklog; }
+    // The recipients named since the last call (lower case).
+    std::vector<std::string> takeApprovedRecipients();
+
+    int remoteState() const { return state_; }
+    const std::string& sender() const { return sender_; }
+    const std::string& greetingLine() const { return greeting_; }
+    bool serverInUse() const { return serverOpen_; }
+    bool inMessageText() const { return messageText_; }
+
+private:
+    // What the reply that the server owes answers.
+    enum class Awaiting { Nothing, Greeting, Helo, ProxyMail, ClientCommand, DataEnd };
+
+    void pump();
+    void command(std::string_view line);
+    void heloCommand(std::string_view line, std::string_view verb);
+    void rsetCommand(std::string_view line);
+    void quitCommand();
+    void mailCommand(std::string_view line, std::string_view argument);
+    void connectForSender(const std::string& sender);
+    void rcptCommand(std::string_view line, std::string_view argument);
+    void otherCommand(std::string_view line, std::string_view verb);
+
+    void onReply(const std::string& reply);
+    void greetingReply(const std::string& reply, std::string_view code);
+    void heloReply(const std::string& reply, std::string_view code);
+    void clientCommandReply(std::string_view code);
+    void beginMessageText();
+    void messageBytes(std::string_view bytes);
+
+    void reply(std::string_view text);
+    void errorReply(std::string_view text);
+    void forward(std::string_view line, std::string_view verb);
+    void sendServer(std::string_view text, int newState);
+    void countError();
+    void finish(std::string_view lastReply);
+    void failServer(std::string_view clientReply);
+    void dropQueuedLines();
+    void politeQuit();
+    void logClientLine(std::string_view text, std::string_view verb);
+
+    int slot_;
+    Sink& sink_;
+    SmtpProxyText::LineBuffer in_;
+    SmtpProxyText::ReplyReader replies_;
+    SmtpProxyText::DataEndScanner dataEnd_;
+    Awaiting awaiting_ = Awaiting::Nothing;
+    std::string awaitedVerb_;
+    int state_ = kWaitGreeting;
+    std::string greeting_;
+    std::string sender_;
+    std::vector<std::string> approved_;
+    bool serverOpen_ = false;
+    bool heloFallbackTried_ = false;
+    bool messageText_ = false;
+    bool maskNextLine_ = false;
+    int badCommands_ = 0;
+    bool finished_ = false;
+};

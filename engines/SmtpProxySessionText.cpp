@@ -1,0 +1,162 @@
+#include "engines/SmtpProxySessionText.h"
+
+#include <cstring>
+
+#include "core/CIniFile.h"
+#include "core/MiscUtils.h"
+#include "core/ProgramFiles.h"
+
+namespace SmtpProxyText {
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
+
+// "ddd-": a reply line that another line of the same reply follows.
+bool ContinuesReply(std::string_view line) {
+    return line.size() >= 4 && IsDigit(line[0]) && IsDigit(line[1]) && IsDigit(line[2]) &&
+           line[3] == '-';
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- LineBuffer
+
+void LineBuffer::append(std::string_view bytes) {
+    if (start_ > 0 && start_ >= data_.size() / 2) {
+        data_.erase(0, start_);
+        start_ = 0;
+    }
+    data_.append(bytes);
+}
+
+std::optional<std::string_view> LineBuffer::next() {
+    const std::size_t end = data_.find('\n', start_);
+    if (end == std::string::npos) return std::nullopt;
+    const std::string_view line = std::string_view(data_).substr(start_, end + 1 - start_);
+    start_ = end + 1;
+    return line;
+}
+
+std::string LineBuffer::takeAll() {
+    std::string all = data_.substr(start_);
+    data_.clear();
+    start_ = 0;
+    return all;
+}
+
+// ---------------------------------------------------------------- ReplyReader
+
+ReplyReader::Result ReplyReader::next(std::string& reply) {
+    while (const std::optional<std::string_view> line = lines_.next()) {
+        if (line->size() > kMaxReplyLine) return Result::TooLong;
+        current_.append(*line);
+        if (current_.size() > kMaxReply) return Result::TooLong;
+        if (!ContinuesReply(*line)) {
+            reply = std::move(current_);
+            current_.clear();
+            return Result::Reply;
+        }
+    }
+    return lines_.size() > kMaxReplyLine ? Result::TooLong : Result::NeedMore;
+}
+
+// ---------------------------------------------------------------- DataEndScanner
+
+std::size_t DataEndScanner::scan(std::string_view bytes) {
+    const char* const begin = bytes.data();
+    const char* const end = begin + bytes.size();
+    for (const char* p = begin; p < end; ++p) {
+        if (matched_ == kNone) {
+            // Most of a message is ordinary text: skip to the next CR at once.
+            p = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(end - p)));
+            if (p == nullptr) return npos;
+        }
+        const char c = *p;
+        if (c == '\r') {
+            matched_ = matched_ == kDot ? kDotCr : kCr;
+        } else if (c == '\n' && matched_ == kDotCr) {
+            matched_ = kLineStart;
+            return static_cast<std::size_t>(p - begin) + 1;
+        } else if (c == '\n') {
+            matched_ = matched_ == kCr ? kLineStart : kNone;
+        } else if (c == '.' && matched_ == kLineStart) {
+            matched_ = kDot;
+        } else {
+            matched_ = kNone;
+        }
+    }
+    return npos;
+}
+
+// ---------------------------------------------------------------- small texts
+
+std::string_view WithoutLineEnd(std::string_view line) {
+    if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return line;
+}
+
+std::string LogText(std::string_view text) {
+    text = WithoutLineEnd(text);
+    const bool cut = text.size() > kMaxLogText;
+    if (cut) text = text.substr(0, kMaxLogText);
+    std::string out;
+    out.reserve(text.size() + 3);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        if (c == '\n') out += ' ';
+        else out += IsControl(c) ? '?' : static_cast<char>(c);
+    }
+    if (cut) out += "...";
+    return out;
+}
+
+std::optional<std::string> Bracketed(std::string_view text) {
+    const std::size_t open = text.find('<');
+    if (open == std::string_view::npos) return std::nullopt;
+    const std::size_t close = text.find('>', open + 1);
+    if (close == std::string_view::npos) return std::nullopt;
+    return std::string(text.substr(open + 1, close - open - 1));
+}
+
+bool PlausibleAddress(std::string_view address) {
+    if (address.empty() || address.size() > 254) return false;
+    const std::size_t at = address.find('@');
+    if (at == 0 || at == std::string_view::npos || at + 1 == address.size()) return false;
+    if (address.find('@', at + 1) != std::string_view::npos) return false;
+    for (const char ch : address) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (IsControl(c) || c == ' ' || c == '<' || c == '>') return false;
+    }
+    return true;
+}
+
+std::optional<int> PortNumber(std::string_view text) {
+    text = MiscFuncs::TrimBlanks(text);
+    if (text.empty() || text.size() > 5) return std::nullopt;
+    int port = 0;
+    for (const char c : text) {
+        if (!IsDigit(c)) return std::nullopt;
+        port = port * 10 + (c - '0');
+    }
+    if (port < 1 || port > 65535) return std::nullopt;
+    return port;
+}
+
+AccountLookup FindAccountServer(std::string_view sender, ServerAddress& server) {
+    if (!PlausibleAddress(sender)) return AccountLookup::NoAccount;
+    const CIniFile accounts(ProgramFiles::AccountsIniPath().string());
+    if (!accounts.SectionExists(sender)) return AccountLookup::NoAccount;
+    const std::string host(MiscFuncs::TrimBlanks(accounts.Value(sender, "SMTPServer")));
+    const std::string portText = accounts.Value(sender, "SMTPServerPort");
+    const std::optional<int> port = MiscFuncs::IsBlank(portText) ? 25 : PortNumber(portText);
+    if (host.empty() || !port) return AccountLookup::NoServer;
+    server.host = host;
+    server.port = *port;
+    return AccountLookup::Found;
+}
+
+}  // namespace SmtpProxyText
