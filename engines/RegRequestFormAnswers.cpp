@@ -169,8 +169,9 @@ void RegRequestForm::queueConfirmation(const Request& r) {
     // A request from Authrize has no address text of the sender's own: "name address"
     // would make a malformed To header, the bare address cannot.
     const std::string& recipient = r.file.empty() ? r.address : r.emailText;
-    hooks_.addNewMessage(MessageType::Confirmation, MiscFuncs::TrimBlanks(r.account), recipient,
-                         kConfirmationSubject);
+    // A copy: the form, and the hook it holds, may be gone before the call returns.
+    const QueueMail queue = hooks_.addNewMessage;
+    queue(MessageType::Confirmation, MiscFuncs::TrimBlanks(r.account), recipient, kConfirmationSubject);
 }
 
 void RegRequestForm::bApprove_Click() {
