@@ -1,0 +1,152 @@
+#include "engines/RegReplyFile.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <system_error>
+
+#include "core/Address.h"
+#include "core/AtomicFile.h"
+#include "core/CIniFile.h"
+#include "core/Dates.h"
+#include "core/Environment.h"
+#include "core/IniDocument.h"
+#include "core/MailAccount.h"
+#include "core/MiscUtils.h"
+#include "core/ProgramFiles.h"
+
+namespace fs = std::filesystem;
+
+namespace RegReplyFile {
+namespace {
+
+void setError(std::string* error, std::string text) {
+    if (error) *error = std::move(text);
+}
+
+// The value as CIniFile would store it: square brackets as braces, so that no value
+// reads back as a section header.
+std::string storedValue(std::string_view value) {
+    std::string out = CutText(value, kMaxFieldLength);
+    std::replace(out.begin(), out.end(), '[', '{');
+    std::replace(out.begin(), out.end(), ']', '}');
+    return out;
+}
+
+std::string nameFor(std::string_view stamp, int random, int n) {
+    std::string name = std::string(stamp) + std::to_string(random);
+    if (n > 1) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "_%04d", n);
+        name += suffix;
+    }
+    return name + std::string(kExtension);
+}
+
+int randomFromGuid() {
+    std::array<std::uint8_t, 16> bytes{};
+    if (!MiscFuncs::NewGuidBytes(bytes)) return 1;
+    return 1 + static_cast<int>((static_cast<unsigned>(bytes[0]) << 8 | bytes[1]) % 100);
+}
+
+ReadOutcome damaged(std::string why) {
+    ReadOutcome out;
+    out.status = ReadStatus::Damaged;
+    out.why = std::move(why);
+    return out;
+}
+
+}  // namespace
+
+std::string CutText(std::string_view text, std::size_t max) {
+    if (text.size() <= max) return std::string(text);
+    std::size_t end = max;
+    // A cut UTF-8 sequence would make the whole text read as Latin-1 on screen.
+    for (int back = 0; back < 3 && end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80; ++back) --end;
+    return std::string(text.substr(0, end));
+}
+
+fs::path FolderOf(std::string_view account) {
+    const std::string name(MiscFuncs::TrimBlanks(account));
+    if (MiscFuncs::IsBlank(name) || !Accounts::IsSafeFolderName(name)) return {};
+    return ProgramFiles::InAccountsFolder(name) / "MailDir" / "InBox";
+}
+
+bool IsReplyFileName(std::string_view name) {
+    return name.size() > kExtension.size() &&
+           MiscFuncs::EqualsIgnoreCase(name.substr(name.size() - kExtension.size()), kExtension);
+}
+
+std::string FileText(const Contents& contents) {
+    IniStore::IniDocument doc;
+    doc.Set(kSection, kNameKey, storedValue(contents.name));
+    doc.Set(kSection, kReasonKey, storedValue(contents.reason));
+    doc.Set(kSection, kFromKey, storedValue(contents.from));
+    doc.Set(kSection, kTimeKey, storedValue(contents.time));
+    return doc.Serialize();
+}
+
+fs::path Write(std::string_view account, const Contents& contents, int random, std::string* error) {
+    const fs::path folder = FolderOf(account);
+    if (folder.empty()) {
+        setError(error, "The account name \"" + std::string(account) + "\" cannot be a folder name");
+        return {};
+    }
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) {
+        setError(error, "Cannot create the folder " + folder.string() + ": " + ec.message());
+        return {};
+    }
+    random = 1 + ((random - 1) % 100 + 100) % 100;
+    const std::string stamp = MiscFuncs::DateStampNow();
+    const std::string text = FileText(contents);
+    for (int n = 1; n <= kMaxNamesPerStamp; ++n) {
+        const fs::path path = folder / nameFor(stamp, random, n);
+        if (fs::exists(path, ec)) continue;
+        std::string problem;
+        if (MiscFuncs::WriteFileAtomic(path, text, MiscFuncs::Replace::Never, nullptr, &problem)) return path;
+        // Taken between the check and the write: try the next name.
+        if (!fs::exists(path, ec)) {
+            setError(error, problem);
+            return {};
+        }
+    }
+    setError(error, "Every name for the time stamp " + stamp + " is taken in " + folder.string());
+    return {};
+}
+
+fs::path Write(std::string_view account, const Contents& contents, std::string* error) {
+    return Write(account, contents, randomFromGuid(), error);
+}
+
+ReadOutcome Read(const fs::path& file) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(file, ec);
+    if (!fs::exists(status)) return {};
+    if (!fs::is_regular_file(status)) return damaged("not a plain file");
+    const std::uintmax_t size = fs::file_size(file, ec);
+    if (ec) return damaged("cannot be read: " + ec.message());
+    if (size > kMaxFileSize) return damaged("larger than " + std::to_string(kMaxFileSize) + " bytes");
+
+    const CIniFile ini(file.string());
+    if (!ini.SectionExists(kSection)) {
+        if (!fs::exists(file, ec)) return {};
+        return damaged("no [RegRequest] section");
+    }
+    const std::optional<std::string> from = ini.FindValue(kSection, kFromKey);
+    if (!from) return damaged("no AuthRequestFrom");
+    ReadOutcome out;
+    out.status = ReadStatus::Ok;
+    Contents& c = out.contents;
+    c.from = CutText(*from, kMaxFieldLength);
+    c.name = CutText(ini.Value(kSection, kNameKey), kMaxFieldLength);
+    c.reason = CutText(ini.Value(kSection, kReasonKey), kMaxFieldLength);
+    c.time = CutText(ini.Value(kSection, kTimeKey), kMaxFieldLength);
+    std::string displayName;
+    c.address = MiscFuncs::ParseAddress(c.from, displayName);
+    if (!MiscFuncs::IsValidEmail(c.address)) return damaged("no valid address in AuthRequestFrom");
+    return out;
+}
+
+}  // namespace RegReplyFile
