@@ -84,7 +84,10 @@ public:
     GlimmerpostProgram(const GlimmerpostProgram&) = delete;
     GlimmerpostProgram& operator=(const GlimmerpostProgram&) = delete;
 
-    // What other modules fill before Start().
+    // What other modules fill before Start(). Of the window's hooks, the program
+    // supplies the waiting-senders count, the [display] TrayCloseMsgShow pair and the
+    // address import when they are left empty, and always its own shutDown and
+    // quitApplication.
     EngineSet& Engines() { return engines_; }
     MainFormHooks& FormHooks() { return formHooks_; }
     ListViews& Views() { return views_; }

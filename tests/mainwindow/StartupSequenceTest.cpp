@@ -29,7 +29,7 @@ std::size_t indexOf(const std::vector<std::string>& events, const std::string& e
     return static_cast<std::size_t>(std::find(events.begin(), events.end(), e) - events.begin());
 }
 
-TEST_F(ProgramTest, StartsInTheOrderOfThePartsAndEndsInTheReverseOrder) {
+TEST_F(ProgramTest, StartsInOrderAndEndsInTheReverseOrder) {
     addAccount();
     bool listsAliveAtUnload = true;
     onUnload_ = [&](const std::string&) { listsAliveAtUnload = listsAliveAtUnload && program_->Messages(); };
