@@ -1,11 +1,43 @@
+// Glimmerpost: one instance per data folder, started and ended as one whole.
 #include <QApplication>
 
-#include "core/Log.h"
+#include <cstdio>
+
+#include "mainwindow/ProgramStartup.h"
 #include "platform/DataFolder.h"
+#include "platform/EventWait.h"
+#include "platform/MessageBoxes.h"
+#include "platform/ShutdownRequests.h"
+#include "platform/SingleInstance.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (platform::UseDataFolder(app.arguments()).isEmpty()) return 1;
-    MiscFuncs::WriteLog(0, "i", "glimmerpost 1.0 is loading");
-    return 0;
+    const QString folder = platform::UseDataFolder(app.arguments());
+    if (folder.isEmpty()) {
+        std::fprintf(stderr, "glimmerpost: the data folder cannot be created\n");
+        return 1;
+    }
+    // Decided before any file is touched: a later start must leave the running
+    // instance's marker, settings and logs as they are.
+    platform::SingleInstance instance(folder);
+    switch (instance.start()) {
+    case platform::SingleInstance::Role::Second: return 0;
+    case platform::SingleInstance::Role::Failed:
+        std::fprintf(stderr, "glimmerpost: the data folder cannot be locked\n");
+        return 1;
+    default: break;
+    }
+    platform::InstallEventPump();
+    platform::InstallMessageBoxes();
+
+    mainwindow::GlimmerpostProgram program;
+    platform::ShutdownRequests requests([&program] { program.RequestShutDown(); });
+    requests.watchSignals();
+    requests.watchApplication(&app);
+    QObject::connect(&instance, &platform::SingleInstance::activationRequested, &app,
+                     [&program] { program.ActivateFromOtherInstance(); });
+
+    program.Start();
+    if (program.shutDownDone()) return program.exitCode();
+    return app.exec();
 }

@@ -1,0 +1,101 @@
+// The real program, end to end: it starts on a temporary data folder, a second start
+// on the same folder ends at once and leaves the first one's files alone, and SIGTERM
+// takes the orderly end with exit code 0.
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "core/CIniFile.h"
+#include "core/TempFolder.h"
+#include "platform/EventWait.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
+constexpr qint64 kStartMs = 20000;  // generous for the sanitizer build
+constexpr qint64 kEndMs = 15000;
+
+struct FileState {
+    std::string bytes;
+    fs::file_time_type written;
+    bool operator==(const FileState&) const = default;
+};
+
+std::map<std::string, FileState> snapshot(const fs::path& folder) {
+    std::map<std::string, FileState> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[fs::relative(entry.path(), folder).string()] = {ReadFile(entry.path()), entry.last_write_time()};
+    return files;
+}
+
+class ProgramProcessTest : public testing_support::TempFolderTest {
+protected:
+    void SetUp() override {
+        TempFolderTest::SetUp();
+        platform::InstallEventPump();
+        CIniFile accounts((dir() / "accounts.ini").string());
+        accounts.Value("me@example.com", "AccountEnabled", "0");
+        for (const char* leaf : {"InBox", "OutBox", "WaitingAuth", "Recycled"})
+            fs::create_directories(dir() / "accounts" / "me@example.com" / "MailDir" / leaf);
+        // An old log above the default limit of 32 KB, for the trim at the end.
+        std::string old;
+        for (int i = 0; old.size() < 40000; ++i) old += "12-01-2026 10:00:00  i old line " + std::to_string(i) + "\r\n";
+        WriteFile(dir() / "glplog.txt", old);
+    }
+
+    void startProgram(QProcess& p) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.remove("GLIMMERPOST_HOME");
+        p.setProcessEnvironment(env);
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.start(QString::fromStdString((fs::path(GLP_BINARY_DIR) / "app" / "glimmerpost").string()),
+                {"--home", QString::fromStdString(dir().string())});
+    }
+    bool logHas(const std::string& text) const { return programLog().find(text) != std::string::npos; }
+};
+
+TEST_F(ProgramProcessTest, StartsOnceEndsOnSigtermAndASecondStartTouchesNothing) {
+    QProcess first;
+    startProgram(first);
+    ASSERT_TRUE(first.waitForStarted(kStartMs));
+    ASSERT_TRUE(platform::WaitUntil(
+        [&] { return fs::exists(dir() / "glpcs.flg") || first.state() == QProcess::NotRunning; }, kStartMs));
+    ASSERT_EQ(first.state(), QProcess::Running);
+    EXPECT_TRUE(logHas("glimmerpost 1.0 is loading"));
+    EXPECT_TRUE(logHas("glimmerpost has been loaded successfuly"));
+    const auto before = snapshot(dir());
+
+    QProcess second;
+    startProgram(second);
+    ASSERT_TRUE(second.waitForStarted(kStartMs));
+    ASSERT_TRUE(platform::WaitUntil([&] { return second.state() == QProcess::NotRunning; }, kEndMs));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(snapshot(dir()) == before) << "the first instance's files are as they were";
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    first.terminate();
+    ASSERT_TRUE(platform::WaitUntil([&] { return first.state() == QProcess::NotRunning; }, kEndMs));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_FALSE(fs::exists(dir() / "glpcs.flg"));
+    const CIniFile options((dir() / "glimmerpost.ini").string());
+    EXPECT_FALSE(options.Value("display", "windowstate").empty());
+    EXPECT_FALSE(options.Value("display", "startupw").empty());
+    const std::string log = programLog();
+    EXPECT_TRUE(log.ends_with(" i glimmerpost closed\r\n"));
+    EXPECT_LT(log.size(), 36000u) << "trimmed to about 32 KB";
+    EXPECT_EQ(log.rfind("12-01-2026", 0), 0u) << "cut at a line boundary";
+    EXPECT_NE(log.find("glimmerpost has been loaded successfuly"), std::string::npos) << "the newest lines stay";
+    EXPECT_FALSE(fs::exists(dir() / "tmplog.txt"));
+}
+
+}  // namespace
