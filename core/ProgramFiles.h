@@ -39,5 +39,8 @@ inline std::filesystem::path SendersIniPath() { return InAccountsFolder(kSenders
 inline std::filesystem::path DomainsIniPath() { return InAccountsFolder(kDomainsIni); }
 inline std::filesystem::path RulesIniPath() { return InAccountsFolder(kRulesIni); }
 inline std::filesystem::path RunningMarkerPath() { return InProgramFolder(kRunningMarker); }
+inline std::filesystem::path ProgramLogPath() { return InProgramFolder(kProgramLog); }
+inline std::filesystem::path MessageLogPath() { return InProgramFolder(kMessageLog); }
+inline std::filesystem::path TrimTempPath() { return InProgramFolder(kTrimTemp); }
 
 }  // namespace ProgramFiles

@@ -1,0 +1,91 @@
+#pragma once
+// MailAccount and accounts.ini: one section per POP3/SMTP account, named by the
+// account's e-mail address, in the program folder.
+//
+// Keys of a section, in the order the options dialog writes them: DisplayName,
+// POP3CollectorInterval, POP3Server, POP3UserName, POP3Password, POP3ServerPort,
+// POP3UseSPA, SMTPServer, SMTPServerPort, SMTPRequiresAuth, SMTPAuthType,
+// SMTPAuthUserName, SMTPAuthPassword, AccountTested, AccountEnabled,
+// LeaveMessagesOnServer; then RegFileNo, the number of the mail-client undo files,
+// which only the setup wizard writes. Passwords are stored as ScrambledText (Scramble.h)
+// and held in plain in memory; numbers are decimal text.
+//
+// Each account has a folder accounts\<address> in the program folder. A section name
+// that cannot be one folder name (it holds "/" or "\", or is "." or "..") is never
+// used as a path.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/CIniFile.h"
+
+struct MailAccount {
+    std::string DisplayName;
+    std::string EMailAddress;   // the section the record is saved under
+    std::string LoadedSection;  // the section it was loaded from ("NewAccount<n>" for a new one)
+    std::int16_t AccountEnabled = 0;
+    std::string POP3Server;
+    std::string POP3UserName;
+    std::string POP3Password;  // plain
+    std::string POP3ServerPort;
+    std::int16_t POP3UseSPA = 0;
+    std::string SMTPServer;
+    std::string SMTPServerPort;
+    std::int16_t SMTPRequiresAuth = 0;
+    std::int16_t SMTPAuthType = 0;
+    std::string SMTPAuthUserName;
+    std::string SMTPAuthPassword;  // plain
+    std::int16_t POP3CollectorInterval = 0;
+    std::int16_t AccountTested = 0;
+    std::string ClientKeyPath;  // the setup wizard's mail-client registry key
+    std::int16_t ClientKind = 0;  // 0 entered by hand, 1 Outlook Express, 2 Outlook
+    std::int16_t RegFileNo = 0;
+    std::int16_t LeaveMessagesOnServer = 0;
+};
+
+namespace Accounts {
+
+inline constexpr std::string_view kNewAccountAddress = "<New account>";
+
+// A record as the account list adds it: "<New account>", placeholder section
+// "NewAccount<index>", check interval 10, ports "110" and "25".
+MailAccount NewAccount(int index);
+
+// True when the name can be used as one folder under accounts.
+bool IsSafeFolderName(std::string_view name);
+
+// One section read into a record (numbers that do not convert read as 0, passwords
+// that do not unscramble as "").
+MailAccount LoadAccount(const CIniFile& accounts, std::string_view section);
+// Every account in section order, up to the first blank section name.
+std::vector<MailAccount> LoadAccounts(const CIniFile& accounts);
+// Those whose AccountEnabled reads as the number 1.
+std::vector<MailAccount> EnabledAccounts(const CIniFile& accounts);
+// The section name of the account with this address, letter case and blanks around
+// ignored; nothing when there is none.
+std::optional<std::string> FindAccountSection(const CIniFile& accounts, std::string_view address);
+
+// The RegFileNo stored in a section; nothing when the key is missing or no number.
+std::optional<int> RegFileNoOf(const CIniFile& accounts, std::string_view section);
+
+// Renames an account: every key of section `from` moves to section `to` (RegFileNo
+// and the hand-edited keys included) and `from` is cleared, as one change of the
+// file; then accounts\<from> is moved to accounts\<to> (both trimmed). A failed move
+// is logged and leaves the messages in the old folder. False when the file could not
+// be written (nothing is moved then).
+bool RenameAccount(CIniFile& accounts, std::string_view from, std::string_view to);
+
+// The options dialog's save of one record: renames it first when LoadedSection
+// differs from EMailAddress, then writes the sixteen keys in their order into the
+// section EMailAddress. RegFileNo is never written here, so an existing one stays,
+// also across a rename. One change of the file; false when it could not be written.
+bool SaveAccount(CIniFile& accounts, const MailAccount& account);
+
+// The setup wizard's save: the keys in the same order without LeaveMessagesOnServer,
+// AccountEnabled "1", and RegFileNo when ClientKind is above 0.
+bool SaveWizardAccount(CIniFile& accounts, const MailAccount& account);
+
+}  // namespace Accounts

@@ -1,0 +1,159 @@
+#include "engines/CEsmtp.h"
+
+#include <charconv>
+#include <exception>
+
+#include "core/Address.h"
+#include "core/CIniFile.h"
+#include "core/Digest.h"
+#include "core/Log.h"
+#include "core/MiscUtils.h"
+#include "core/ProgramFiles.h"
+#include "core/Scramble.h"
+#include "engines/SmtpClientSession.h"
+#include "engines/SmtpSocketDriver.h"
+#include "engines/SmtpText.h"
+#include "platform/ProgressDisplay.h"
+#include "platform/SocketControl.h"
+
+namespace {
+
+// A port as the settings hold it: the leading digits of the trimmed text, 0 when
+// there are none or too many.
+int portNumber(std::string_view text) {
+    const std::string_view trimmed = MiscFuncs::TrimBlanks(text);
+    int port = 0;
+    const auto [end, error] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), port);
+    (void)end;
+    return error == std::errc() && port > 0 ? port : 0;
+}
+
+std::string unscrambled(std::string_view scrambled) {
+    std::string plain;
+    MiscFuncs::UnscrambleText(scrambled, plain);
+    return plain;
+}
+
+std::string bareAddress(std::string_view value) {
+    std::string name;
+    return MiscFuncs::ParseAddress(value, name);
+}
+
+}  // namespace
+
+std::string CEsmtp::Base64EncodeString(std::string_view text) { return MiscFuncs::Base64Encode(text); }
+
+void CEsmtp::GenerateMessages(MessageType kind) {
+    try {
+        OwnMails::Generate(kind, Recipient, AccountAddress, *this);
+    } catch (const std::exception& e) {
+        MiscFuncs::WriteLog(1, "#", std::string("Error in CESMTP::GenerateMessages ") + e.what());
+    }
+}
+
+void CEsmtp::readAccount(MessageType kind) {
+    const CIniFile accounts(ProgramFiles::AccountsIniPath().string());
+    const std::string& section = AccountAddress;
+    displayName_ = kind == MessageType::Test ? AccountAddress : accounts.Value(section, "DisplayName");
+    if (kind == MessageType::Test) return;
+    smtpServer_ = accounts.Value(section, "SMTPServer");
+    smtpPort_ = portNumber(accounts.Value(section, "SMTPServerPort"));
+    pop3Server_.clear();
+    authUser_.clear();
+    authPassword_.clear();
+    if (!MiscFuncs::IsFlagSet(accounts.Value(section, "SMTPRequiresAuth"))) return;
+    const std::string type(MiscFuncs::TrimBlanks(accounts.Value(section, "SMTPAuthType")));
+    if (type == "1") {
+        pop3User_ = accounts.Value(section, "POP3UserName");
+        pop3Password_ = unscrambled(accounts.Value(section, "POP3Password"));
+        pop3Server_ = accounts.Value(section, "POP3Server");
+        pop3Port_ = portNumber(accounts.Value(section, "POP3ServerPort"));
+    } else if (type == "2") {
+        authUser_ = accounts.Value(section, "POP3UserName");
+        authPassword_ = unscrambled(accounts.Value(section, "POP3Password"));
+    } else {
+        authUser_ = accounts.Value(section, "SMTPAuthUserName");
+        authPassword_ = unscrambled(accounts.Value(section, "SMTPAuthPassword"));
+    }
+}
+
+bool CEsmtp::SendMessage(MessageType kind, std::string_view account, std::string_view recipient,
+                         std::string_view subject, platform::SocketControl& socket) {
+    try {
+        AccountAddress = account;
+        Recipient = recipient;
+        return send(kind, subject, socket);
+    } catch (const std::exception& e) {
+        MiscFuncs::WriteLog(1, "#", std::string("Error in CESMTP::SendMessage ") + e.what());
+        modProgress::HideSendProgress();
+        return false;
+    }
+}
+
+bool CEsmtp::send(MessageType kind, std::string_view subject, platform::SocketControl& socket) {
+    const platform::AliveToken::Watch alive = alive_.watch();
+    const platform::AliveGuard socketAlive(&socket);
+    modProgress::ShowSendProgress();
+    modProgress::SetSendProgressMax(4);
+    RelayRefused = false;
+    SmtpPassed = false;
+    Pop3Passed = false;
+    LastError.clear();
+    readAccount(kind);
+    GenerateMessages(kind);
+    // The warning about unreadable texts lets events run: the owner or the socket's
+    // window may be gone.
+    if (!alive || !socketAlive) {
+        modProgress::HideSendProgress();
+        return false;
+    }
+    if (socket.state() != platform::SocketControl::kClosed) socket.close();
+
+    OwnMails::MailHead head{kind, displayName_, AccountAddress, Recipient, std::string(subject),
+                            MiscFuncs::NewGuidString(), {}, OwnMails::NewBoundary()};
+    const std::string hostName = platform::SocketControl::localHostName();
+    head.messageIdDomain = SmtpText::MessageIdDomain(hostName, socket.localIP());
+    if (kind == MessageType::Test) {
+        MiscFuncs::WriteLog(1, "i", "Testing smtp server " + smtpServer_ + " on port " + std::to_string(smtpPort_));
+    }
+    engines::SmtpClientSession session({pop3Server_, pop3Port_, pop3User_, pop3Password_, smtpServer_, smtpPort_,
+                                        authUser_, authPassword_, hostName, bareAddress(AccountAddress),
+                                        bareAddress(Recipient), OwnMails::ComposeMessage(head, *this)});
+    const bool ran = engines::SmtpSocketDriver(socket, session).run();
+    if (!alive) {
+        modProgress::HideSendProgress();
+        return false;
+    }
+    const engines::SmtpOutcome& outcome = session.outcome();
+    SmtpPassed = outcome.smtpPassed;
+    Pop3Passed = outcome.pop3Passed;
+    RelayRefused = outcome.relayRefused;
+    LastError = outcome.lastError;
+    if (!ran) LastError += "Remote host disconnected\r\n";
+    const bool sent = ran && outcome.sent;
+    if (!sent) MiscFuncs::WriteLog(1, "#", LastError);
+    modProgress::HideSendProgress();
+    if (ran && socket.state() != platform::SocketControl::kClosed) socket.close();
+    return sent;
+}
+
+bool CEsmtp::TestAccount(std::string_view account, std::string_view smtpServer, std::string_view smtpPort,
+                         std::int16_t /*requiresAuth*/, std::int16_t /*authType*/, std::string_view authUser,
+                         std::string_view authPassword, std::string_view pop3Server, std::string_view pop3Port,
+                         std::string_view pop3User, std::string_view pop3Password,
+                         platform::SocketControl& socket) {
+    try {
+        smtpServer_ = smtpServer;
+        smtpPort_ = portNumber(smtpPort);
+        authUser_ = authUser;
+        authPassword_ = authPassword;
+        pop3Server_ = pop3Server;
+        if (!MiscFuncs::IsBlank(pop3Port)) pop3Port_ = portNumber(pop3Port);
+        pop3User_ = pop3User;
+        pop3Password_ = pop3Password;
+        return SendMessage(MessageType::Test, account, account, "Glimmerpost test message", socket);
+    } catch (const std::exception& e) {
+        MiscFuncs::WriteLog(1, "#", std::string("Error in CESMTP::AddNewMessage ") + e.what());
+        return false;
+    }
+}

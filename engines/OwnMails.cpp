@@ -1,0 +1,207 @@
+#include "engines/OwnMails.h"
+
+#include "core/Address.h"
+#include "core/CIniFile.h"
+#include "core/MiscUtils.h"
+#include "core/ProgramFiles.h"
+#include "core/Prompt.h"
+#include "core/Scramble.h"
+#include "core/ServiceAddresses.h"
+#include "engines/SmtpText.h"
+
+#ifndef GLP_VERSION_MAJOR
+#define GLP_VERSION_MAJOR 1
+#endif
+
+namespace OwnMails {
+
+// The button picture, Base64 in lines of 76 characters joined by CR LF.
+extern const std::string_view kButtonImageBase64;
+
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+
+// The page head and the fragments of the HTML bodies; recipients' mail programs show
+// them as they are, so they stay exactly as they always were.
+constexpr std::string_view kPageHead =
+    R"(<html><head><meta http-equiv="Content-Type" content="text/html; charset=iso-8859-1"><title>Email registration request</title></head><body bgColor=#FFFFFF>)"
+    R"(<center><table border=0 cellspacing=0  bgcolor="purple" width=590 bgcolor=#FFFFFF><tr><td width=100% valign=top><table border=0 cellpadding=0 cellspacing=0 width="100%" bgcolor=#FFFFFF><tr bgcolor="purple"><td align=center><font color="white" size="2" face="verdana"><b>)"
+    R"(Glimmerpost Registration</b></font>)"
+    R"(</td><td align="right"><font color="white" size="2" face="verdana"></font></td></tr>)"
+    R"(<tr bgcolor="white"><td colspan="2"><table border="0" width="100%" bgcolor=#FFFFFF><tr><td valign="top">)"
+    R"(<font face="verdana" size="1" color="purple"></font>&nbsp;<br><font face="Verdana" size="10" color="purple"><b></b>&nbsp;</font></td><td valign="top"><font size="2" face="verdana">)";
+constexpr std::string_view kMailtoOpen = R"(<a href="mailto:)";
+constexpr std::string_view kMailtoClose = R"(">)";
+constexpr std::string_view kLinkTableOpen = R"(<table><tr><td><a href=")";
+constexpr std::string_view kLinkTableClose =
+    R"(">this link </a> or button to the left to request approval.</td></tr></table>)";
+constexpr std::string_view kPageClose = R"(</td></tr></table></td></tr></table></td></tr><table></center></body><html>)";
+constexpr std::string_view kButtonOpen = R"("><img src = ")";
+constexpr std::string_view kButtonClose =
+    R"(" border="0" width="196" height="128" alt="Click here to Register"></a></td><td>Click <a href=")";
+
+std::string optionsValue(std::string_view key) {
+    const CIniFile options(ProgramFiles::OptionsIniPath().string());
+    return options.Value("options", key);
+}
+
+// Unscrambles a stored text; false when it does not unscramble (plain keeps what the
+// decoder left).
+bool loadText(std::string_view key, std::string& plain) {
+    return MiscFuncs::UnscrambleText(optionsValue(key), plain);
+}
+
+std::string joinLines(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        out += text[i];
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            out += "\n<br>";
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string mailtoFragment(std::string_view account) {
+    std::string out(kMailtoOpen);
+    out.append(account).append(kMailtoClose).append(account);
+    return out;
+}
+
+void buildRequest(std::string_view recipient, std::string_view account, GeneratedMail& mail) {
+    if (mail.UserText1.empty() && mail.UserText2.empty()) {
+        bool ok = loadText("msg_RegRequest_Text1", mail.UserText1);
+        ok = loadText("msg_RegRequest_Text2", mail.UserText2) && ok;
+        ok = loadText("msg_RegRequest_Text3", mail.UserText3) && ok;
+        if (!ok) {
+            Prompt::Ask("Please edit registration messages!", ProgramFiles::kExecutableName,
+                        Prompt::Buttons::OK, Prompt::Kind::Exclamation);
+        }
+    }
+    const std::string link = ApprovalLink(recipient, account);
+    const std::string twoBreaks = "\r\n\r\n";
+    mail.TextBody = "You recently sent an email to " + std::string(account) + twoBreaks + mail.UserText1 +
+                    twoBreaks + "Please copy the following link to address line in your browser" + twoBreaks +
+                    link + twoBreaks + mail.UserText2 + twoBreaks + mail.UserText3;
+    const std::string image = std::string(ServiceAddresses::ProductWebServer) + std::string(ServiceAddresses::ButtonImagePath);
+    std::string html(kPageHead);
+    html += "You recently sent an email to " + mailtoFragment(account) + "</a> " + twoBreaks + mail.UserText1 +
+            twoBreaks;
+    html.append(kLinkTableOpen).append(link).append(kButtonOpen).append(image).append(kButtonClose);
+    html.append(link).append(kLinkTableClose);
+    html += std::string(kCrLf) + mail.UserText2 + twoBreaks + mail.UserText3;
+    mail.HtmlBody = std::move(html);
+    if (MiscFuncs::IsFlagSet(optionsValue("msg_RegRequest_SendAutoDelNote"))) {
+        const std::string note = twoBreaks + MiscFuncs::DeletionNoticeText(optionsValue("AutoDeleteUnregisteredInterval"));
+        mail.TextBody += note;
+        mail.HtmlBody += note;
+    }
+    mail.HtmlBody = joinLines(mail.HtmlBody + std::string(kPageClose));
+    mail.ImagePart = ButtonImagePart();
+}
+
+void buildConfirmation(std::string_view account, GeneratedMail& mail) {
+    loadText("msg_Conf_Text1", mail.UserText1);
+    mail.TextBody = "Messages to " + std::string(account) + " are accepted:\r\n\r\n" + mail.UserText1;
+    std::string html(kPageHead);
+    html += "Messages to " + mailtoFragment(account) + "</a> are accepted:\r\n\r\n" + mail.UserText1;
+    mail.HtmlBody = joinLines(html + std::string(kPageClose));
+}
+
+void buildTest(GeneratedMail& mail) {
+    mail.TextBody = "This is a test message with signature of Glimmerpost:" +
+                    MiscFuncs::ScrambleText(std::to_string(ProgramMajorVersion()));
+    mail.HtmlBody.clear();
+}
+
+std::string bareAddress(std::string_view value) {
+    std::string name;
+    return MiscFuncs::ParseAddress(value, name);
+}
+
+// One body part's head and body: 7bit as it is, or quoted-printable when it would
+// not travel as 7-bit lines.
+std::string bodyPart(std::string_view type, std::string_view body) {
+    const bool encode = SmtpText::NeedsEncoding(body);
+    std::string out = "Content-Type: " + std::string(type) + ";\r\n\tcharset=\"";
+    out += SmtpText::HasEightBit(body) ? "iso-8859-1" : "us-ascii";
+    out += "\"\r\nContent-Transfer-Encoding: ";
+    out += encode ? "quoted-printable" : "7bit";
+    out += "\r\n\r\n";
+    out += encode ? SmtpText::QuotedPrintable(body) : std::string(body);
+    return out;
+}
+
+std::string headerBlock(const MailHead& head) {
+    std::string out = "From: \"" + SmtpText::QuotedString(head.displayName) + "\" <" +
+                      SmtpText::HeaderValue(bareAddress(head.account)) + ">\r\n";
+    out += "To:" + SmtpText::HeaderValue(head.recipient) + "\r\n";
+    out += "Reply-To: " + SmtpText::HeaderValue(head.account) + "\r\n";
+    out += head.kind == MessageType::RegistrationRequest ? "Subject: RE:" : "Subject: ";
+    out += SmtpText::HeaderValue(head.subject) + "\r\n";
+    out += "Message-ID: <" + head.messageId + "@" + head.messageIdDomain + ">\r\n";
+    out += "X-GLP-RCPT: " + SmtpText::HeaderValue(bareAddress(head.recipient)) + "\r\n";
+    out += "X-GLP-MESSAGE: " + std::string(MessageMarker(head.kind)) + "\r\n";
+    return out;
+}
+
+}  // namespace
+
+int ProgramMajorVersion() { return GLP_VERSION_MAJOR; }
+
+std::string_view MessageMarker(MessageType kind) {
+    switch (kind) {
+    case MessageType::RegistrationRequest: return "REGREQUEST";
+    case MessageType::Confirmation: return "CONFIRMATION";
+    default: return "TEST";
+    }
+}
+
+bool IsMultipart(MessageType kind) {
+    return kind == MessageType::RegistrationRequest || kind == MessageType::Confirmation;
+}
+
+void Generate(MessageType kind, std::string_view recipient, std::string_view account, GeneratedMail& mail) {
+    switch (kind) {
+    case MessageType::RegistrationRequest: buildRequest(recipient, account, mail); break;
+    case MessageType::Confirmation: buildConfirmation(account, mail); break;
+    default: buildTest(mail); break;
+    }
+}
+
+std::string ApprovalLink(std::string_view recipient, std::string_view account) {
+    std::string target(recipient);
+    target.append(":").append(account);
+    return std::string(ServiceAddresses::ApprovalServiceAddress) + std::string(ServiceAddresses::ApprovalPagePath) +
+           MiscFuncs::ScrambleText(target);
+}
+
+std::string ButtonImagePart() {
+    std::string out =
+        "Content-Type: image/gif;\r\n        name=\"register2.gif\"\r\n"
+        "Content-Transfer-Encoding: base64\r\n"
+        "Content-Disposition: attachment;\r\n        filename=\"register2.gif\"\r\n\r\n";
+    out.append(kButtonImageBase64);
+    return out;
+}
+
+std::string NewBoundary() { return "----=_" + MiscFuncs::NewGuidString() + "_2"; }
+
+std::string ComposeMessage(const MailHead& head, const GeneratedMail& mail) {
+    std::string out = headerBlock(head);
+    if (!IsMultipart(head.kind)) {
+        out += bodyPart("text/plain", mail.TextBody) + "\r\n\r\n";
+        return out;
+    }
+    const std::string delimiter = "--" + head.boundary;
+    out += "MIME-Version: 1.0\r\nContent-Type: multipart/alternative;\r\n\tboundary=\"" + head.boundary + "\"\r\n\r\n";
+    out += "This is a multi-part Message in MIME format.\r\n\r\n" + delimiter + "\r\n";
+    out += bodyPart("text/plain", mail.TextBody) + "\r\n\r\n" + delimiter + "\r\n";
+    out += bodyPart("text/html", mail.HtmlBody) + "\r\n\r\n" + delimiter + "--\r\n\r\n";
+    return out;
+}
+
+}  // namespace OwnMails

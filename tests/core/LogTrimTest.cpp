@@ -1,0 +1,112 @@
+#include "core/LogTrim.h"
+
+#include <cstdio>
+#include <string>
+
+#include "TempFolder.h"
+#include "core/ProgramFiles.h"
+#include "core/ProgramSettings.h"
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+namespace fs = std::filesystem;
+
+class LogTrimTest : public testing_support::TempFolderTest {
+protected:
+    fs::path log() const { return dir() / "msglog.txt"; }
+    fs::path temp() const { return dir() / "tmplog.txt"; }
+
+    // Lines "line 00001 ..." of 38 characters each, with CR LF: 40 bytes a line.
+    static std::string numberedLines(int first, int last) {
+        std::string out;
+        for (int i = first; i <= last; ++i) {
+            char buf[64];
+            std::snprintf(buf, sizeof buf, "line %05d %-27s\r\n", i, "of the program log");
+            out += buf;
+        }
+        return out;
+    }
+};
+
+TEST_F(LogTrimTest, A40000ByteLogWithTheDefaultLimitKeepsItsNewestLines) {
+    const std::string content = numberedLines(1, 1000);
+    ASSERT_EQ(content.size(), 40000u);
+    WriteFile(log(), content);
+    ASSERT_TRUE(LogTrim::TrimLogFile(log(), ProgramSettings()));
+    // Line i is dropped while 40000 - 38 * i >= 32768, that is up to line 190; lines
+    // 191 to 1000 hold 810 * 38 = 30780 characters of text.
+    EXPECT_EQ(ReadFile(log()), numberedLines(191, 1000));
+    EXPECT_FALSE(fs::exists(ProgramFiles::TrimTempPath()));
+}
+
+TEST_F(LogTrimTest, ALogWithinTheLimitIsUntouched) {
+    for (const std::string& content : {std::string(32768, 'x'), std::string("lf only\nline\n"), std::string()}) {
+        WriteFile(log(), content);
+        ASSERT_TRUE(LogTrim::TrimLogFileTo(log(), 32768, temp()));
+        EXPECT_EQ(ReadFile(log()), content);
+    }
+    fs::remove(log());
+    EXPECT_TRUE(LogTrim::TrimLogFileTo(log(), 10, temp()));  // no log: nothing to do
+    EXPECT_FALSE(fs::exists(log()));
+}
+
+TEST_F(LogTrimTest, CutFallsOnLineBoundariesWhateverTheLineEnds) {
+    // 14 bytes: lines of 4, 2, 2 and 2 characters with LF, CR LF, CR and no line end.
+    const std::string content = "aaaa\nbb\r\ncc\rdd";
+    struct Case { std::int64_t limit; const char* kept; };
+    const Case cases[] = {
+        {13, "aaaa\r\nbb\r\ncc\r\ndd\r\n"},  // 14 - 4 < 13: the first line stays
+        {10, "bb\r\ncc\r\ndd\r\n"},          // 14 - 4 = 10 drops it, 14 - 6 = 8 keeps the next
+        {5, "dd\r\n"},
+        {3, ""},                             // even the last line leaves 4 >= 3
+    };
+    for (const Case& c : cases) {
+        WriteFile(log(), content);
+        ASSERT_TRUE(LogTrim::TrimLogFileTo(log(), c.limit, temp())) << c.limit;
+        EXPECT_EQ(ReadFile(log()), c.kept) << c.limit;
+    }
+}
+
+TEST_F(LogTrimTest, ALineEndSplitAcrossReadsStaysOneLineEnd) {
+    const std::string longLine(65535, 'a');  // its CR is the last byte of the first read
+    const std::string content = longLine + "\r\nend\r\n";
+    WriteFile(log(), content);
+    ASSERT_TRUE(LogTrim::TrimLogFileTo(log(), static_cast<std::int64_t>(content.size()) - 1, temp()));
+    EXPECT_EQ(ReadFile(log()), content);
+
+    WriteFile(log(), longLine + "\r\ntail1\r\ntail2\r\n");
+    ASSERT_TRUE(LogTrim::TrimLogFileTo(log(), 16, temp()));
+    EXPECT_EQ(ReadFile(log()), "tail1\r\ntail2\r\n");
+}
+
+TEST_F(LogTrimTest, MaxLogSizeSetsTheLimitInKilobytes) {
+    WriteFile(ProgramFiles::OptionsIniPath(), "[options]\r\nMaxLogSize=1\r\n");
+    WriteFile(log(), numberedLines(1, 100));  // 4000 bytes
+    ASSERT_TRUE(LogTrim::TrimLogFile(log(), ProgramSettings()));
+    // Dropped while 4000 - 38 * i >= 1024: up to line 78.
+    EXPECT_EQ(ReadFile(log()), numberedLines(79, 100));
+}
+
+TEST_F(LogTrimTest, AFailedReplacementLeavesTheLogWhole) {
+    const std::string content = numberedLines(1, 1000);
+
+    // The temporary file cannot be created.
+    WriteFile(log(), content);
+    const fs::path blocked = dir() / "blocked";
+    if (!makeReadOnly(blocked)) GTEST_SKIP() << "no read-only folders here";
+    EXPECT_FALSE(LogTrim::TrimLogFileTo(log(), 32768, blocked / "tmplog.txt"));
+    EXPECT_EQ(ReadFile(log()), content);
+
+    // The temporary file is written but cannot be renamed over the log.
+    const fs::path lockedLog = dir() / "locked" / "msglog.txt";
+    WriteFile(lockedLog, content);
+    ASSERT_TRUE(makeReadOnly(lockedLog.parent_path()));
+    EXPECT_FALSE(LogTrim::TrimLogFileTo(lockedLog, 32768, temp()));
+    EXPECT_EQ(ReadFile(lockedLog), content);
+    EXPECT_FALSE(fs::exists(temp()));
+    EXPECT_NE(programLog().find("Error in MainForm::TrimLogFile "), std::string::npos);
+}
+
+}  // namespace
