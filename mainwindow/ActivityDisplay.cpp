@@ -1,0 +1,106 @@
+#include "mainwindow/ActivityDisplay.h"
+
+#include "mainwindow/MainPictures.h"
+#include "mainwindow/MainStatusBar.h"
+#include "platform/TrayIcon.h"
+
+namespace mainwindow {
+namespace {
+
+constexpr std::string_view kRestTip = "Glimmerpost";
+
+std::string newMessagesText(std::int32_t n) { return std::to_string(n) + " new message(s)"; }
+
+}  // namespace
+
+ActivityDisplay::ActivityDisplay(QWidget* form, MainStatusBar* panels, QObject* parent)
+    : QObject(parent), form_(form), panels_(panels) {
+    trayTimer_.setEnabled(false);
+    trayTimer_.setInterval(kTrayFastMs);
+    statusBarGetTimer_.setEnabled(false);
+    statusBarGetTimer_.setInterval(kRestAfterCollectionMs);
+    connect(&trayTimer_, &platform::TimerControl::timer, this, &ActivityDisplay::TrayTimer_Timer);
+    connect(&statusBarGetTimer_, &platform::TimerControl::timer, this, &ActivityDisplay::StatusBarGetTimer_Timer);
+}
+
+int ActivityDisplay::waiting() const { return waitingSenders_ ? waitingSenders_() : 0; }
+
+void ActivityDisplay::SetTrayState(std::string_view state, std::string_view tip) {
+    const std::optional<TrayState> parsed = TrayStateFromText(state);
+    if (parsed) return SetTrayState(*parsed, tip);
+    tip_ = std::string(tip);
+}
+
+void ActivityDisplay::SetTrayState(TrayState state, std::string_view tip) {
+    tip_ = std::string(tip);
+    apply(RequestTrayState(status_, state));
+}
+
+void ActivityDisplay::apply(const TrayStep& step) {
+    const TrayStatus before = status_;
+    status_ = step.next;
+    if (step.waitingTip) tip_ = "There are " + std::to_string(waiting()) + " users waiting approval";
+    if (step.picture) showPicture(*step.picture);
+    if (trayTimer_.interval() != status_.intervalMs) trayTimer_.setInterval(status_.intervalMs);
+    // A new animation starts its count afresh, also when the timer was running already.
+    const bool started = status_.timerOn && (status_.state != before.state || !before.timerOn);
+    if (started || trayTimer_.enabled() != status_.timerOn) trayTimer_.setEnabled(status_.timerOn);
+}
+
+void ActivityDisplay::showPicture(const std::string& key) {
+    shownPicture_ = key;
+    MiscFuncs::ModifyTrayIcon(form_, tip_, QIcon(TrayPicture(key)));
+}
+
+void ActivityDisplay::TrayTimer_Timer() {
+    apply(TrayTimerTick(status_, TrayFrameCount(status_.state), waiting()));
+}
+
+void ActivityDisplay::POP3SessionStarted() {
+    if (panels_) panels_->setPanel("GetMail", "GetMail", "Checking for new mail");
+    SetTrayState(TrayState::Collecting, "Glimmerpost - Checking for new mail");
+}
+
+void ActivityDisplay::POP3SessionEnded(std::int32_t newMessages) {
+    if (newMessages < 1) {
+        if (panels_) panels_->setPanel("GetMail", "", "No new messages");
+        SetTrayState(TrayState::Rest, kRestTip);
+    } else {
+        if (panels_) panels_->setPanel("GetMail", "NewMessages", newMessagesText(newMessages));
+        const std::string tip = "Glimmerpost - " + newMessagesText(newMessages);
+        // The collection's animation stops at once; the new-mail one replaces it.
+        SetTrayState(TrayState::RestAtOnce, tip);
+        SetTrayState(TrayState::NewMail, tip);
+    }
+    statusBarGetTimer_.setEnabled(true);
+}
+
+void ActivityDisplay::SMTPSessionStarted() {
+    if (panels_) panels_->setPanel("SendMail", "SendMail", "Sending mail");
+    SetTrayState(TrayState::Sending, "Glimmerpost - Sending mail");
+}
+
+void ActivityDisplay::SMTPSessionEnded() {
+    if (panels_) panels_->setPanel("SendMail", "", "");
+    SetTrayState(TrayState::Rest, kRestTip);
+}
+
+void ActivityDisplay::StatusBarGetTimer_Timer() {
+    statusBarGetTimer_.setEnabled(false);
+    SetTrayState(TrayState::Rest, kRestTip);
+    if (panels_) panels_->setPanel("GetMail", "", "");
+}
+
+void ActivityDisplay::reset() {
+    stop();
+    status_ = TrayStatus{};
+    tip_ = std::string(kRestTip);
+}
+
+void ActivityDisplay::stop() {
+    trayTimer_.setEnabled(false);
+    statusBarGetTimer_.setEnabled(false);
+    status_.timerOn = false;
+}
+
+}  // namespace mainwindow
