@@ -158,7 +158,8 @@ std::size_t CMessages::SenderMessageCount(std::string_view sender, std::string_v
 
 CMessages::DateSource CMessages::dateSource() {
     const CIniFile options(ProgramFiles::OptionsIniPath().string());
-    const std::string_view how = MiscFuncs::TrimBlanks(options.Value("options", "UseMessageDate"));
+    const std::string value = options.Value("options", "UseMessageDate");
+    const std::string_view how = MiscFuncs::TrimBlanks(value);
     if (how == "1") return DateSource::SendDate;
     if (how == "2") return DateSource::ReceivedDate;
     return DateSource::FileTime;
