@@ -207,7 +207,11 @@ void POP3CollectorForm::perform(const std::shared_ptr<AccountSlot>& slot, const 
         if (!loaded_ || slot->run != run) return;
         if (action.kind == engines::Pop3Action::Kind::End) return endSession(*slot);
         platform::SocketControl* socket = sockets_.item(slot->index);
-        if (socket && socket->sendText(action.bytes)) continue;
+        if (socket && socket->sendText(action.bytes)) {
+            // A long store before this command is no silence of the server's.
+            slot->inactivity.setEnabled(true);
+            continue;
+        }
         const int number = socket ? socket->lastErrorNumber() : 0;
         const std::string text = socket ? socket->lastErrorText().toStdString() : "no socket";
         return perform(slot, run, run->session.socketError(number, text));

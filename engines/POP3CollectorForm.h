@@ -29,6 +29,8 @@
 // - A session that hears nothing for the inactivity time-out (kInactivityMs) is given
 //   up without QUIT. Every session end closes the socket, re-arms the account's timer,
 //   ends the busy pointer and reports the number of messages stored to the main window.
+// - Unloading ends the running sessions where they are, without QUIT and without a
+//   report; what they stored stays stored, what they did not stays on the server.
 //
 // Passwords never reach a log. The form lives on the user-interface thread; handlers
 // that let events run (a message box, the main window) may find the form unloaded or

@@ -80,6 +80,8 @@ void Pop3ClientSession::note(std::string_view direction, std::string_view text) 
 }
 
 void Pop3ClientSession::send(std::string_view command, Pop3ClientState next, bool secret) {
+    // An owner's callback that let events run may have ended the session meanwhile.
+    if (ended()) return;
     note(">", secret ? std::string(command.substr(0, command.find(' '))) + " ********" : std::string(command));
     actions_.push_back({Pop3Action::Kind::Send, std::string(command) + std::string(kEol)});
     if (next == Pop3ClientState::TopSent) reader_.expectMultiLine(kMaxHeaderData, kMaxHeaderLine);

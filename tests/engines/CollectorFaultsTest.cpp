@@ -179,3 +179,26 @@ TEST_F(CollectorFaultsTest, CheckNowRestartsOnlyTheIdleAccounts) {
     ASSERT_TRUE(waitForEnds(2));
     EXPECT_EQ(form->PullTimer(2)->interval(), POP3CollectorForm::kTickMs) << "the session end puts it back";
 }
+
+TEST_F(CollectorFaultsTest, ASessionEndedWhileItsStoreLetEventsRunSendsNothingMore) {
+    GLP_REQUIRE_PEERS(PeerProgram::Python);
+    const std::string stranger = "From: stranger@there.test\\r\\nSubject: s\\r\\nMessage-ID: <u1@test>\\r\\n\\r\\n";
+    serve(kLogin + "sendline +OK 1 100\nexpect TOP 1 0\nsend +OK\\r\\n" + stranger + ".\\r\\n\n"
+                   "expect RETR 1\nsend +OK\\r\\n" + stranger + "body\\r\\n.\\r\\n\nstall\n");
+    setOption("AutoSendRegRequests", "1");
+    openLists();
+    POP3CollectorForm::Hooks hooks = recordingHooks();
+    // The queue's message box runs events: the session's time-out falls due in it.
+    hooks.addNewMessage = [this](MessageType, std::string_view, std::string_view, std::string_view) {
+        return form->InactivityTimer(1)->fire();
+    };
+    form = std::make_unique<POP3CollectorForm>(lists(), hooks);
+    form->Form_Load();
+    ASSERT_TRUE(waitForEnds(1));
+    ASSERT_TRUE(peer->waitForClosed(1));
+    EXPECT_FALSE(HasLine(peer->received(1), "DELE 1"));
+    EXPECT_FALSE(HasLine(peer->received(1), "QUIT"));
+    EXPECT_EQ(storedIn("WaitingAuth").size(), 1u);
+    EXPECT_EQ(form->POP3ClientSocket(1)->state(), platform::SocketControl::kClosed);
+    EXPECT_EQ(MiscFuncs::BusyCounter(), 0);
+}
