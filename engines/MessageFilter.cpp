@@ -1,0 +1,112 @@
+#include "engines/MessageFilter.h"
+
+#include "core/Address.h"
+#include "core/CDomains.h"
+#include "core/CIniFile.h"
+#include "core/CMailRules.h"
+#include "core/CMessage.h"
+#include "core/CSenders.h"
+#include "core/Dates.h"
+#include "core/MiscUtils.h"
+#include "core/ProgramSettings.h"
+#include "core/ServiceAddresses.h"
+
+MessageFilter::MessageFilter(const CIniFile& accounts, const CIniFile& aliases, const ProgramSettings& settings,
+                             const CDomains& domains, const CMailRules& rules, CSenders& senders)
+    : accounts_(accounts), settings_(settings), domains_(domains), rules_(rules), senders_(senders),
+      own_(accounts, aliases) {}
+
+FilterVerdict MessageFilter::FilterMessage(std::string_view account, const CMessage& message, std::string& reason) {
+    std::string displayName;
+    const std::string sender = MiscFuncs::ParseAddress(message.From, displayName);
+    if (sender == ServiceAddresses::ServiceSenderAddress) return FilterVerdict::RegistrationReply;
+    // No address at all is a header we cannot read, not proof of a bad sender.
+    if (sender.empty()) {
+        reason = FilterReasons::NoSenderAddress;
+        return FilterVerdict::LeaveOnServer;
+    }
+    if (!MiscFuncs::IsValidEmail(sender)) {
+        reason = FilterReasons::InvalidSender;
+        return FilterVerdict::DeleteFromServer;
+    }
+    std::string toName;
+    if (MiscFuncs::ParseAddress(message.MessageTo, toName) == sender &&
+        message.Subject.find(kTestMessageSubject) != std::string::npos) {
+        reason = FilterReasons::TestMessage;
+        return FilterVerdict::DeleteFromServer;
+    }
+    FilterVerdict verdict = FilterVerdict::LeaveOnServer;
+    if (ownAddress(sender, reason, verdict) || listedDomain(sender, reason, verdict)) return verdict;
+    if (message.Headers.find(kRegRequestMarker) != std::string::npos) return FilterVerdict::Accept;
+    const RuleAction action = rules_.ActionForMessage(message, reason);
+    if (action != RuleAction::NoRule) return static_cast<FilterVerdict>(action);
+    reason.clear();
+    const std::string user = MiscFuncs::LowerCase(MiscFuncs::UserOf(sender));
+    if (user == "mailer-daemon" || user == "postmaster") {
+        reason = FilterReasons::ServiceMailbox;
+        return FilterVerdict::ServiceMessage;
+    }
+    return bySenderList(account, sender, message, reason);
+}
+
+bool MessageFilter::ownAddress(const std::string& sender, std::string& reason, FilterVerdict& verdict) {
+    switch (own_.Classify(sender)) {
+        case OwnAddressKind::Account: reason = FilterReasons::OwnAccount; break;
+        case OwnAddressKind::Alias: reason = FilterReasons::OwnAlias; break;
+        case OwnAddressKind::None: return false;
+    }
+    verdict = FilterVerdict::Accept;
+    return true;
+}
+
+bool MessageFilter::listedDomain(const std::string& sender, std::string& reason, FilterVerdict& verdict) const {
+    switch (domains_.StatusOf(MiscFuncs::DomainOf(sender))) {
+        case DomainStatus::Approved:
+            reason = FilterReasons::DomainApproved;
+            verdict = FilterVerdict::Accept;
+            return true;
+        case DomainStatus::Blocked:
+            reason = FilterReasons::DomainBlocked;
+            verdict = FilterVerdict::DeleteFromServer;
+            return true;
+        case DomainStatus::NotListed: break;
+    }
+    return false;
+}
+
+FilterVerdict MessageFilter::bySenderList(std::string_view account, const std::string& sender,
+                                          const CMessage& message, std::string& reason) {
+    switch (senders_.StatusOf(sender)) {
+        case SenderStatus::NotListed: reason = FilterReasons::SenderUnknown; return FilterVerdict::UnknownSender;
+        case SenderStatus::Blocked: reason = FilterReasons::SenderBlocked; return FilterVerdict::DeleteFromServer;
+        case SenderStatus::Approved: reason = FilterReasons::SenderApproved; return FilterVerdict::Accept;
+        case SenderStatus::Unknown: return unregistered(account, sender, message, reason);
+        case SenderStatus::WaitingAuth: break;
+    }
+    // He has registered; approval moves his held mail to the inbox, so it must be held.
+    reason = FilterReasons::AwaitingApproval;
+    return FilterVerdict::HoldUnregistered;
+}
+
+FilterVerdict MessageFilter::unregistered(std::string_view account, const std::string& sender,
+                                          const CMessage& message, std::string& reason) {
+    const std::size_t held = senders_.MessagesStoredAwaitingAuth(sender);
+    const std::optional<std::int64_t> limit = NumberOfSetting(accounts_.Value(account, kMaxMessageCountKey));
+    if (limit && static_cast<std::int64_t>(held) >= *limit) {
+        senders_.SetStatus("", sender, SenderStatus::Blocked, FilterReasons::BlockedAtLimit, MiscFuncs::NowDate());
+        reason = FilterReasons::LimitExceeded;
+        return FilterVerdict::DeleteFromServer;
+    }
+    senders_.SetStatus("", sender, SenderStatus::Unknown, message.Subject, senderDate(message));
+    reason = FilterReasons::LimitNotExceeded;
+    return FilterVerdict::HoldUnregistered;
+}
+
+double MessageFilter::senderDate(const CMessage& message) const {
+    switch (settings_.UseMessageDate()) {
+        case MessageDateSource::DateHeader: return message.SendDateTime();
+        case MessageDateSource::Received: return message.ReceivedDateTime();
+        case MessageDateSource::Default: break;
+    }
+    return MiscFuncs::NowDate();
+}

@@ -1,0 +1,216 @@
+// POP3CollectorForm: what happens to a message once the session has its bytes: the
+// first pass's classification, and the storing and handling of the second pass.
+
+#include "core/Address.h"
+#include "core/CMessage.h"
+#include "core/CMessages.h"
+#include "core/CSenders.h"
+#include "core/Dates.h"
+#include "core/Log.h"
+#include "core/MessageFiles.h"
+#include "core/MessageKey.h"
+#include "core/MiscUtils.h"
+#include "core/ProgramSettings.h"
+#include "core/Scramble.h"
+#include "engines/POP3CollectorForm.h"
+#include "engines/POP3CollectorSlot.h"
+#include "engines/RegistrationReplies.h"
+#include "platform/AliveGuard.h"
+
+namespace {
+
+constexpr std::size_t kMaxLoggedHeader = 1024;
+constexpr std::string_view kHeaderEnd = "\r\n\r\n";
+
+std::string logged(std::string_view text) { return engines::Pop3ClientSession::LogText(text, kMaxLoggedHeader); }
+
+// The body of a message in its wire form, without a copy.
+std::string_view bodyOf(const CMessage& message) {
+    const std::string_view text = message.MessageText();
+    const std::size_t end = text.find(kHeaderEnd);
+    return end == std::string_view::npos ? std::string_view() : text.substr(end + kHeaderEnd.size());
+}
+
+bool isServiceMailbox(const std::string& sender) {
+    const std::string user = MiscFuncs::LowerCase(MiscFuncs::UserOf(sender));
+    return user == "mailer-daemon" || user == "postmaster";
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- the session's handler
+
+std::shared_ptr<POP3CollectorForm::AccountSlot> POP3CollectorForm::SlotHandler::live() const {
+    if (!form_ || !form_->loaded_) return nullptr;
+    std::shared_ptr<AccountSlot> slot = slot_.lock();
+    return slot && slot->run.get() == run_ ? slot : nullptr;
+}
+
+engines::Classified POP3CollectorForm::SlotHandler::classify(int, std::string headerData) {
+    const std::shared_ptr<AccountSlot> slot = live();
+    if (!slot) return {};
+    return form_->classify(*slot, std::move(headerData));
+}
+
+bool POP3CollectorForm::SlotHandler::store(int, const engines::Classified& decision, std::string message) {
+    const std::shared_ptr<AccountSlot> slot = live();
+    if (!slot) return false;
+    CMessage parsed;
+    if (!parsed.CreateFromText(std::move(message))) return false;
+    return form_->StoreMessage(*slot, parsed, decision);
+}
+
+bool POP3CollectorForm::SlotHandler::commit() {
+    const std::shared_ptr<AccountSlot> slot = live();
+    return slot && slot->run->batch.Commit();
+}
+
+void POP3CollectorForm::SlotHandler::progress(const engines::Pop3Progress& step) {
+    if (live()) form_->showProgress(step);
+}
+
+void POP3CollectorForm::SlotHandler::checkpoint(std::string_view point) {
+    if (form_ && form_->hooks_.checkpoint) form_->hooks_.checkpoint(point);
+}
+
+// ---------------------------------------------------------------- the first pass
+
+engines::Classified POP3CollectorForm::classify(AccountSlot& slot, std::string headerData) {
+    CMessage message;
+    if (!message.CreateFromText(std::move(headerData))) {
+        MiscFuncs::WriteMessageLog("", "left on server", FilterReasons::NoHeaderBlock);
+        return {FilterVerdict::LeaveOnServer, std::string(FilterReasons::NoHeaderBlock)};
+    }
+    engines::Classified decision;
+    FilterMessage(slot.index, message, decision.reason, decision.verdict);
+    if (decision.verdict == FilterVerdict::DeleteFromServer)
+        MiscFuncs::WriteMessageLog(logged(message.From), "deleted from server", decision.reason);
+    else if (decision.verdict == FilterVerdict::LeaveOnServer)
+        MiscFuncs::WriteMessageLog(logged(message.From), "left on server", decision.reason);
+    return decision;
+}
+
+void POP3CollectorForm::FilterMessage(int slot, const CMessage& message, std::string& reason, FilterVerdict& verdict) {
+    verdict = filter_->FilterMessage(AccountOf(slot), message, reason);
+}
+
+// ---------------------------------------------------------------- the second pass
+
+bool POP3CollectorForm::StoreMessage(AccountSlot& slot, CMessage& message, const engines::Classified& decision) {
+    std::string displayName;
+    const std::string sender = MiscFuncs::ParseAddress(message.From, displayName);
+    switch (decision.verdict) {
+        case FilterVerdict::Accept:
+            if (!saveIn(slot, MessageKeys::kInBox, sender, message)) return false;
+            MiscFuncs::WriteMessageLog(logged(message.From), "Accepted", decision.reason);
+            break;
+        case FilterVerdict::HoldUnregistered:
+            if (!saveIn(slot, MessageKeys::kWaitingAuth, sender, message)) return false;
+            MiscFuncs::WriteMessageLog(logged(message.From), "Downloaded for storage", decision.reason);
+            break;
+        case FilterVerdict::UnknownSender:
+            // Stored first: a message that cannot be stored stays on the server, and
+            // must not bring its sender a request at every session.
+            if (!saveIn(slot, MessageKeys::kWaitingAuth, sender, message)) return false;
+            if (settings_->AutoSendRegRequests()) {
+                // A queue that cannot queue asks the user, with events running.
+                const platform::AliveGuard alive(this);
+                queueMail(MessageType::RegistrationRequest, slot.account, message.From, message.Subject);
+                if (!alive || !slot.run) return true;
+            }
+            MiscFuncs::WriteMessageLog(logged(message.From), "Downloaded for storage", decision.reason);
+            lists_.senders.SetStatus(displayName, sender, SenderStatus::Unknown, message.Subject,
+                                     senderDate(message));
+            break;
+        case FilterVerdict::ServiceMessage: return HandleServiceMessage(slot, message);
+        case FilterVerdict::RegistrationReply: return HandleRegistrationReply(slot, message);
+        case FilterVerdict::DeleteFromServer:
+        case FilterVerdict::LeaveOnServer: return false;
+    }
+    if (slot.run) ++slot.run->newCount;
+    return true;
+}
+
+bool POP3CollectorForm::saveIn(AccountSlot& slot, std::string_view folder, const std::string& sender,
+                               CMessage& message) {
+    const std::filesystem::path path = MessageKeys::FolderPath(slot.account, folder);
+    if (path.empty() || !slot.run) {
+        MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::StoreMessage no folder for " + slot.account);
+        return false;
+    }
+    CMessages& store = lists_.messages;
+    const auto keyOf = [&](std::string_view name) { return MessageKeys::MakeKey(slot.account, folder, name); };
+    const auto inUse = [&](std::string_view name) { return store.Find(keyOf(name)) != nullptr; };
+    const MessageFiles::StoredFile stored =
+        MessageFiles::StoreMessageFile(path, sender, message, &slot.run->batch, inUse);
+    if (stored.Name.empty()) return false;
+    // A message stored by a session that died before its QUIT is found again; the
+    // index may already hold it too.
+    if (!stored.AlreadyStored || !store.Find(keyOf(stored.Name))) store.AddMessage(slot.account, stored.Name, folder);
+    return true;
+}
+
+bool POP3CollectorForm::HandleServiceMessage(AccountSlot& slot, CMessage& message) {
+    std::string displayName;
+    const std::string sender = MiscFuncs::ParseAddress(message.From, displayName);
+    const std::string_view body = bodyOf(message);
+    const std::optional<std::string> recipient =
+        isServiceMailbox(sender) && body.find(kRegRequestMarker) != std::string_view::npos
+            ? RegistrationReplies::BouncedRecipient(body)
+            : std::nullopt;
+    if (recipient) {
+        MiscFuncs::WriteMessageLog(logged(message.From), "inspected and deleted from server",
+                                   "Bounced registration request");
+        // Anyone can write a bounce: one must never block a sender the user approved.
+        if (lists_.senders.StatusOf(*recipient) == SenderStatus::Approved)
+            MiscFuncs::WriteLog(1, "!", "Registration request bounce ignored for the approved sender " + logged(*recipient));
+        else
+            lists_.senders.SetStatus("", *recipient, SenderStatus::Blocked, "Registration request message bounced back");
+        return true;
+    }
+    if (!saveIn(slot, MessageKeys::kInBox, sender, message)) return false;
+    MiscFuncs::WriteMessageLog(logged(message.From), "inspected and ccepted", "Unknown service message");
+    if (slot.run) ++slot.run->newCount;
+    return true;
+}
+
+bool POP3CollectorForm::HandleRegistrationReply(AccountSlot& slot, CMessage& message) {
+    const RegistrationReplies::RegistrationReply reply = RegistrationReplies::ParseReplyBody(bodyOf(message));
+    std::string displayName;
+    const std::string address = MiscFuncs::ParseAddress(reply.from, displayName);
+    // An empty sender would pass the code "0"; it is no sender either way.
+    if (!MiscFuncs::IsValidEmail(address) || !MiscFuncs::VerifyRegCode(reply.from, slot.account, reply.code)) {
+        MiscFuncs::WriteLog(1, "!", "Received incorect RegCode from " + logged(address));
+        return true;
+    }
+    if (settings_->ShowRegDialogs()) {
+        if (lists_.senders.StatusOf(address) == SenderStatus::Approved) return true;
+        std::string error;
+        if (!RegistrationReplies::WriteRequestFile(slot.account, reply, &error).empty()) return true;
+        MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::HandleRegistrationReply " + error);
+        return false;
+    }
+    lists_.senders.SetStatus(reply.name, address, SenderStatus::Approved, reply.reason);
+    MiscFuncs::WriteLog(3, "i", "Registration: Sending confirmation to " + address);
+    queueMail(MessageType::Confirmation, MiscFuncs::TrimBlanks(slot.account), reply.from, "Thank you for registering");
+    return true;
+}
+
+void POP3CollectorForm::queueMail(MessageType type, std::string_view account, std::string_view recipient,
+                                  std::string_view subject) {
+    if (!hooks_.addNewMessage) {
+        MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::StoreMessage no outgoing queue for " +
+                                        std::string(account));
+        return;
+    }
+    hooks_.addNewMessage(type, account, recipient, subject);
+}
+
+double POP3CollectorForm::senderDate(const CMessage& message) const {
+    switch (settings_->UseMessageDate()) {
+        case MessageDateSource::DateHeader: return message.SendDateTime();
+        case MessageDateSource::Received: return message.ReceivedDateTime();
+        case MessageDateSource::Default: break;
+    }
+    return MiscFuncs::NowDate();
+}

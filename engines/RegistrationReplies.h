@@ -1,0 +1,92 @@
+#pragma once
+// The mail that the program's own sender-approval traffic brings back, as the
+// collector reads it: the registration reply of the approval page, the bounce of a
+// registration request, and the reply file (RegRequestFile) that waits in an
+// account's InBox for the registration pop-up.
+//
+// Registration reply body: lines separated by CR LF (a bare LF is taken too; lines
+// are un-dot-stuffed, as the body arrives in its POP3 wire form). A blank line, and a
+// line without ":", is skipped. The key is the text before the first ":", compared
+// exactly; the value the text from the second character after that ":" on, with every
+// double quote removed. Other keys are ignored; a key given twice keeps its last value.
+// At most kMaxReplyLines lines and kMaxValueLength bytes per value are read.
+//
+// Bounce: the returned headers of a request hold "X-GLP-RCPT: <address>"; the
+// recipient is the rest of that line, trimmed.
+//
+// RegRequestFile: "<stamp><n>.rrm" in accounts\<account>\MailDir\InBox, the stamp the
+// current time as MiscFuncs::DateStamp gives it and n a random number from 1 to 100;
+// a name that is taken gets another number, and then "_2", "_3", ... after it, so a
+// file is never replaced. Contents in settings-file form (core/IniDocument.h, with the
+// bracket rule of core/CIniFile.h): [RegRequest] AuthRequestName, AuthRequestReason,
+// AuthRequestFrom (as it came), AuthRequestTime. The file is created whole or not at
+// all. The message store never indexes it (it is no ".eml" file).
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CMessages;
+
+namespace RegistrationReplies {
+
+inline constexpr std::string_view kSection = "RegRequest";
+inline constexpr std::string_view kExtension = ".rrm";
+inline constexpr std::string_view kNameKey = "AuthRequestName";
+inline constexpr std::string_view kReasonKey = "AuthRequestReason";
+inline constexpr std::string_view kCodeKey = "AuthRequestCode";
+inline constexpr std::string_view kFromKey = "AuthRequestFrom";
+inline constexpr std::string_view kTimeKey = "AuthRequestTime";
+inline constexpr std::string_view kRecipientMarker = "X-GLP-RCPT:";
+
+inline constexpr std::size_t kMaxReplyLines = 10000;
+inline constexpr std::size_t kMaxValueLength = 2000;
+inline constexpr int kMaxNamesPerStamp = 9999;
+
+struct RegistrationReply {
+    std::string name;
+    std::string reason;
+    std::string code;
+    std::string from;  // as given, perhaps with a display name
+    std::string time;
+};
+
+// The five keys of a reply body; missing keys read as "".
+RegistrationReply ParseReplyBody(std::string_view body);
+
+// The recipient named in the returned headers of a bounced request; nothing when the
+// body holds no recipient line or an empty one.
+std::optional<std::string> BouncedRecipient(std::string_view body);
+
+// The file's text: [RegRequest] and its four keys in their order.
+std::string FileText(const RegistrationReply& reply);
+
+// Writes a new reply file into the account's InBox (created when missing). The new
+// path, or empty with *error saying why.
+std::filesystem::path WriteRequestFile(std::string_view account, const RegistrationReply& reply,
+                                       std::string* error = nullptr);
+
+// A reply file as the pop-up reads it.
+struct PendingRequest {
+    std::string account;
+    std::filesystem::path file;
+    std::string from;  // AuthRequestFrom as stored
+    std::string name;
+    std::string reason;
+};
+
+// The first reply file, accounts in the given order and files by name within each,
+// whose sender `skip` does not pass over (the pop-up skips senders already waiting for
+// the user's approval, and looks on past their files rather than stopping there).
+std::optional<PendingRequest> FindPendingRequest(const std::vector<std::string>& accounts,
+                                                 const std::function<bool(const std::string& address)>& skip);
+
+// The account whose folders hold the sender's mail (WaitingAuth first, then InBox), for
+// a confirmation asked for without a reply file; "" when none holds any.
+std::string AccountHoldingSender(const CMessages& store, std::string_view address);
+
+}  // namespace RegistrationReplies
