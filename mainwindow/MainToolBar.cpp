@@ -45,10 +45,10 @@ MainToolBar::MainToolBar(QWidget* parent) : QToolBar(parent) {
     auto* pages = new QActionGroup(this);
     pages->setExclusive(true);
     for (int i = 0; i < kButtons; ++i) {
-        const ButtonSpec& spec = kButtonSpecs[i];
-        QAction* a = addAction(QIcon(ToolbarPicture(spec.key)), QString::fromLatin1(spec.caption));
-        a->setObjectName(QStringLiteral("MainToolBar_") + QString::fromLatin1(spec.key));
-        a->setToolTip(QString::fromLatin1(spec.toolTip));
+        const ButtonSpec& button = kButtonSpecs[i];
+        QAction* a = addAction(QIcon(ToolbarPicture(button.key)), QString::fromLatin1(button.caption));
+        a->setObjectName(QStringLiteral("MainToolBar_") + QString::fromLatin1(button.key));
+        a->setToolTip(QString::fromLatin1(button.toolTip));
         a->setData(i + 1);
         if (i < kPages) {
             a->setCheckable(true);

@@ -9,10 +9,10 @@ TabStrip::TabStrip(const QString& name, std::initializer_list<TabSpec> tabs, QWi
     tabs_->setObjectName(name);
     tabs_->setExpanding(false);
     tabs_->setDrawBase(false);
-    for (const TabSpec& spec : tabs) {
-        const int index = tabs_->addTab(QString::fromLatin1(spec.caption));
-        tabs_->setTabData(index, QString::fromLatin1(spec.key));
-        tabs_->setTabToolTip(index, QString::fromLatin1(spec.toolTip));
+    for (const TabSpec& tab : tabs) {
+        const int index = tabs_->addTab(QString::fromLatin1(tab.caption));
+        tabs_->setTabData(index, QString::fromLatin1(tab.key));
+        tabs_->setTabToolTip(index, QString::fromLatin1(tab.toolTip));
     }
     body_->setObjectName(name + "Body");
     body_->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
