@@ -6,6 +6,8 @@
 #include "ProgramTestSupport.h"
 #include "core/CSenders.h"
 #include "core/Scramble.h"
+#include "core/ServiceAddresses.h"
+#include "engines/OutBoxMessage.h"
 #include "engines/POP3CollectorForm.h"
 #include "engines/POP3ServerForm.h"
 #include "engines/RegRequestForm.h"
@@ -124,4 +126,52 @@ TEST_F(ProgramEnginesTest, TheCollectorsSessionsShowInTheStatusBarAndCheckNowSta
     panels->setPanel("GetMail", "", "");
     program.MainForm()->mCheckNewMail_Click();
     ASSERT_TRUE(platform::WaitUntil([&] { return panels->panelText("GetMail") == "No new messages"; }, 10000));
+}
+
+// A registration reply collected from dovecot shows in the pop-up, and the user's
+// approval queues the confirmation with the program's spooler.
+TEST_F(ProgramEnginesTest, ACollectedRegistrationReplyShowsInThePopUpAndItsApprovalIsConfirmed) {
+    GLP_REQUIRE_PEERS(PeerProgram::Dovecot);
+    DovecotPeer dovecot;
+    ASSERT_TRUE(dovecot.start()) << dovecot.error().toStdString();
+    CIniFile accounts(ProgramFiles::AccountsIniPath().string());
+    accounts.Value(kAccount, "POP3ServerPort", std::to_string(dovecot.port()));
+    accounts.Value(kAccount, "POP3UserName", "alice");
+    accounts.Value(kAccount, "POP3Password", MiscFuncs::ScrambleText("secret"));
+    setValue("options", "ShowRegDialogs", "1");
+    const std::string bob = "Bob <bob@there.test>";
+    std::string code = "none";
+    for (int c = 0; c < 200000 && code == "none"; ++c)
+        if (MiscFuncs::VerifyRegCode(bob, kAccount, std::to_string(c))) code = std::to_string(c);
+    const std::string reply = "From: Approval <" + std::string(ServiceAddresses::ServiceSenderAddress) +
+                              ">\r\nTo: " + kAccount + "\r\nSubject: Registration\r\n\r\n"
+                              "AuthRequestName: \"Bob\"\r\nAuthRequestReason: we met\r\nAuthRequestCode: " + code +
+                              "\r\nAuthRequestFrom: " + bob + "\r\n";
+    ASSERT_FALSE(dovecot.deliver("alice", QByteArray::fromStdString(reply)).isEmpty());
+
+    auto& program = startWithEngines();
+    const auto inbox = dir() / "accounts" / kAccount / "MailDir" / "InBox";
+    auto replyFiles = [&] {
+        std::size_t n = 0;
+        for (const auto& e : std::filesystem::directory_iterator(inbox)) n += e.path().extension() == ".rrm";
+        return n;
+    };
+    ASSERT_TRUE(platform::WaitUntil([&] { return replyFiles() == 1; }, 10000)) << programLog();
+
+    RegRequestForm& popUp = *engines->RegRequest();
+    ASSERT_TRUE(popUp.PollTimer().fire());
+    EXPECT_TRUE(popUp.isVisible());
+    EXPECT_EQ(popUp.request().address, "bob@there.test");
+    EXPECT_EQ(popUp.request().account, kAccount);
+    popUp.bApprove_Click();
+    EXPECT_EQ(program.Senders()->StatusOf("bob@there.test"), SenderStatus::Approved);
+    EXPECT_EQ(replyFiles(), 0u);
+    const auto outBox = dir() / "accounts" / kAccount / "MailDir" / "OutBox";
+    std::vector<OutBox::Contents> queued;
+    for (const auto& e : std::filesystem::directory_iterator(outBox))
+        if (e.path().extension() == ".eml") queued.push_back(OutBox::Read(CIniFile(e.path().string())));
+    ASSERT_EQ(queued.size(), 1u);
+    EXPECT_EQ(queued[0].type, MessageType::Confirmation);
+    EXPECT_EQ(queued[0].recipient, bob);
+    EXPECT_EQ(queued[0].subject, "Thank you for registering");
 }
