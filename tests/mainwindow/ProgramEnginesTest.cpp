@@ -175,3 +175,31 @@ TEST_F(ProgramEnginesTest, ACollectedRegistrationReplyShowsInThePopUpAndItsAppro
     EXPECT_EQ(queued[0].recipient, bob);
     EXPECT_EQ(queued[0].subject, "Thank you for registering");
 }
+
+// The options dialog reloads the engines while the spooler waits for a silent server:
+// the old spooler goes with its wait, a new one takes the queue on.
+TEST_F(ProgramEnginesTest, ReloadWhileTheSpoolerWaitsForItsServer) {
+    GLP_REQUIRE_PEERS(PeerProgram::Python);
+    ScriptedPeer silent("stall\n");
+    ASSERT_TRUE(silent.start()) << silent.error().toStdString();
+    CIniFile accounts(ProgramFiles::AccountsIniPath().string());
+    accounts.Value(kAccount, "SMTPServer", "127.0.0.1");
+    accounts.Value(kAccount, "SMTPServerPort", std::to_string(silent.port()));
+    setValue("options", "msg_Conf_Text1", MiscFuncs::ScrambleText("thanks"));
+    auto& program = startWithEngines();
+    ASSERT_TRUE(engines->QueueMail(MessageType::Confirmation, kAccount, "x@there.test", "Thank you"));
+    SMTPSpooler* waiting = engines->Spooler();
+    bool reloaded = false;
+    QTimer::singleShot(0, context_.get(), [&] {
+        ASSERT_TRUE(silent.waitFor([](const ScriptEvent& e) { return e.event == "accepted"; }));
+        program.Engines().ReloadEngines(program);
+        reloaded = true;
+    });
+    waiting->PollTimer_Timer();  // returns once its spooler is gone
+    EXPECT_TRUE(reloaded);
+    ASSERT_NE(engines->Spooler(), nullptr);
+    EXPECT_FALSE(engines->Spooler()->running());
+    EXPECT_TRUE(engines->Proxy()->listening());
+    EXPECT_EQ(engines->Proxy()->listenPort(), smtpPort);
+    EXPECT_TRUE(engines->Pop3Server()->Listening());
+}
