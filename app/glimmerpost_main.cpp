@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "mainwindow/ProgramEngines.h"
 #include "mainwindow/ProgramStartup.h"
 #include "platform/DataFolder.h"
 #include "platform/EventWait.h"
@@ -30,7 +31,10 @@ int main(int argc, char** argv) {
     platform::InstallEventPump();
     platform::InstallMessageBoxes();
 
+    // Declared first: the program unloads the engines while it is destroyed.
+    mainwindow::ProgramEngines engines;
     mainwindow::GlimmerpostProgram program;
+    engines.Attach(program);
     platform::ShutdownRequests requests([&program] { program.RequestShutDown(); });
     requests.watchSignals();
     requests.watchApplication(&app);

@@ -1,17 +1,11 @@
 #include "engines/RegistrationReplies.h"
 
-#include <array>
-#include <cstdint>
-#include <system_error>
 
 #include "core/Address.h"
-#include "core/AtomicFile.h"
 #include "core/CMessages.h"
-#include "core/Dates.h"
-#include "core/Environment.h"
-#include "core/IniDocument.h"
 #include "core/MessageKey.h"
 #include "core/MiscUtils.h"
+#include "engines/RegReplyFile.h"
 
 namespace fs = std::filesystem;
 
@@ -19,10 +13,6 @@ namespace RegistrationReplies {
 namespace {
 
 constexpr std::size_t kMaxRecipientLength = 1000;
-// Random numbers tried for a stamp before numbered names are.
-constexpr int kRandomTries = 10;
-// Reply files are small; anything larger is not one of ours.
-constexpr std::size_t kMaxRequestFileBytes = 64 * 1024;
 
 void keep(std::string_view key, std::string_view value, RegistrationReply& reply) {
     std::string clean;
@@ -46,38 +36,18 @@ void readLine(std::string_view line, RegistrationReply& reply) {
     keep(line.substr(0, colon), from < line.size() ? line.substr(from) : std::string_view(), reply);
 }
 
-// The settings file's bracket rule, for a value under a fixed section and key.
-std::string bracketed(std::string_view value) {
-    std::string out(value);
-    if (out.find_first_of("[]") == std::string::npos) return out;
-    for (char& c : out) c = c == '[' ? '{' : c == ']' ? '}' : c;
-    return out;
+RegReplyFile::Contents contentsOf(const RegistrationReply& reply) {
+    return {reply.name, reply.reason, reply.from, reply.time, {}};
 }
 
-int randomNumber(int attempt) {
-    std::array<std::uint8_t, 16> bytes{};
-    if (!MiscFuncs::NewGuidBytes(bytes)) return attempt % 100 + 1;
-    return (bytes[0] | bytes[1] << 8) % 100 + 1;
-}
-
-std::string candidate(const std::string& stamp, int attempt, int number) {
-    std::string name = stamp + std::to_string(number);
-    if (attempt >= kRandomTries) name += "_" + std::to_string(attempt - kRandomTries + 2);
-    return name + std::string(kExtension);
-}
-
+// A damaged file is passed over, as the pop-up passes it over.
 bool readRequest(const fs::path& file, PendingRequest& request) {
-    std::string bytes;
-    if (!MiscFuncs::ReadWholeFile(file, bytes, kMaxRequestFileBytes)) return false;
-    const IniStore::IniDocument doc = IniStore::IniDocument::Parse(bytes);
-    const auto value = [&](std::string_view key) {
-        const std::string* v = doc.Find(kSection, key);
-        return v ? *v : std::string();
-    };
+    const RegReplyFile::ReadOutcome read = RegReplyFile::Read(file);
+    if (read.status != RegReplyFile::ReadStatus::Ok) return false;
     request.file = file;
-    request.from = value(kFromKey);
-    request.name = value(kNameKey);
-    request.reason = value(kReasonKey);
+    request.from = read.contents.from;
+    request.name = read.contents.name;
+    request.reason = read.contents.reason;
     return true;
 }
 
@@ -105,37 +75,11 @@ std::optional<std::string> BouncedRecipient(std::string_view body) {
     return std::string(recipient);
 }
 
-std::string FileText(const RegistrationReply& reply) {
-    IniStore::IniDocument doc;
-    doc.Set(kSection, kNameKey, bracketed(reply.name));
-    doc.Set(kSection, kReasonKey, bracketed(reply.reason));
-    doc.Set(kSection, kFromKey, bracketed(reply.from));
-    doc.Set(kSection, kTimeKey, bracketed(reply.time));
-    return doc.Serialize();
-}
+// One format and one writer for reply files: the pop-up's (engines/RegReplyFile.h).
+std::string FileText(const RegistrationReply& reply) { return RegReplyFile::FileText(contentsOf(reply)); }
 
 fs::path WriteRequestFile(std::string_view account, const RegistrationReply& reply, std::string* error) {
-    const fs::path folder = MessageKeys::FolderPath(MiscFuncs::TrimBlanks(account), MessageKeys::kInBox);
-    if (folder.empty()) {
-        if (error) *error = "no InBox folder for the account " + std::string(account);
-        return {};
-    }
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    const std::string text = FileText(reply);
-    const std::string stamp = MiscFuncs::DateStampNow();
-    for (int attempt = 0; attempt < kRandomTries + kMaxNamesPerStamp; ++attempt) {
-        const fs::path path = folder / candidate(stamp, attempt, randomNumber(attempt));
-        std::string why;
-        if (MiscFuncs::WriteFileAtomic(path, text, MiscFuncs::Replace::Never, nullptr, &why)) return path;
-        // A name that is taken is tried again under another; any other failure is final.
-        if (!fs::exists(path, ec)) {
-            if (error) *error = why;
-            return {};
-        }
-    }
-    if (error) *error = "no free name for a reply file in " + folder.string();
-    return {};
+    return RegReplyFile::Write(account, contentsOf(reply), error);
 }
 
 std::optional<PendingRequest> FindPendingRequest(const std::vector<std::string>& accounts,

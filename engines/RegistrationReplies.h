@@ -14,13 +14,10 @@
 // Bounce: the returned headers of a request hold "X-GLP-RCPT: <address>"; the
 // recipient is the rest of that line, trimmed.
 //
-// RegRequestFile: "<stamp><n>.rrm" in accounts\<account>\MailDir\InBox, the stamp the
-// current time as MiscFuncs::DateStamp gives it and n a random number from 1 to 100;
-// a name that is taken gets another number, and then "_2", "_3", ... after it, so a
-// file is never replaced. Contents in settings-file form (core/IniDocument.h, with the
-// bracket rule of core/CIniFile.h): [RegRequest] AuthRequestName, AuthRequestReason,
-// AuthRequestFrom (as it came), AuthRequestTime. The file is created whole or not at
-// all. The message store never indexes it (it is no ".eml" file).
+// RegRequestFile: the reply file of engines/RegReplyFile.h, written through it (one
+// format and one writer for both sides): [RegRequest] AuthRequestName,
+// AuthRequestReason, AuthRequestFrom (as it came), AuthRequestTime, in the account's
+// InBox, created whole and never over another file.
 
 #include <cstddef>
 #include <filesystem>
@@ -45,7 +42,6 @@ inline constexpr std::string_view kRecipientMarker = "X-GLP-RCPT:";
 
 inline constexpr std::size_t kMaxReplyLines = 10000;
 inline constexpr std::size_t kMaxValueLength = 2000;
-inline constexpr int kMaxNamesPerStamp = 9999;
 
 struct RegistrationReply {
     std::string name;

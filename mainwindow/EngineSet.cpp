@@ -75,4 +75,9 @@ void EngineSet::UnloadAll() {
     for (std::string_view name : kUnloadOrder) Unload(name);
 }
 
+void EngineSet::ReloadEngines(GlimmerpostProgram& program) {
+    for (std::string_view name : kEngineUnloadOrder) Unload(name);
+    for (std::string_view name : kEngineLoadOrder) Load(name, program);
+}
+
 }  // namespace mainwindow

@@ -44,6 +44,12 @@ public:
     static constexpr std::array<std::string_view, 9> kUnloadOrder = {
         "POP3CollectorForm", "POP3ServerForm",     "SMTPProxyForm",   "SMTPSpooler",   "AuthSettingsDialog",
         "RegRequestForm",    "MessagePreviewForm", "SystrayMenuForm", "frmTellAFriend"};
+    // The four engines that take new settings: unloaded in the first order, loaded
+    // again in the second, each reading its settings as it loads.
+    static constexpr std::array<std::string_view, 4> kEngineUnloadOrder = {"POP3CollectorForm", "POP3ServerForm",
+                                                                           "SMTPProxyForm", "SMTPSpooler"};
+    static constexpr std::array<std::string_view, 4> kEngineLoadOrder = {"SMTPProxyForm", "POP3ServerForm",
+                                                                         "SMTPSpooler", "POP3CollectorForm"};
 
     // Fills (or refills) the slot of window.name; false for a name that has no slot
     // or a window without a load procedure. A loaded window cannot be replaced.
@@ -58,6 +64,9 @@ public:
     void Unload(std::string_view name);
     // Every loaded window, in kUnloadOrder.
     void UnloadAll();
+    // After the settings changed: the engines out in kEngineUnloadOrder, then in again
+    // in kEngineLoadOrder (also those that were not loaded before).
+    void ReloadEngines(GlimmerpostProgram& program);
 
 private:
     struct Slot {

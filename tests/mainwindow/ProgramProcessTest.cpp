@@ -9,8 +9,10 @@
 #include <string>
 
 #include "core/CIniFile.h"
+#include "core/ProgramFiles.h"
 #include "core/TempFolder.h"
 #include "platform/EventWait.h"
+#include "support/Peers.h"
 
 namespace {
 
@@ -42,6 +44,10 @@ protected:
         platform::InstallEventPump();
         CIniFile accounts((dir() / "accounts.ini").string());
         accounts.Value("me@example.com", "AccountEnabled", "0");
+        // The engines listen: on ports of their own, never on the defaults.
+        CIniFile options(ProgramFiles::OptionsIniPath().string());
+        options.Value("options", "POP3ServerPort", std::to_string(testing_support::FreePort()));
+        options.Value("options", "SMTPServerPort", std::to_string(testing_support::FreePort()));
         for (const char* leaf : {"InBox", "OutBox", "WaitingAuth", "Recycled"})
             fs::create_directories(dir() / "accounts" / "me@example.com" / "MailDir" / leaf);
         // An old log above the default limit of 32 KB, for the trim at the end.
