@@ -1,6 +1,8 @@
 #include "core/CSenders.h"
 
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <ctime>
 
 #include "core/Address.h"
@@ -17,14 +19,23 @@ namespace {
 
 constexpr std::size_t kMaxEntryField = 1024;
 
+// The pieces of an entry's text, written into room made for them; each returns
+// the end of what it wrote.
+char* put(char* out, std::string_view text) {
+    if (!text.empty()) std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
+char* putLowerCase(char* out, std::string_view text) {
+    for (char c : text) *out++ = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    return out;
+}
+
 // A display field from the user or a stranger: TAB, CR and LF become blanks, the
 // length is capped.
-void appendClean(std::string& out, std::string_view text) {
-    text = text.substr(0, kMaxEntryField);
-    const std::size_t from = out.size();
-    out.append(text);
-    for (auto c = out.begin() + static_cast<std::ptrdiff_t>(from); c != out.end(); ++c)
-        if (*c == '\t' || *c == '\r' || *c == '\n') *c = ' ';
+char* putClean(char* out, std::string_view text) {
+    for (char c : text.substr(0, kMaxEntryField)) *out++ = c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
+    return out;
 }
 
 // The address as the settings file will name its section: without blanks and tabs
@@ -83,23 +94,36 @@ std::string_view SenderEntry::field(int n) const {
 
 SenderEntry SenderEntry::Make(std::string_view address, std::string_view name, std::string_view reason,
                               std::string_view dateText, MiscFuncs::DateValue date) {
+    return MakeEntry(address, name, reason, dateText, date, false);
+}
+
+SenderEntry SendersInternal::MakeEntry(std::string_view address, std::string_view name, std::string_view reason,
+                                       std::string_view dateText, MiscFuncs::DateValue date, bool lowerCase) {
     SenderEntry e;
     e.Minutes = MiscFuncs::DateToMinutes(date);
-    e.Text.reserve(2 * address.size() + name.size() + reason.size() + dateText.size() + 20);
-    e.Text.append(address);
-    if (!MiscFuncs::IsBlank(name)) {
-        e.Text += " (";
-        appendClean(e.Text, name);
-        e.Text += ')';
+    char minutes[16];
+    const std::string_view minutesText(minutes, std::to_chars(minutes, minutes + sizeof minutes, e.Minutes).ptr);
+    const bool named = !MiscFuncs::IsBlank(name);
+    name = name.substr(0, kMaxEntryField);
+    reason = reason.substr(0, kMaxEntryField);
+    // Sized once: the text is written in place, with no step that grows it.
+    e.Text.resize(2 * address.size() + (named ? name.size() + 3 : 0) + reason.size() + dateText.size() +
+                  minutesText.size() + 4);
+    char* out = e.Text.data();
+    out = lowerCase ? putLowerCase(out, address) : put(out, address);
+    if (named) {
+        out = put(out, " (");
+        out = putClean(out, name);
+        *out++ = ')';
     }
-    e.Text += '\t';
-    appendClean(e.Text, reason);
-    e.Text += '\t';
-    e.Text.append(dateText);
-    e.Text += '\t';
-    e.Text.append(address);
-    e.Text += '\t';
-    e.Text += MiscFuncs::MinutesToText(e.Minutes);
+    *out++ = '\t';
+    out = putClean(out, reason);
+    *out++ = '\t';
+    out = put(out, dateText);
+    *out++ = '\t';
+    out = lowerCase ? putLowerCase(out, address) : put(out, address);
+    *out++ = '\t';
+    put(out, minutesText);
     return e;
 }
 
@@ -187,7 +211,7 @@ bool CSenders::SetStatus(std::string_view name, std::string_view address, Sender
     unlist(bare);
     if (isListed(status)) {
         const std::string dateText = dated ? localeDateTimeText(date) : MiscFuncs::ListDateText(stamp);
-        lists_[static_cast<std::size_t>(status)].Add(bare, SenderEntry::Make(bare, name, reason, dateText, stamp));
+        lists_[static_cast<std::size_t>(status)].Add(SenderEntry::Make(bare, name, reason, dateText, stamp));
     }
     changed();
     return true;

@@ -71,12 +71,18 @@ struct SenderEntry {
     static SenderEntry Make(std::string_view address, std::string_view name, std::string_view reason,
                             std::string_view dateText, MiscFuncs::DateValue date);
 
+    // The key of an entry in a SenderList: its bare address.
+    struct KeyOf {
+        std::string_view operator()(const SenderEntry& e) const { return e.Address(); }
+    };
+
 private:
     std::string_view field(int n) const;
 };
 
-using SenderList = MiscFuncs::KeyedList<SenderEntry>;
-// Indexed by SenderStatus 0 to 3, keyed by the bare address.
+// Keyed by the entry's bare address; an item shows it as `key`.
+using SenderList = MiscFuncs::KeyedList<SenderEntry, MiscFuncs::KeyShown<SenderEntry::KeyOf>>;
+// Indexed by SenderStatus 0 to 3.
 using SenderLists = std::array<SenderList, 4>;
 
 // One status change of a bulk update.

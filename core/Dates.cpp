@@ -228,7 +228,10 @@ std::string DateStampNow() { return DateStamp(NowDate()); }
 bool DayNumberFromText(std::string_view text, DateValue& value) {
     const bool negative = !text.empty() && text[0] == '-';
     if (negative) text.remove_prefix(1);
-    const std::size_t sep = text.find_first_of("D.,");
+    // A plain loop: a search for any of three characters costs a call per character.
+    std::size_t sep = 0;
+    while (sep < text.size() && text[sep] != 'D' && text[sep] != '.' && text[sep] != ',') ++sep;
+    if (sep == text.size()) sep = std::string_view::npos;
     const std::string_view whole = text.substr(0, sep);
     const std::string_view frac = sep == std::string_view::npos ? std::string_view() : text.substr(sep + 1);
     if (whole.empty() || whole.size() > 7 || (sep != std::string_view::npos && frac.empty())) return false;

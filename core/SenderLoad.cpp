@@ -130,8 +130,7 @@ struct CSenders::LoadState {
 
     explicit LoadState(std::size_t fileSize) : seen(std::bit_ceil(std::max<std::size_t>(fileSize / 256, 16))) {}
 
-    bool maybeSeen(std::string_view address) {
-        const std::uint64_t h = MiscFuncs::CaseInsensitiveHash{}(address);
+    bool maybeSeen(std::uint64_t h) {
         const std::uint64_t mask = seen.size() * 64 - 1;
         const std::uint64_t a = h & mask, b = (h >> 32 ^ h >> 13) & mask;
         const bool both = (seen[a / 64] >> (a % 64) & 1) && (seen[b / 64] >> (b % 64) & 1);
@@ -158,7 +157,7 @@ void CSenders::LoadAllSenders() {
     state.now = MiscFuncs::NowDate();
     // Any list may hold nearly all senders: sized once, none of them grows step by step.
     const std::size_t sections = sectionCount(bytes);
-    for (SenderList& list : lists_) list.Reserve(list.Count() + sections);
+    for (SenderList& list : lists_) list.Reserve(list.Count() + sections / 4);
     SenderFile::Parse(bytes, [&](const SenderFile::SenderRecord& r) { loadRecord(r, state); });
     loadWrites_.reset();
     MiscFuncs::WriteLog(3, "i", std::to_string(state.count) + " senders have been loaded successfuly");
@@ -172,37 +171,45 @@ void CSenders::loadWrites() {
 }
 
 void CSenders::loadRecord(const SenderFile::SenderRecord& r, LoadState& state) {
-    std::string address = MiscFuncs::LowerCase(r.address);
+    // The address as written: hashing and comparing ignore letter case, the entry
+    // is made in lower case, and a copy is made only on the rare paths that need one.
+    const std::string_view written = r.address;
+    const std::size_t hash = SenderList::HashOf(written);
+    SenderStatus status = StatusOfLevel(r.accessLevel);
+    // Fetched while the entry is made.
+    if (status != SenderStatus::NotListed) lists_[static_cast<std::size_t>(status)].Prefetch(hash);
     // A second section of one sender: the settings file reads the first one's keys.
-    if (state.maybeSeen(address))
-        for (const SenderList& list : lists_)
-            if (list.Contains(address)) return;
+    if (state.maybeSeen(hash))
+        for (SenderList& list : lists_)
+            if (list.FindItemHashed(written, hash)) return;
     MiscFuncs::DateValue date = kUndatedSender;
     if (!MiscFuncs::IsBlank(r.modificationDate) && !MiscFuncs::DayNumberFromText(r.modificationDate, date)) {
         MiscFuncs::WriteLog(0, "#", "Error in CSenders::LoadAllSenders Type mismatch: ModificationDate \"" +
-                                        ForLog(r.modificationDate) + "\" of " + ForLog(address));
+                                        ForLog(r.modificationDate) + "\" of " + ForLog(MiscFuncs::LowerCase(written)));
         return;
     }
-    if (!MiscFuncs::IsValidEmail(address)) {
+    if (!MiscFuncs::IsValidEmail(written)) {
+        const std::string address = MiscFuncs::LowerCase(written);
         MiscFuncs::WriteLog(0, "#", "Somehow invalid email address appeared: " + ForLog(address));
         loadWrites();
         DeleteSender(address);
         return;
     }
-    SenderStatus status = StatusOfLevel(r.accessLevel);
-    if (!MiscFuncs::IsBlank(r.unsentRegRequest)) status = askAboutParked(address, r.unsentRegRequest, status);
+    if (!MiscFuncs::IsBlank(r.unsentRegRequest))
+        status = askAboutParked(MiscFuncs::LowerCase(written), r.unsentRegRequest, status);
     ++state.count;
     if (status == SenderStatus::NotListed) {
+        const std::string address = MiscFuncs::LowerCase(written);
         MiscFuncs::WriteLog(0, "#", "Sender " + address + "some how does not have any status");
         loadWrites();
         SetStatus("", address, SenderStatus::Unknown, "", 0);
         return;
     }
     if (state.autoDelete && status == SenderStatus::Unknown && state.now - date > state.days)
-        state.expired.push_back(address);
+        state.expired.push_back(MiscFuncs::LowerCase(written));
     // Refused for a sender that the question about its parked request has just listed.
-    SenderEntry entry = SenderEntry::Make(address, r.name, r.authReason, MiscFuncs::ListDateText(date), date);
-    lists_[static_cast<std::size_t>(status)].Add(std::move(address), std::move(entry));
+    lists_[static_cast<std::size_t>(status)].AddHashed(
+        MakeEntry(written, r.name, r.authReason, MiscFuncs::ListDateText(date), date, true), hash);
 }
 
 SenderStatus CSenders::askAboutParked(const std::string& address, std::string_view parked, SenderStatus status) {
