@@ -1,8 +1,6 @@
 #include "core/CSenders.h"
 
-#include <charconv>
 #include <cmath>
-#include <cstring>
 #include <ctime>
 
 #include "core/Address.h"
@@ -16,27 +14,6 @@
 using namespace SendersInternal;
 
 namespace {
-
-constexpr std::size_t kMaxEntryField = 1024;
-
-// The pieces of an entry's text, written into room made for them; each returns
-// the end of what it wrote.
-char* put(char* out, std::string_view text) {
-    if (!text.empty()) std::memcpy(out, text.data(), text.size());
-    return out + text.size();
-}
-
-char* putLowerCase(char* out, std::string_view text) {
-    for (char c : text) *out++ = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-    return out;
-}
-
-// A display field from the user or a stranger: TAB, CR and LF become blanks, the
-// length is capped.
-char* putClean(char* out, std::string_view text) {
-    for (char c : text.substr(0, kMaxEntryField)) *out++ = c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
-    return out;
-}
 
 // The address as the settings file will name its section: without blanks and tabs
 // at either end.
@@ -80,52 +57,6 @@ bool isFileOf(std::string_view file, std::string_view sender) {
 }
 
 }  // namespace
-
-std::string_view SenderEntry::field(int n) const {
-    std::size_t begin = 0;
-    for (int i = 0; i < n; ++i) {
-        begin = Text.find('\t', begin);
-        if (begin == std::string::npos) return {};
-        ++begin;
-    }
-    const std::size_t end = Text.find('\t', begin);
-    return std::string_view(Text).substr(begin, end == std::string::npos ? std::string::npos : end - begin);
-}
-
-SenderEntry SenderEntry::Make(std::string_view address, std::string_view name, std::string_view reason,
-                              std::string_view dateText, MiscFuncs::DateValue date) {
-    return MakeEntry(address, name, reason, dateText, date, false);
-}
-
-SenderEntry SendersInternal::MakeEntry(std::string_view address, std::string_view name, std::string_view reason,
-                                       std::string_view dateText, MiscFuncs::DateValue date, bool lowerCase) {
-    SenderEntry e;
-    e.Minutes = MiscFuncs::DateToMinutes(date);
-    char minutes[16];
-    const std::string_view minutesText(minutes, std::to_chars(minutes, minutes + sizeof minutes, e.Minutes).ptr);
-    const bool named = !MiscFuncs::IsBlank(name);
-    name = name.substr(0, kMaxEntryField);
-    reason = reason.substr(0, kMaxEntryField);
-    // Sized once: the text is written in place, with no step that grows it.
-    e.Text.resize(2 * address.size() + (named ? name.size() + 3 : 0) + reason.size() + dateText.size() +
-                  minutesText.size() + 4);
-    char* out = e.Text.data();
-    out = lowerCase ? putLowerCase(out, address) : put(out, address);
-    if (named) {
-        out = put(out, " (");
-        out = putClean(out, name);
-        *out++ = ')';
-    }
-    *out++ = '\t';
-    out = putClean(out, reason);
-    *out++ = '\t';
-    out = put(out, dateText);
-    *out++ = '\t';
-    out = lowerCase ? putLowerCase(out, address) : put(out, address);
-    *out++ = '\t';
-    put(out, minutesText);
-    return e;
-}
 
 CSenders::CSenders() : ini_(ProgramFiles::SendersIniPath().string()) { LoadAllSenders(); }
 

@@ -16,44 +16,40 @@ inline std::string_view trim(std::string_view s) {
     return s;
 }
 
-constexpr std::uint64_t kOnes = 0x0101010101010101ull, kLows = 0x7F7F7F7F7F7F7F7Full;
-
-// The bytes of w equal to c, each marked by its high bit, and no other byte.
-inline std::uint64_t bytesEqual(std::uint64_t w, unsigned char c) {
-    const std::uint64_t x = w ^ (kOnes * c);
-    return ~(((x & kLows) + kLows) | x | kLows);
-}
-
-// The first CR or LF at or after p, or end; eight bytes at a time, since this
-// walks the whole text.
-char* nextBreak(char* p, char* end) {
-    if constexpr (std::endian::native == std::endian::little) {
-        for (; end - p >= 8; p += 8) {
-            std::uint64_t w;
-            std::memcpy(&w, p, 8);
-            if (const std::uint64_t m = bytesEqual(w, '\n') | bytesEqual(w, '\r'))
-                return p + std::countr_zero(m) / 8;
-        }
-    }
-    while (p != end && *p != '\n' && *p != '\r') ++p;
-    return p;
-}
-
 // The end of the line that begins at p: its LF, a CR before its LF, or a CR or
 // the end that ends the text. Any other CR is made a blank.
 char* lineEnd(char* p, char* end) {
-    for (p = nextBreak(p, end); p != end && *p == '\r' && end - p > 1 && p[1] != '\n'; p = nextBreak(p + 1, end))
-        *p = ' ';
-    return p;
+    char* nl = static_cast<char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    char* stop = nl ? nl : end;
+    if (stop != p && stop[-1] == '\r') --stop;
+    for (char* q = p; (q = static_cast<char*>(std::memchr(q, '\r', static_cast<std::size_t>(stop - q)))) != nullptr; ++q)
+        *q = ' ';
+    return stop;
 }
 
-// Letter case ignored; lowerName is lower-case letters only, so setting the 0x20 bit
-// of the key's byte matches exactly that letter in either case.
+inline std::uint64_t load8(const char* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+
+inline std::uint32_t load4(const char* p) {
+    std::uint32_t w;
+    std::memcpy(&w, p, 4);
+    return w;
+}
+
+// Letter case ignored: lowerName is lower-case letters only, at least four, so
+// setting the 0x20 bit of the key's bytes matches exactly those letters in either
+// case. Whole words at a time (the last one may overlap the one before).
 bool keyIs(std::string_view key, std::string_view lowerName) {
-    if (key.size() != lowerName.size()) return false;
-    for (std::size_t i = 0; i < key.size(); ++i)
-        if ((key[i] | 0x20) != lowerName[i]) return false;
-    return true;
+    const std::size_t n = lowerName.size();
+    if (key.size() != n) return false;
+    const char *k = key.data(), *name = lowerName.data();
+    if (n < 8) return (load4(k) | 0x20202020u) == load4(name) && (load4(k + n - 4) | 0x20202020u) == load4(name + n - 4);
+    for (std::size_t i = 0; i + 8 < n; i += 8)
+        if ((load8(k + i) | 0x2020202020202020ull) != load8(name + i)) return false;
+    return (load8(k + n - 8) | 0x2020202020202020ull) == load8(name + n - 8);
 }
 
 // The value of line t (trimmed, not empty) when it is the key lowerName, in any

@@ -128,16 +128,28 @@ struct CSenders::LoadState {
     // into the four lists.
     std::vector<std::uint64_t> seen;
 
+    // A section read and not loaded yet, with the hash of its address.
+    std::optional<SenderFile::SenderRecord> waiting;
+    std::size_t waitingHash = 0;
+
     explicit LoadState(std::size_t fileSize) : seen(std::bit_ceil(std::max<std::size_t>(fileSize / 256, 16))) {}
 
     bool maybeSeen(std::uint64_t h) {
-        const std::uint64_t mask = seen.size() * 64 - 1;
-        const std::uint64_t a = h & mask, b = (h >> 32 ^ h >> 13) & mask;
+        const std::uint64_t a = bitA(h), b = bitB(h);
         const bool both = (seen[a / 64] >> (a % 64) & 1) && (seen[b / 64] >> (b % 64) & 1);
         seen[a / 64] |= std::uint64_t{1} << (a % 64);
         seen[b / 64] |= std::uint64_t{1} << (b % 64);
         return both;
     }
+    // Asks the processor to fetch the two words that maybeSeen(h) will read.
+    void prefetchSeen(std::uint64_t h) const {
+        __builtin_prefetch(&seen[bitA(h) / 64]);
+        __builtin_prefetch(&seen[bitB(h) / 64]);
+    }
+
+private:
+    std::uint64_t bitA(std::uint64_t h) const { return h & (seen.size() * 64 - 1); }
+    std::uint64_t bitB(std::uint64_t h) const { return (h >> 32 ^ h >> 13) & (seen.size() * 64 - 1); }
 };
 
 void CSenders::LoadAllSenders() {
@@ -158,7 +170,18 @@ void CSenders::LoadAllSenders() {
     // Any list may hold nearly all senders: sized once, none of them grows step by step.
     const std::size_t sections = sectionCount(bytes);
     for (SenderList& list : lists_) list.Reserve(list.Count() + sections / 4);
-    SenderFile::Parse(bytes, [&](const SenderFile::SenderRecord& r) { loadRecord(r, state); });
+    // Each section is loaded once the next one is read: what its load will look up
+    // is fetched meanwhile.
+    SenderFile::Parse(bytes, [&](const SenderFile::SenderRecord& r) {
+        const std::size_t hash = SenderList::HashOf(r.address);
+        state.prefetchSeen(hash);
+        const SenderStatus status = StatusOfLevel(r.accessLevel);
+        if (status != SenderStatus::NotListed) lists_[static_cast<std::size_t>(status)].Prefetch(hash);
+        if (state.waiting) loadRecord(*state.waiting, state.waitingHash, state);
+        state.waiting = r;
+        state.waitingHash = hash;
+    });
+    if (state.waiting) loadRecord(*state.waiting, state.waitingHash, state);
     loadWrites_.reset();
     MiscFuncs::WriteLog(3, "i", std::to_string(state.count) + " senders have been loaded successfuly");
     if (state.expired.empty()) return;
@@ -170,14 +193,11 @@ void CSenders::loadWrites() {
     if (!loadWrites_) loadWrites_ = std::make_unique<BulkUpdate>(*this);
 }
 
-void CSenders::loadRecord(const SenderFile::SenderRecord& r, LoadState& state) {
+void CSenders::loadRecord(const SenderFile::SenderRecord& r, std::size_t hash, LoadState& state) {
     // The address as written: hashing and comparing ignore letter case, the entry
     // is made in lower case, and a copy is made only on the rare paths that need one.
     const std::string_view written = r.address;
-    const std::size_t hash = SenderList::HashOf(written);
     SenderStatus status = StatusOfLevel(r.accessLevel);
-    // Fetched while the entry is made.
-    if (status != SenderStatus::NotListed) lists_[static_cast<std::size_t>(status)].Prefetch(hash);
     // A second section of one sender: the settings file reads the first one's keys.
     if (state.maybeSeen(hash))
         for (SenderList& list : lists_)
@@ -208,8 +228,7 @@ void CSenders::loadRecord(const SenderFile::SenderRecord& r, LoadState& state) {
     if (state.autoDelete && status == SenderStatus::Unknown && state.now - date > state.days)
         state.expired.push_back(MiscFuncs::LowerCase(written));
     // Refused for a sender that the question about its parked request has just listed.
-    lists_[static_cast<std::size_t>(status)].AddHashed(
-        MakeEntry(written, r.name, r.authReason, MiscFuncs::ListDateText(date), date, true), hash);
+    lists_[static_cast<std::size_t>(status)].AddHashed(EntryOfFile(written, r.name, r.authReason, date), hash);
 }
 
 SenderStatus CSenders::askAboutParked(const std::string& address, std::string_view parked, SenderStatus status) {
