@@ -1,6 +1,7 @@
 #include "core/Address.h"
 
 #include <algorithm>
+#include <array>
 
 #include "core/MiscUtils.h"
 
@@ -87,7 +88,18 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isLabelChar(char c) { return isLower(c) || isDigit(c) || c == '-'; }
 bool isLocalChar(char c) { return isLabelChar(c) || c == '_' || c == '.'; }
 
-char lowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+// The bytes of an address, letter case ignored: label bytes (letters, digits, "-")
+// stand anywhere, "_" and "." are local bytes too.
+constexpr unsigned char kLabelByte = 1, kLocalByte = 2;
+constexpr std::array<unsigned char, 256> kEmailClass = [] {
+    std::array<unsigned char, 256> t{};
+    for (int c = 0; c < 256; ++c) {
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (letter || (c >= '0' && c <= '9') || c == '-') t[static_cast<std::size_t>(c)] = kLabelByte | kLocalByte;
+        else if (c == '_' || c == '.') t[static_cast<std::size_t>(c)] = kLocalByte;
+    }
+    return t;
+}();
 
 }  // namespace
 
@@ -108,32 +120,23 @@ std::string ParseAddress(std::string_view value, std::string& displayName) {
     return r.address;
 }
 
-// A deterministic automaton for local "@" (label ".")+ last, one pass, no backtracking.
 bool IsValidEmail(std::string_view text) {
-    enum class State { LocalStart, Local, LabelStart, Label } state = State::LocalStart;
-    std::size_t labelLength = 0, dots = 0;
-    for (char raw : text) {
-        const char c = lowerChar(raw);
-        switch (state) {
-        case State::LocalStart:
-        case State::Local:
-            if (isLocalChar(c)) state = State::Local;
-            else if (c == '@' && state == State::Local) state = State::LabelStart;
-            else return false;
-            break;
-        case State::LabelStart:
-            if (!isLabelChar(c)) return false;
-            state = State::Label;
-            labelLength = 1;
-            break;
-        case State::Label:
-            if (isLabelChar(c)) ++labelLength;
-            else if (c == '.') ++dots, state = State::LabelStart;
-            else return false;
-            break;
-        }
+    // local "@" (label ".")+ last; one pass, and in the domain no branch per
+    // character: lists of thousands of senders check every address at start-up.
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n && (kEmailClass[p[i]] & kLocalByte)) ++i;
+    if (i == 0 || i == n || p[i] != '@') return false;
+    std::size_t label = 0, dots = 0;
+    bool bad = false;
+    for (++i; i < n; ++i) {
+        const bool dot = p[i] == '.';
+        bad |= (dot && label == 0) || (!dot && !(kEmailClass[p[i]] & kLabelByte));
+        dots += dot;
+        label = dot ? 0 : label + 1;
     }
-    return state == State::Label && dots >= 1 && labelLength >= 2 && labelLength <= 7;
+    return !bad && dots >= 1 && label >= 2 && label <= 7;
 }
 
 bool IsValidEmailFallback(std::string_view text) {

@@ -15,18 +15,6 @@ using namespace SendersInternal;
 
 namespace {
 
-constexpr std::size_t kMaxEntryField = 1024;
-
-// A display field from the user or a stranger: TAB, CR and LF become blanks, the
-// length is capped.
-void appendClean(std::string& out, std::string_view text) {
-    text = text.substr(0, kMaxEntryField);
-    const std::size_t from = out.size();
-    out.append(text);
-    for (auto c = out.begin() + static_cast<std::ptrdiff_t>(from); c != out.end(); ++c)
-        if (*c == '\t' || *c == '\r' || *c == '\n') *c = ' ';
-}
-
 // The address as the settings file will name its section: without blanks and tabs
 // at either end.
 std::string trimTabs(std::string_view text) {
@@ -69,39 +57,6 @@ bool isFileOf(std::string_view file, std::string_view sender) {
 }
 
 }  // namespace
-
-std::string_view SenderEntry::field(int n) const {
-    std::size_t begin = 0;
-    for (int i = 0; i < n; ++i) {
-        begin = Text.find('\t', begin);
-        if (begin == std::string::npos) return {};
-        ++begin;
-    }
-    const std::size_t end = Text.find('\t', begin);
-    return std::string_view(Text).substr(begin, end == std::string::npos ? std::string::npos : end - begin);
-}
-
-SenderEntry SenderEntry::Make(std::string_view address, std::string_view name, std::string_view reason,
-                              std::string_view dateText, MiscFuncs::DateValue date) {
-    SenderEntry e;
-    e.Minutes = MiscFuncs::DateToMinutes(date);
-    e.Text.reserve(2 * address.size() + name.size() + reason.size() + dateText.size() + 20);
-    e.Text.append(address);
-    if (!MiscFuncs::IsBlank(name)) {
-        e.Text += " (";
-        appendClean(e.Text, name);
-        e.Text += ')';
-    }
-    e.Text += '\t';
-    appendClean(e.Text, reason);
-    e.Text += '\t';
-    e.Text.append(dateText);
-    e.Text += '\t';
-    e.Text.append(address);
-    e.Text += '\t';
-    e.Text += MiscFuncs::MinutesToText(e.Minutes);
-    return e;
-}
 
 CSenders::CSenders() : ini_(ProgramFiles::SendersIniPath().string()) { LoadAllSenders(); }
 
@@ -187,7 +142,7 @@ bool CSenders::SetStatus(std::string_view name, std::string_view address, Sender
     unlist(bare);
     if (isListed(status)) {
         const std::string dateText = dated ? localeDateTimeText(date) : MiscFuncs::ListDateText(stamp);
-        lists_[static_cast<std::size_t>(status)].Add(bare, SenderEntry::Make(bare, name, reason, dateText, stamp));
+        lists_[static_cast<std::size_t>(status)].Add(SenderEntry::Make(bare, name, reason, dateText, stamp));
     }
     changed();
     return true;

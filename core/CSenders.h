@@ -71,12 +71,20 @@ struct SenderEntry {
     static SenderEntry Make(std::string_view address, std::string_view name, std::string_view reason,
                             std::string_view dateText, MiscFuncs::DateValue date);
 
+    // The key of an entry in a SenderList: its bare address. Found from the end,
+    // past the minutes only, which is the same field for every text Make writes.
+    struct KeyOf {
+        std::string_view operator()(const SenderEntry& e) const { return e.addressFromEnd(); }
+    };
+
 private:
     std::string_view field(int n) const;
+    std::string_view addressFromEnd() const;
 };
 
-using SenderList = MiscFuncs::KeyedList<SenderEntry>;
-// Indexed by SenderStatus 0 to 3, keyed by the bare address.
+// Keyed by the entry's bare address; an item shows it as `key`.
+using SenderList = MiscFuncs::KeyedList<SenderEntry, MiscFuncs::KeyShown<SenderEntry::KeyOf>>;
+// Indexed by SenderStatus 0 to 3.
 using SenderLists = std::array<SenderList, 4>;
 
 // One status change of a bulk update.
@@ -175,7 +183,7 @@ private:
     void changed();
 
     void loadWrites();
-    void loadRecord(const SenderFile::SenderRecord& record, LoadState& state);
+    void loadRecord(const SenderFile::SenderRecord& record, std::size_t hash, LoadState& state);
     SenderStatus askAboutParked(const std::string& address, std::string_view parked, SenderStatus status);
     void retryParked(const std::string& address, const std::string& parked);
     void cancelParked(const std::string& address, const std::string& parked);

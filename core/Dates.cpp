@@ -1,7 +1,9 @@
 #include "core/Dates.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include "core/MiscUtils.h"
@@ -26,17 +28,20 @@ std::int64_t daysFromCivil(std::int64_t y, std::int64_t m, std::int64_t d) {
     return era * 146097 + doe - 719468;
 }
 
-// The inverse of daysFromCivil.
+// The inverse of daysFromCivil for the days of the clamped range (years 100 to
+// 9999). Moved forward by whole 400-year eras those days are positive and small,
+// and unsigned 32-bit arithmetic on them is much cheaper than floor division.
 void civilFromDays(std::int64_t z, int& year, int& month, int& day) {
-    z += 719468;
-    const std::int64_t era = floorDiv(z, 146097);
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
+    constexpr std::uint32_t kEras = 10;
+    const auto shifted = static_cast<std::uint32_t>(z + 719468 + std::int64_t{kEras} * 146097);
+    const std::uint32_t era = shifted / 146097;
+    const std::uint32_t doe = shifted - era * 146097;
+    const std::uint32_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::uint32_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::uint32_t mp = (5 * doy + 2) / 153;
     day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
     month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int>(yoe + era * 400 + (month <= 2));
+    year = static_cast<int>(yoe + era * 400) - static_cast<int>(kEras * 400) + (month <= 2);
 }
 
 DateValue clampDate(DateValue value) {
@@ -70,16 +75,25 @@ std::string_view mid(std::string_view s, std::size_t start, std::size_t length) 
     return start - 1 < s.size() ? s.substr(start - 1, length) : std::string_view();
 }
 
+// std::round (halves away from zero) without the library call: below 2^52 the
+// fraction of x is exact, and from there on every value is whole.
+double roundAway(double x) {
+    if (!(std::fabs(x) < 4503599627370496.0)) return x;  // NaN and infinities too
+    const double whole = static_cast<double>(static_cast<std::int64_t>(x));
+    const double fraction = x - whole;
+    return whole + static_cast<double>(fraction >= 0.5) - static_cast<double>(fraction <= -0.5);
+}
+
 // Rounds to the nearest integer, halves to the even neighbour. Day numbers carry
 // rounding noise of about 1e-10 days, so a value within 1e-6 of a half counts as it.
 double roundHalfEven(double x) {
     const double twice = x * 2.0;
-    const double nearestHalf = std::round(twice);
+    const double nearestHalf = roundAway(twice);
     if (std::fabs(twice - nearestHalf) < 2e-6 && std::fmod(nearestHalf, 2.0) != 0.0) {
         const double below = std::floor(nearestHalf / 2.0);
         return std::fmod(below, 2.0) == 0.0 ? below : below + 1.0;
     }
-    return std::round(x);
+    return roundAway(x);
 }
 
 }  // namespace
@@ -176,21 +190,39 @@ DateValue ParseMailDate(std::string_view text) {
     return date + time;
 }
 
-std::string ListDateText(DateValue value) {
-    // Written by hand: lists of many thousands of entries format one date each, and
-    // snprintf was most of a list's load.
+char* PutListDateText(DateValue value, char* out) {
+    // Written by hand, eight bytes at a time: lists of many thousands of entries
+    // format one date each, and snprintf was most of a list's load.
+    static constexpr char kDigits[] =
+        "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
+        "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
     const LocalTime t = SplitDate(value);
-    char buf[] = "00/00/00 00:00";
-    const auto two = [&buf](int at, int n) {
-        buf[at] = static_cast<char>('0' + n / 10 % 10);
-        buf[at + 1] = static_cast<char>('0' + n % 10);
+    // The two digits of n (0 to 99) as the two low bytes of a word, the tens first.
+    const auto two = [](int n) {
+        const auto byte = [](char c) { return std::uint64_t{static_cast<unsigned char>(c)}; };
+        return byte(kDigits[2 * n]) | byte(kDigits[2 * n + 1]) << 8;
     };
-    two(0, t.month);
-    two(3, t.day);
-    two(6, t.year % 100);
-    two(9, t.hour);
-    two(12, t.minute);
-    return std::string(buf, sizeof buf - 1);
+    char text[16];
+    const std::uint64_t first = two(t.month) | std::uint64_t{'/'} << 16 | two(t.day) << 24 | std::uint64_t{'/'} << 40 |
+                                two(t.year % 100) << 48;
+    const std::uint64_t second = std::uint64_t{' '} | two(t.hour) << 8 | std::uint64_t{':'} << 24 | two(t.minute) << 32;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(text, &first, 8);
+        std::memcpy(text + 8, &second, 8);
+    } else {
+        for (int i = 0; i < 8; ++i) {
+            text[i] = static_cast<char>(first >> (8 * i));
+            text[8 + i] = static_cast<char>(second >> (8 * i));
+        }
+    }
+    std::memcpy(out, text, kListDateSize);
+    return out + kListDateSize;
+}
+
+std::string ListDateText(DateValue value) {
+    std::string out(kListDateSize, ' ');
+    PutListDateText(value, out.data());
+    return out;
 }
 
 std::string LogDateText(const LocalTime& t) {
@@ -228,7 +260,10 @@ std::string DateStampNow() { return DateStamp(NowDate()); }
 bool DayNumberFromText(std::string_view text, DateValue& value) {
     const bool negative = !text.empty() && text[0] == '-';
     if (negative) text.remove_prefix(1);
-    const std::size_t sep = text.find_first_of("D.,");
+    // A plain loop: a search for any of three characters costs a call per character.
+    std::size_t sep = 0;
+    while (sep < text.size() && text[sep] != 'D' && text[sep] != '.' && text[sep] != ',') ++sep;
+    if (sep == text.size()) sep = std::string_view::npos;
     const std::string_view whole = text.substr(0, sep);
     const std::string_view frac = sep == std::string_view::npos ? std::string_view() : text.substr(sep + 1);
     if (whole.empty() || whole.size() > 7 || (sep != std::string_view::npos && frac.empty())) return false;

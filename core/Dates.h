@@ -67,6 +67,9 @@ DateValue ParseMailDate(std::string_view text);
 
 // "mm/dd/yy hh:MM", the date shown in list entries and the message index.
 std::string ListDateText(DateValue value);
+// The same text, written at out (kListDateSize bytes); returns the end.
+inline constexpr std::size_t kListDateSize = 14;
+char* PutListDateText(DateValue value, char* out);
 // "mm-dd-yyyy hh:mm:ss", the time stamp of the logs.
 std::string LogDateText(const LocalTime& t);
 std::string LogDateText(DateValue value);

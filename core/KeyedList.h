@@ -7,7 +7,10 @@
 // The key is stored beside the value (KeyedList<V>: Add(key, value)), or it is a
 // part of the value that a KeyOf function object shows (KeyedList<V, KeyOf>:
 // Add(value)), which saves a copy when values are texts that hold their key. Such
-// a key must not change while its value is in the list.
+// a key must not change while its value is in the list. With KeyShown<KeyOf> the
+// items also show that key as `key`, as the items of a list with the key beside
+// the value do; each item keeps a view of it, so its value must not change at all
+// while it is in the list.
 //
 // Items never move: a pointer or reference to a value stays valid until that item
 // is removed (or the list cleared or assigned), whatever else is added or removed
@@ -47,6 +50,28 @@ struct KeyedItem<V, KeyBeside> {
     std::string_view Key() const { return key; }
     const std::string key;
     V value;
+};
+
+// The key policy of values that hold their key (KeyOf shows it) and whose items
+// show it as `key`.
+template <typename KeyOf>
+struct KeyShown : KeyOf {};
+
+// The key of such an item: a view into its value that also converts to a string.
+struct KeyText : std::string_view {
+    operator std::string() const { return std::string(data(), size()); }
+};
+
+template <typename V, typename KeyOf>
+struct KeyedItem<V, KeyShown<KeyOf>> {
+    explicit KeyedItem(V&& v) : value(std::move(v)), key{KeyOf{}(value)} {}
+    explicit KeyedItem(const V& v) : value(v), key{KeyOf{}(value)} {}
+    // A copy views its own value.
+    KeyedItem(const KeyedItem& other) : value(other.value), key{KeyOf{}(value)} {}
+    KeyedItem& operator=(const KeyedItem&) = delete;
+    std::string_view Key() const { return key; }
+    V value;
+    const KeyText key;
 };
 
 template <typename V, typename KeyOf = KeyBeside>
@@ -126,7 +151,10 @@ public:
     V* AddHashed(V&& value, std::size_t hash)
         requires(!kKeyBeside)
     {
-        if (findSlot(KeyOf{}(value), hash) != kNone) return nullptr;
+        // The value shows its key only when a stored key has the same hash: a new key
+        // seldom meets one.
+        const auto sameKey = [&value](std::string_view stored) { return CaseInsensitiveEqual{}(stored, KeyOf{}(value)); };
+        if (probe(hash, sameKey) != kNone) return nullptr;
         return emplace(hash, std::move(value));
     }
     static std::size_t HashOf(std::string_view key) { return CaseInsensitiveHash{}(key); }
@@ -216,13 +244,17 @@ private:
         return &node->item->value;
     }
     std::size_t findSlot(std::string_view key, std::size_t hash) const {
+        return probe(hash, [key](std::string_view stored) { return CaseInsensitiveEqual{}(stored, key); });
+    }
+    // The slot of the item whose hash is hash and whose key sameKey accepts.
+    template <typename SameKey>
+    std::size_t probe(std::size_t hash, const SameKey& sameKey) const {
         if (slots_.empty()) return kNone;
         const std::size_t mask = slots_.size() - 1;
         for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
             const Slot& s = slots_[i];
             if (!s.node) return kNone;
-            if (s.hash == hash && s.node != tombstone() && CaseInsensitiveEqual{}(s.node->item->Key(), key))
-                return i;
+            if (s.hash == hash && s.node != tombstone() && sameKey(s.node->item->Key())) return i;
         }
     }
     void placeInTable(Node* node) {

@@ -128,17 +128,28 @@ struct CSenders::LoadState {
     // into the four lists.
     std::vector<std::uint64_t> seen;
 
+    // A section read and not loaded yet, with the hash of its address.
+    std::optional<SenderFile::SenderRecord> waiting;
+    std::size_t waitingHash = 0;
+
     explicit LoadState(std::size_t fileSize) : seen(std::bit_ceil(std::max<std::size_t>(fileSize / 256, 16))) {}
 
-    bool maybeSeen(std::string_view address) {
-        const std::uint64_t h = MiscFuncs::CaseInsensitiveHash{}(address);
-        const std::uint64_t mask = seen.size() * 64 - 1;
-        const std::uint64_t a = h & mask, b = (h >> 32 ^ h >> 13) & mask;
+    bool maybeSeen(std::uint64_t h) {
+        const std::uint64_t a = bitA(h), b = bitB(h);
         const bool both = (seen[a / 64] >> (a % 64) & 1) && (seen[b / 64] >> (b % 64) & 1);
         seen[a / 64] |= std::uint64_t{1} << (a % 64);
         seen[b / 64] |= std::uint64_t{1} << (b % 64);
         return both;
     }
+    // Asks the processor to fetch the two words that maybeSeen(h) will read.
+    void prefetchSeen(std::uint64_t h) const {
+        __builtin_prefetch(&seen[bitA(h) / 64]);
+        __builtin_prefetch(&seen[bitB(h) / 64]);
+    }
+
+private:
+    std::uint64_t bitA(std::uint64_t h) const { return h & (seen.size() * 64 - 1); }
+    std::uint64_t bitB(std::uint64_t h) const { return (h >> 32 ^ h >> 13) & (seen.size() * 64 - 1); }
 };
 
 void CSenders::LoadAllSenders() {
@@ -158,8 +169,19 @@ void CSenders::LoadAllSenders() {
     state.now = MiscFuncs::NowDate();
     // Any list may hold nearly all senders: sized once, none of them grows step by step.
     const std::size_t sections = sectionCount(bytes);
-    for (SenderList& list : lists_) list.Reserve(list.Count() + sections);
-    SenderFile::Parse(bytes, [&](const SenderFile::SenderRecord& r) { loadRecord(r, state); });
+    for (SenderList& list : lists_) list.Reserve(list.Count() + sections / 4);
+    // Each section is loaded once the next one is read: what its load will look up
+    // is fetched meanwhile.
+    SenderFile::Parse(bytes, [&](const SenderFile::SenderRecord& r) {
+        const std::size_t hash = SenderList::HashOf(r.address);
+        state.prefetchSeen(hash);
+        const SenderStatus status = StatusOfLevel(r.accessLevel);
+        if (status != SenderStatus::NotListed) lists_[static_cast<std::size_t>(status)].Prefetch(hash);
+        if (state.waiting) loadRecord(*state.waiting, state.waitingHash, state);
+        state.waiting = r;
+        state.waitingHash = hash;
+    });
+    if (state.waiting) loadRecord(*state.waiting, state.waitingHash, state);
     loadWrites_.reset();
     MiscFuncs::WriteLog(3, "i", std::to_string(state.count) + " senders have been loaded successfuly");
     if (state.expired.empty()) return;
@@ -171,38 +193,42 @@ void CSenders::loadWrites() {
     if (!loadWrites_) loadWrites_ = std::make_unique<BulkUpdate>(*this);
 }
 
-void CSenders::loadRecord(const SenderFile::SenderRecord& r, LoadState& state) {
-    std::string address = MiscFuncs::LowerCase(r.address);
+void CSenders::loadRecord(const SenderFile::SenderRecord& r, std::size_t hash, LoadState& state) {
+    // The address as written: hashing and comparing ignore letter case, the entry
+    // is made in lower case, and a copy is made only on the rare paths that need one.
+    const std::string_view written = r.address;
+    SenderStatus status = StatusOfLevel(r.accessLevel);
     // A second section of one sender: the settings file reads the first one's keys.
-    if (state.maybeSeen(address))
-        for (const SenderList& list : lists_)
-            if (list.Contains(address)) return;
+    if (state.maybeSeen(hash))
+        for (SenderList& list : lists_)
+            if (list.FindItemHashed(written, hash)) return;
     MiscFuncs::DateValue date = kUndatedSender;
     if (!MiscFuncs::IsBlank(r.modificationDate) && !MiscFuncs::DayNumberFromText(r.modificationDate, date)) {
         MiscFuncs::WriteLog(0, "#", "Error in CSenders::LoadAllSenders Type mismatch: ModificationDate \"" +
-                                        ForLog(r.modificationDate) + "\" of " + ForLog(address));
+                                        ForLog(r.modificationDate) + "\" of " + ForLog(MiscFuncs::LowerCase(written)));
         return;
     }
-    if (!MiscFuncs::IsValidEmail(address)) {
+    if (!MiscFuncs::IsValidEmail(written)) {
+        const std::string address = MiscFuncs::LowerCase(written);
         MiscFuncs::WriteLog(0, "#", "Somehow invalid email address appeared: " + ForLog(address));
         loadWrites();
         DeleteSender(address);
         return;
     }
-    SenderStatus status = StatusOfLevel(r.accessLevel);
-    if (!MiscFuncs::IsBlank(r.unsentRegRequest)) status = askAboutParked(address, r.unsentRegRequest, status);
+    if (!MiscFuncs::IsBlank(r.unsentRegRequest))
+        status = askAboutParked(MiscFuncs::LowerCase(written), r.unsentRegRequest, status);
     ++state.count;
     if (status == SenderStatus::NotListed) {
+        const std::string address = MiscFuncs::LowerCase(written);
         MiscFuncs::WriteLog(0, "#", "Sender " + address + "some how does not have any status");
         loadWrites();
         SetStatus("", address, SenderStatus::Unknown, "", 0);
         return;
     }
     if (state.autoDelete && status == SenderStatus::Unknown && state.now - date > state.days)
-        state.expired.push_back(address);
+        state.expired.push_back(MiscFuncs::LowerCase(written));
     // Refused for a sender that the question about its parked request has just listed.
-    SenderEntry entry = SenderEntry::Make(address, r.name, r.authReason, MiscFuncs::ListDateText(date), date);
-    lists_[static_cast<std::size_t>(status)].Add(std::move(address), std::move(entry));
+    lists_[static_cast<std::size_t>(status)].AddHashed(EntryOfFile(written, r.name, r.authReason, date), hash);
 }
 
 SenderStatus CSenders::askAboutParked(const std::string& address, std::string_view parked, SenderStatus status) {

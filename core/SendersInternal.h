@@ -32,6 +32,11 @@ inline SenderStatus StatusOfLevel(std::string_view level) {
     return static_cast<SenderStatus>(level[0] - '0');
 }
 
+// The entry of a sender read from senders.ini: SenderEntry::Make with the address
+// in lower case and the date text ListDateText(date).
+SenderEntry EntryOfFile(std::string_view address, std::string_view name, std::string_view reason,
+                        MiscFuncs::DateValue date);
+
 // Text from a file or a stranger, fit for one log line: control bytes become "?",
 // and at most 255 bytes are kept.
 inline std::string ForLog(std::string_view text) {
