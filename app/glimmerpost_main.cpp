@@ -3,7 +3,9 @@
 
 #include <cstdio>
 
+#include "dialogs/DialogsAttach.h"
 #include "mainwindow/ProgramEngines.h"
+#include "mainwindow/ProgramPages.h"
 #include "mainwindow/ProgramStartup.h"
 #include "platform/DataFolder.h"
 #include "platform/EventWait.h"
@@ -33,8 +35,12 @@ int main(int argc, char** argv) {
 
     // Declared first: the program unloads the engines while it is destroyed.
     mainwindow::ProgramEngines engines;
+    mainwindow::ProgramPages pages;
+    dialogs::ProgramDialogs dialogs;
     mainwindow::GlimmerpostProgram program;
     engines.Attach(program);
+    pages.Attach(program, engines);
+    dialogs.Attach(program, engines);
     platform::ShutdownRequests requests([&program] { program.RequestShutDown(); });
     requests.watchSignals();
     requests.watchApplication(&app);

@@ -7,6 +7,7 @@ namespace Prompt {
 namespace {
 
 PromptFn g_prompt;
+bool g_closing = false;
 
 std::vector<Answer> answersOf(Buttons buttons) {
     switch (buttons) {
@@ -29,9 +30,19 @@ Answer DefaultAnswer(const Request& request) {
     return answers[static_cast<std::size_t>(i)];
 }
 
+Answer CancelAnswer(const Request& request) {
+    const std::vector<Answer> answers = answersOf(request.buttons);
+    for (Answer wanted : {Answer::Cancel, Answer::No, Answer::Abort})
+        for (Answer a : answers)
+            if (a == wanted) return a;
+    return answers.front();
+}
+
 Answer Ask(const Request& request) {
-    if (!g_prompt) return DefaultAnswer(request);
-    return g_prompt(request);
+    if (g_closing) return CancelAnswer(request);
+    const Answer answer = g_prompt ? g_prompt(request) : DefaultAnswer(request);
+    // The program began to close while the question was open.
+    return g_closing ? CancelAnswer(request) : answer;
 }
 
 Answer Ask(std::string_view text, std::string_view caption, Buttons buttons, Kind kind,
@@ -46,5 +57,8 @@ Answer Ask(std::string_view text, std::string_view caption, Buttons buttons, Kin
 }
 
 void SetPrompt(PromptFn prompt) { g_prompt = std::move(prompt); }
+
+void SetClosing(bool closing) { g_closing = closing; }
+bool Closing() { return g_closing; }
 
 }  // namespace Prompt

@@ -39,6 +39,18 @@ Answer Ask(std::string_view text, std::string_view caption = {}, Buttons buttons
 // Installs the answerer; nullptr restores the default-button answer.
 void SetPrompt(PromptFn prompt);
 
+// While the program is closing, no question may be answered with a button that acts:
+// Ask then answers as the box's Cancel would (CancelAnswer), without asking, and a
+// question that was open when the closing began answers the same, whatever the
+// answerer said. A program sets it when its shut-down begins and clears it when it
+// starts.
+void SetClosing(bool closing);
+bool Closing();
+
+// What closing the box without a button means: Cancel when the set has it, else No,
+// else Abort, else OK.
+Answer CancelAnswer(const Request& request);
+
 // The answer of the request's default button (the first button when the number is
 // out of range for the set).
 Answer DefaultAnswer(const Request& request);

@@ -1,5 +1,6 @@
 // GlimmerpostProgram: the shut-down sequence and the release of the program's objects.
 #include <QCoreApplication>
+#include <QTimer>
 
 #include <exception>
 #include <string>
@@ -14,6 +15,7 @@
 #include "core/LogTrim.h"
 #include "core/ProgramFiles.h"
 #include "core/ProgramSettings.h"
+#include "core/Prompt.h"
 #include "core/StartupFiles.h"
 #include "mainwindow/ModalWindows.h"
 #include "mainwindow/ProgramStartup.h"
@@ -50,11 +52,25 @@ GlimmerpostProgram::~GlimmerpostProgram() {
 
 void GlimmerpostProgram::RequestShutDown() {
     if (shutDownDone_) return;
+    // From here on no question is answered with a button that acts, also not the one
+    // open now.
+    Prompt::SetClosing(true);
     if (starting_) {
         shutDownRequested_ = true;
         // A box or wizard that start-up waits on would hold the end back until
         // someone answers it; closed, it answers as cancelled.
         CloseModalWindows();
+        return;
+    }
+    // A handler waits on an open box or editor: closed, it answers as cancelled, and
+    // the handler returns before the lists it works on are released.
+    if (CloseModalWindows() > 0) {
+        if (!deferredShutDown_) {
+            deferredShutDown_ = true;
+            QTimer::singleShot(0, QCoreApplication::instance(), [this, alive = alive_.watch()] {
+                if (alive) RequestShutDown();
+            });
+        }
         return;
     }
     // The window's own end removes the tray icon and closes it, then calls back here.
@@ -72,6 +88,7 @@ void GlimmerpostProgram::endStart(int code) {
 void GlimmerpostProgram::runShutDown() {
     if (shutDownDone_) return;
     shutDownDone_ = true;
+    Prompt::SetClosing(true);
     engines_.UnloadAll();
     ignoringErrors("lists", [this] { releaseLists(); });
     // The marker says the caches may be stale; only the release of a message store
@@ -84,6 +101,7 @@ void GlimmerpostProgram::runShutDown() {
     MiscFuncs::RemoveTrayIcon();
     ignoringErrors("logs", [this] { trimLogs(); });
     MiscFuncs::WriteLog(0, "i", Startup::ClosedLogText());
+    Prompt::SetClosing(false);
 }
 
 void GlimmerpostProgram::releaseLists() {

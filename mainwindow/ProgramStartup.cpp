@@ -33,6 +33,7 @@ CIniFile& GlimmerpostProgram::OptionsIni() { return settings_->Ini(); }
 GlimmerpostProgram::StartResult GlimmerpostProgram::Start() {
     if (started_) return shutDownDone_ ? StartResult::ShutDown : StartResult::Running;
     started_ = starting_ = true;
+    Prompt::SetClosing(false);
     MiscFuncs::WriteLog(0, "i", Startup::LoadingLogText());
     static constexpr Step kSteps[] = {
         {&GlimmerpostProgram::ensureAccountsFolder},

@@ -29,7 +29,11 @@
 // was laid out; remove the tray icon; trim glplog.txt and msglog.txt; log " closed".
 // A request to shut down while start-up runs (a signal, the session's end) is kept
 // and taken as soon as the step at hand is over; a modal box or dialog that the step
-// waits on is closed for it.
+// waits on is closed for it. Once running, a request closes the open boxes and
+// editors first (each answers as cancelled, never "Yes") and, when there were any,
+// runs on the next turn of the event loop, after the handler that waited on them
+// has returned. Handlers still check, after every modal call, that the lists they
+// work on exist (Senders() and the others are null once released).
 //
 // Other modules plug in before Start(): their windows into Engines(), the main
 // window's commands into FormHooks(), the pages' refills into Views(), the setup
@@ -44,6 +48,8 @@
 #include "core/ChangeEvent.h"
 #include "mainwindow/EngineSet.h"
 #include "mainwindow/GlimmerpostMainForm.h"
+#include "mainwindow/ProgramEditors.h"
+#include "platform/AliveGuard.h"
 
 class CIniFile;
 class CDomains;
@@ -91,6 +97,7 @@ public:
     EngineSet& Engines() { return engines_; }
     MainFormHooks& FormHooks() { return formHooks_; }
     ListViews& Views() { return views_; }
+    ProgramEditors& Editors() { return editors_; }
     void SetSetupWizard(SetupWizardFn wizard) { wizard_ = std::move(wizard); }
     void SetAddressImport(AddressImportFn import) { import_ = std::move(import); }
     // How the program ends its event loop; default QCoreApplication::exit(code).
@@ -164,6 +171,7 @@ private:
     EngineSet engines_;
     MainFormHooks formHooks_;
     ListViews views_;
+    ProgramEditors editors_;
     SetupWizardFn wizard_;
     AddressImportFn import_;
     std::function<void(int)> quit_;
@@ -187,6 +195,8 @@ private:
     bool started_ = false, starting_ = false;
     bool shutDownRequested_ = false, shutDownDone_ = false;
     bool activationPending_ = false;
+    bool deferredShutDown_ = false;  // a shut-down waits for a closed box's handler
+    platform::AliveToken alive_;
     int exitCode_ = 0;
 };
 

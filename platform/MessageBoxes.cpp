@@ -65,11 +65,17 @@ Answer ShowMessageBox(const Prompt::Request& request, QWidget* parent) {
     const Answer fallback = Prompt::DefaultAnswer(request);
     for (const ButtonMap& m : map)
         if (m.answer == fallback) box.setDefaultButton(m.button);
+    // A box closed without a button (its close box, or the program closing it while
+    // it shuts down) answers as Cancel would: never with a button that acts.
+    const Answer cancelled = Prompt::CancelAnswer(request);
+    for (const ButtonMap& m : map)
+        if (m.answer == cancelled) box.setEscapeButton(m.button);
     box.exec();
+    if (!box.clickedButton()) return cancelled;
     const auto pressed = box.standardButton(box.clickedButton());
     for (const ButtonMap& m : map)
         if (m.button == pressed) return m.answer;
-    return fallback;
+    return cancelled;
 }
 
 void InstallMessageBoxes() {

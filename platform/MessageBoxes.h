@@ -10,7 +10,8 @@
 namespace platform {
 
 // Shows the request as a modal box over `parent` (or the active window) and returns
-// the button pressed; a box closed without a button gives the request's default.
+// the button pressed; a box closed without a button (Escape, its close box, or the
+// program closing it) answers as Cancel would (Prompt::CancelAnswer), never Yes.
 Prompt::Answer ShowMessageBox(const Prompt::Request& request, QWidget* parent = nullptr);
 
 // Makes ShowMessageBox the answerer of every prompt.
