@@ -67,6 +67,22 @@ Outcome CollectCsv(const std::string& path, const CsvColumns& columns, std::vect
     return Outcome::Done;
 }
 
+std::size_t CollectContact(const MailProgram::Contact& contact, std::vector<SenderUpdate>& out) {
+    std::size_t n = 0;
+    for (const std::string* email : {&contact.Email1Address, &contact.Email2Address, &contact.Email3Address})
+        n += Collect(*email, contact.FullName, kReasonAddressBook, out);
+    return n;
+}
+
+std::size_t CollectSentItem(const MailProgram::SentItem& item, std::vector<SenderUpdate>& out) {
+    return Collect(item.To, "", kReasonSent, out, true) + Collect(item.cc, "", kReasonSent, out, true) +
+           Collect(item.bcc, "", kReasonSentBcc, out, true);
+}
+
+std::size_t CollectWabEntry(const AddressBook::WabEntry& entry, std::vector<SenderUpdate>& out) {
+    return Collect(entry.addresses, entry.name, kReasonAddressBook, out);
+}
+
 Totals Apply(CSenders& senders, const std::vector<SenderUpdate>& approvals) {
     Totals totals;
     CSenders::BulkUpdate bulk(senders);

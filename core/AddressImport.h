@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "core/CSenders.h"
+#include "core/MailProgramData.h"
 
 namespace AddressImport {
 
@@ -60,6 +61,14 @@ struct CsvColumns {
 // Collects the approvals of a whole CSV file; a step per line read.
 Outcome CollectCsv(const std::string& path, const CsvColumns& columns, std::vector<SenderUpdate>& out,
                    const StepFn& step);
+
+// One item of each of the other sources.
+// A contact: each of its three addresses, named with its full name.
+std::size_t CollectContact(const MailProgram::Contact& contact, std::vector<SenderUpdate>& out);
+// A sent message: its To, cc and bcc recipients, each with its own display name.
+std::size_t CollectSentItem(const MailProgram::SentItem& item, std::vector<SenderUpdate>& out);
+// An address-book entry: its addresses, named with the entry's name.
+std::size_t CollectWabEntry(const AddressBook::WabEntry& entry, std::vector<SenderUpdate>& out);
 
 struct Totals {
     std::size_t approved = 0;     // approvals made
