@@ -163,6 +163,7 @@ void CSVImportDialog::OkButton_Click() {
         run.Begin(CsvImport::CountLines(path_), "Importing addresses from CSV file");
         outcome = AddressImport::CollectCsv(path_, columns, approvals,
                                             [&run](std::size_t line) { return run.Step(line); });
+        if (outcome == AddressImport::Outcome::Done) progress_->setValue(progress_->maximum());
         AddressImport::Totals totals;
         const bool approved = run.Approve(approvals, totals);
         run.End();
