@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QPixmap>
+#include <QPointer>
 #include <QTimer>
 
 #include <filesystem>
@@ -72,8 +73,9 @@ protected:
     std::string lastCaption() const { return prompts_.empty() ? std::string() : prompts_.back().caption; }
 
     // Runs act on the first modal window of type T once it is up (inside its exec).
+    // The returned timer watches until then; delete it to stop watching.
     template <typename T>
-    void whenModal(std::function<void(T&)> act) {
+    QTimer* whenModal(std::function<void(T&)> act) {
         auto* timer = new QTimer(context_.get());
         timer->setInterval(5);
         QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
@@ -84,6 +86,7 @@ protected:
             }
         });
         timer->start();
+        return timer;
     }
 
     static bool screenshot(QWidget& w, const char* name) {
