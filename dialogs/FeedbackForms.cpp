@@ -88,7 +88,7 @@ frmFeedback::frmFeedback(QWidget* parent) : QWidget(parent, Qt::Window) {
                       "Please be patient and thanks in advance!");
     cancel_ = button("cmdCancel", "&Close", this);
     column->addLayout(buttonRow(send_, cancel_));
-    resize(480, 360);
+    setMinimumSize(480, 360);
     connect(send_, &QPushButton::clicked, this, &frmFeedback::cmdSend_Click);
     connect(cancel_, &QPushButton::clicked, this, &QWidget::close);
 }
@@ -152,7 +152,7 @@ frmTellAFriend::frmTellAFriend(QWidget* parent) : QWidget(parent, Qt::Window) {
     send_ = button("cmdSend", "Send", this);
     cancel_ = button("cmdCancel", "&Close", this);
     column->addLayout(buttonRow(send_, cancel_));
-    resize(500, 520);
+    setMinimumSize(500, 540);
     connect(send_, &QPushButton::clicked, this, &frmTellAFriend::cmdSend_Click);
     connect(cancel_, &QPushButton::clicked, this, &QWidget::close);
 }
