@@ -42,7 +42,12 @@ void ImportRun::Begin(std::size_t items, const QString& text) {
 bool ImportRun::goesOn() const { return dialog_ && dialog_->isVisible() && !Prompt::Closing(); }
 
 bool ImportRun::Step(std::size_t done) {
-    if (bar_) bar_->setValue(std::min(barValue(done), bar_->maximum()));
+    // The bar moves in steps of at most a 500th, so a long file is not a long repaint.
+    if (bar_) {
+        const int value = std::min(barValue(done), bar_->maximum());
+        if (value == bar_->maximum() || value - bar_->value() >= std::max(1, bar_->maximum() / 500))
+            bar_->setValue(value);
+    }
     if (stepHook()) stepHook()(done);
     platform::PumpEvents();
     return goesOn() && program_.Senders() != nullptr;
