@@ -218,12 +218,10 @@ void AddressBookImportDialog::setBusy(bool busy) {
     importing_ = busy;
     import_->setEnabled(!busy);
     cancel_->setEnabled(!busy);
-    for (QWidget* w : {static_cast<QWidget*>(oOutlook_), static_cast<QWidget*>(oExpress_),
-                       static_cast<QWidget*>(oCsv_), static_cast<QWidget*>(frOutlook_),
-                       static_cast<QWidget*>(frExpress_), static_cast<QWidget*>(frCsv_)})
-        w->setEnabled(!busy && (w == oOutlook_ || w == oExpress_ || w == oCsv_ ||
-                                (w == frOutlook_ && source_ == 1) || (w == frExpress_ && source_ == 2) ||
-                                (w == frCsv_ && source_ == 3)));
+    for (QRadioButton* option : {oOutlook_, oExpress_, oCsv_}) option->setEnabled(!busy);
+    frOutlook_->setEnabled(!busy && source_ == 1);
+    frExpress_->setEnabled(!busy && source_ == 2);
+    frCsv_->setEnabled(!busy && source_ == 3);
 }
 
 void AddressBookImportDialog::ImportButton_Click() {
