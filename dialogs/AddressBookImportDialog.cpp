@@ -256,7 +256,10 @@ void AddressBookImportDialog::ImportButton_Click() {
         goesOn = run.goesOn();
         if (alive) setBusy(false);
     }
-    if (!approved || !goesOn || !alive) return;
+    if (approved && goesOn && alive) showTotals(totals);
+}
+
+void AddressBookImportDialog::showTotals(const AddressImport::Totals& totals) {
     if (!totals.written)
         exclamation(AddressImport::NotSavedText().c_str(), "Address book import");
     else if (totals.approved < 1 && totals.keptBlocked == 0)

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "core/CSenders.h"
+#include "core/AddressImport.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -88,6 +88,7 @@ private:
     std::size_t ImportOutlookSentRecipients(ImportRun& run, std::vector<SenderUpdate>& approvals);
     std::size_t ImportWAB(ImportRun& run, std::vector<SenderUpdate>& approvals);
     void importCsv();
+    void showTotals(const AddressImport::Totals& totals);
 
     mainwindow::GlimmerpostProgram& program_;
     int source_ = 0;

@@ -158,32 +158,35 @@ void CSVImportDialog::OkButton_Click() {
     setControlsEnabled(false);
     std::vector<SenderUpdate> approvals;
     AddressImport::Outcome outcome;
+    AddressImport::Totals totals;
     {
         ImportRun run(program_, *this, *progress_, *description_);
         run.Begin(CsvImport::CountLines(path_), "Importing addresses from CSV file");
         outcome = AddressImport::CollectCsv(path_, columns, approvals,
                                             [&run](std::size_t line) { return run.Step(line); });
         if (outcome == AddressImport::Outcome::Done) progress_->setValue(progress_->maximum());
-        AddressImport::Totals totals;
         const bool approved = run.Approve(approvals, totals);
         run.End();
         importing_ = false;
         if (!approved) return;  // the program released its lists
         if (!run.goesOn()) return;  // closed for the program's end: no boxes
         setControlsEnabled(true);
-        platform::AliveGuard alive(this);
-        if (outcome == AddressImport::Outcome::Unreadable)
-            Prompt::Ask("File not found", kTitle, Prompt::Buttons::OK, Prompt::Kind::Exclamation);
-        else if (!totals.written)
-            Prompt::Ask(AddressImport::NotSavedText(), kTitle, Prompt::Buttons::OK, Prompt::Kind::Exclamation);
-        else if (totals.approved < 1 && totals.keptBlocked == 0)
-            Prompt::Ask("No valid e-mail addresses found in file specified", kTitle, Prompt::Buttons::OK,
-                        Prompt::Kind::Exclamation);
-        else
-            Prompt::Ask(AddressImport::ImportedText(totals), kTitle, Prompt::Buttons::OK, Prompt::Kind::Information);
-        if (!alive) return;
     }
-    accept();
+    platform::AliveGuard alive(this);
+    showOutcome(outcome, totals);
+    if (alive) accept();
+}
+
+void CSVImportDialog::showOutcome(AddressImport::Outcome outcome, const AddressImport::Totals& totals) {
+    if (outcome == AddressImport::Outcome::Unreadable)
+        Prompt::Ask("File not found", kTitle, Prompt::Buttons::OK, Prompt::Kind::Exclamation);
+    else if (!totals.written)
+        Prompt::Ask(AddressImport::NotSavedText(), kTitle, Prompt::Buttons::OK, Prompt::Kind::Exclamation);
+    else if (totals.approved < 1 && totals.keptBlocked == 0)
+        Prompt::Ask("No valid e-mail addresses found in file specified", kTitle, Prompt::Buttons::OK,
+                    Prompt::Kind::Exclamation);
+    else
+        Prompt::Ask(AddressImport::ImportedText(totals), kTitle, Prompt::Buttons::OK, Prompt::Kind::Information);
 }
 
 void CSVImportDialog::reject() {

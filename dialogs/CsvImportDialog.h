@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/AddressImport.h"
 #include "core/CsvReader.h"
 
 class QCheckBox;
@@ -61,6 +62,7 @@ private:
     void showSample(QComboBox* list, QLabel* sample);
     void updateButtons();
     void setControlsEnabled(bool enabled);
+    void showOutcome(AddressImport::Outcome outcome, const AddressImport::Totals& totals);
 
     mainwindow::GlimmerpostProgram& program_;
     std::string path_;
