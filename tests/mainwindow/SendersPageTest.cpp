@@ -3,9 +3,11 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QTest>
 
 #include "SendersPageFixture.h"
+#include "mainwindow/MessagePreviewForm.h"
 
 namespace {
 
@@ -179,6 +181,35 @@ TEST_F(SendersPageTest, DoubleClickOnAWaitingSenderOpensTheRegistrationPopUp) {
         QTest::mouseDClick(grid().viewport(), Qt::LeftButton, {}, grid().visualRect(grid().Model().index(0, 1)).center());
     }
     EXPECT_EQ(asked, std::vector<std::string>{"wait@x.org"});
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SendersPageTest, AttachFillsTheSlotsAndTheTrayMenuFallsBackToTheWindowsOwn) {
+    startWithPages();
+    ASSERT_NE(pages_.TrayMenu(), nullptr);
+    ASSERT_NE(pages_.Preview(), nullptr);
+    EXPECT_EQ(pages_.Preview()->parentWidget(), program_->MainForm());
+    EXPECT_FALSE(pages_.Preview()->isVisible());
+
+    program_->Engines().Unload("SystrayMenuForm");
+    EXPECT_EQ(pages_.TrayMenu(), nullptr);
+    program_->MainForm()->ShowTrayMenu();
+    platform::PumpEvents();
+    QMenu* fallback = program_->MainForm()->findChild<QMenu*>("mnuSystray");
+    ASSERT_NE(fallback, nullptr);
+    EXPECT_TRUE(fallback->isVisible());
+    fallback->hide();
+
+    program_->Engines().Unload("MessagePreviewForm");
+    EXPECT_EQ(pages_.Preview(), nullptr);
+    sender("ann@a.org", SenderStatus::Unknown);
+    showTab(1);
+    grid().SetSelection(0, 0);
+    view().IndividualsToolBar_ButtonClick(5);
+    EXPECT_TRUE(logHas("MessagePreviewForm is not available"));
 }
 
 }  // namespace
