@@ -21,6 +21,10 @@ public:
     ProgramPages& operator=(const ProgramPages&) = delete;
 
     void Attach(GlimmerpostProgram& program, ProgramEngines& engines);
+
+private:
+    // Each page's part, kept for the whole run.
+    std::shared_ptr<struct DomainsAndRulesPages> domainsAndRules_;
 };
 
 }  // namespace mainwindow
