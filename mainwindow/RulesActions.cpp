@@ -94,7 +94,7 @@ void RulesActions::bCreate_Click() {
     }
     if (!rules->SaveRules()) {
         // Not in the file, so not in the set either.
-        rules->Delete(name);
+        rules->Forget(name);
         reportNotSaved("The rule " + name + " could not be saved.");
         FillRulesListBox();
         return;
