@@ -86,7 +86,9 @@ void GridRows::Reserve(std::size_t rows) {
 
 GridModel::GridModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void GridModel::SetRows(int columns, GridRows rows) {
+void GridModel::SetRows(int columns, GridRows rows) { SetRows(columns, std::move(rows), -1, GridSort::TextAscending); }
+
+void GridModel::SetRows(int columns, GridRows rows, int sortCol, GridSort mode) {
     beginResetModel();
     columns_ = std::max(columns, 0);
     texts_ = std::move(rows.texts_);
@@ -97,6 +99,7 @@ void GridModel::SetRows(int columns, GridRows rows) {
     sortKeys_ = Keys{};
     icons_.assign(keys_.size(), QIcon());
     iconsMade_.assign(keys_.size(), false);
+    sortRows(sortCol, mode);
     endResetModel();
 }
 
@@ -155,10 +158,17 @@ void GridModel::computeKeys(int col, bool numeric) {
 
 void GridModel::Sort(int col, GridSort mode) {
     if (col < 0 || col >= columns_ || texts_.empty()) return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    sortRows(col, mode);
+    // The selection stays on the same row numbers, as a sort of the grid always did.
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void GridModel::sortRows(int col, GridSort mode) {
+    if (col < 0 || col >= columns_ || texts_.empty()) return;
     const bool numeric = mode == GridSort::NumericAscending || mode == GridSort::NumericDescending;
     const bool descending = mode == GridSort::NumericDescending || mode == GridSort::TextDescending;
     computeKeys(col, numeric);
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     // Always from the stored order, so equal keys keep the order of the fill.
     std::iota(order_.begin(), order_.end(), 0u);
     if (numeric) {
@@ -174,8 +184,6 @@ void GridModel::Sort(int col, GridSort mode) {
         else
             std::stable_sort(order_.begin(), order_.end(), [&k](std::uint32_t a, std::uint32_t b) { return k[a] < k[b]; });
     }
-    // The selection stays on the same row numbers, as a sort of the grid always did.
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 QIcon GridModel::picture(std::uint16_t index) const {

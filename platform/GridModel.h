@@ -60,6 +60,8 @@ public:
 
     // Replaces every row and the column count with one model reset.
     void SetRows(int columns, GridRows rows);
+    // The same, the rows sorted on one column inside the one reset.
+    void SetRows(int columns, GridRows rows, int sortCol, GridSort mode);
     void Clear(int columns) { SetRows(columns, GridRows{}); }
 
     int Cols() const { return columns_; }
@@ -92,6 +94,7 @@ private:
     };
     std::string_view cell(std::size_t stored, int col) const;
     void computeKeys(int col, bool numeric);
+    void sortRows(int col, GridSort mode);
     QIcon picture(std::uint16_t index) const;
 
     int columns_ = 0;
