@@ -7,6 +7,8 @@
 #include "PagesTestSupport.h"
 #include "mainwindow/DomainActions.h"
 #include "mainwindow/DomainsPage.h"
+#include "mainwindow/SendersPage.h"
+#include "mainwindow/SendersView.h"
 #include "platform/GridControl.h"
 
 namespace {
@@ -307,6 +309,38 @@ TEST_F(DomainsPageTest, AShutDownInsideADomainQuestionChangesNoSender) {
     EXPECT_EQ(prompts_.size(), 1u);  // the second domain is not asked about
     EXPECT_EQ(CIniFile(ProgramFiles::SendersIniPath().string()).Value("u@spam.com", "AccessLevel"), "1");
     EXPECT_EQ(files("WaitingAuth"), (std::vector<std::string>{"u@spam.com 1.eml"}));
+}
+
+TEST_F(DomainsPageTest, TheSendersMenuBlocksTheDomainOfTheSenderItWasOpenedOn) {
+    listSender("a@one.com", SenderStatus::Unknown);
+    listSender("c@one.com", SenderStatus::Unknown);
+    listSender("b@two.org", SenderStatus::Unknown);
+    start();
+    mainwindow::SendersView* view = pages_->Senders();
+    ASSERT_NE(view, nullptr);
+    auto& tabs = *view->page().tsSenders();
+    tabs.tabs()->setCurrentIndex(tabs.indexOfKey("Unknown"));
+    platform::GridControl& senders = view->grid();
+    const int a = senders.Model().FindRow(4, "a@one.com");
+    const int b = senders.Model().FindRow(4, "b@two.org");
+    ASSERT_GE(a, 0);
+    ASSERT_GE(b, 0);
+    senders.SetSelection(a, a);
+    view->fgSenders_MouseUp(a, QPoint());
+    // The user moves to another sender while the question is open.
+    answerer_ = [&](const Prompt::Request& r) {
+        if (r.buttons != Prompt::Buttons::YesNo) return Prompt::Answer::OK;
+        senders.SetSelection(b, b);
+        return Prompt::Answer::Yes;
+    };
+    view->MenuBlockSendersDomain();
+    EXPECT_EQ(promptTexts(), (std::vector<std::string>{
+                                 "Would you like Glimmerpost to search for senders from this domain and move them to "
+                                 "black list?",
+                                 "2 sender(s) have been  blocked "}));
+    EXPECT_EQ(stored()[0], (std::vector<std::string>{"one.com\tBlocked by user"}));
+    EXPECT_EQ(program_->Senders()->StatusOf("c@one.com"), SenderStatus::Blocked);
+    EXPECT_EQ(program_->Senders()->StatusOf("b@two.org"), SenderStatus::Unknown);
 }
 
 }  // namespace
