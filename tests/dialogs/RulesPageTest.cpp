@@ -211,6 +211,20 @@ TEST_F(RulesPageTest, ModifyAndDeleteWithoutASelectionDoNothing) {
     EXPECT_EQ(stored(), kListed);
 }
 
+TEST_F(RulesPageTest, AShutDownWhileTheEditorIsOpenCancelsItAndSavesNothing) {
+    listRules();
+    start();
+    selectRule("Junk");
+    inEditor({[this](MailRuleForm& form) {
+        form.tRuleName()->setText("Renamed");
+        program_->RequestShutDown();
+    }});
+    page().bModify()->click();
+    EXPECT_FALSE(program_->Rules() && program_->Rules()->RuleByName("Renamed"));
+    ASSERT_TRUE(platform::WaitUntil([this] { return program_->shutDownDone(); }, 5000));
+    EXPECT_EQ(stored(), kListed);
+}
+
 TEST_F(RulesPageTest, AFailedWriteOfRulesIniLosesNothingAndIsTold) {
     listRules();
     start();
