@@ -46,10 +46,7 @@ const std::vector<std::string>& DomainActions::ListOf(DomainStatus status) const
     return lists_[status == DomainStatus::Blocked ? 0 : 1];
 }
 
-bool DomainActions::listsAlive() const {
-    auto& program = const_cast<GlimmerpostProgram&>(program_);
-    return program.Domains() && program.Senders();
-}
+bool DomainActions::listsAlive() { return program_.Domains() && program_.Senders(); }
 
 void DomainActions::ReloadDomainLists() {
     if (const CDomains* domains = program_.Domains()) domains->LoadAllDomains(lists_);

@@ -79,7 +79,7 @@ public:
     };
 
 private:
-    bool listsAlive() const;
+    bool listsAlive();
     void sendersDomain(const std::vector<std::string>& addresses, DomainStatus status);
     bool setStatus(std::string_view domain, DomainStatus status, std::string_view description);
     bool askSearch(const std::string& question, DomainStatus status);

@@ -50,7 +50,6 @@ void RulesActions::join(RulesPage& page) {
     QObject::connect(page.bCreate(), &QPushButton::clicked, &page, [this] { bCreate_Click(); });
     QObject::connect(page.bModify(), &QPushButton::clicked, &page, [this] { bModify_Click(); });
     QObject::connect(page.bDelete(), &QPushButton::clicked, &page, [this] { bDelete_Click(); });
-    QObject::connect(page.lbRules(), &QListWidget::itemDoubleClicked, &page, [this] { bModify_Click(); });
 }
 
 void RulesActions::FillRulesListBox() {
