@@ -87,6 +87,8 @@ SendersPage::SendersPage(QWidget* parent)
     column->addWidget(strip_);
 }
 
+SendersPage::~SendersPage() { delete controller_.data(); }
+
 QAction* SendersPage::button(int index) const {
     const auto actions = toolBar_->actions();
     return index >= 1 && index <= actions.size() ? actions[index - 1] : nullptr;

@@ -6,8 +6,10 @@
 // "Messages". Toolbar button keys, in order: "Ok", "Block", "UserAdd", "UserDelete",
 // "PreviewMessages".
 //
-// The page is only the widgets; SendersView fills and drives them.
+// The page is only the widgets; SendersView fills and drives them. The page's
+// controller goes first when the page is destroyed, so it never sees a page half gone.
 
+#include <QPointer>
 #include <QWidget>
 
 #include <string_view>
@@ -30,6 +32,9 @@ class SendersPage : public QWidget {
 
 public:
     explicit SendersPage(QWidget* parent = nullptr);
+    ~SendersPage() override;
+
+    void SetController(QObject* controller) { controller_ = controller; }
 
     TabStrip* tsSenders() const { return strip_; }
     QFrame* body() const { return strip_->body(); }
@@ -49,6 +54,7 @@ private:
     QLineEdit* count_;
     QLineEdit* search_;
     QLabel* searchCaption_;
+    QPointer<QObject> controller_;
 };
 
 }  // namespace mainwindow

@@ -36,6 +36,7 @@ std::string toText8(const QString& text) { return text.toStdString(); }
 
 SendersView::SendersView(GlimmerpostProgram& program, SendersPage& page, SendersLinks links)
     : QObject(&page), program_(program), page_(page), links_(std::move(links)) {
+    page_.SetController(this);
     refillTimer_.setSingleShot(true);
     connect(&refillTimer_, &QTimer::timeout, this, &SendersView::refillNow);
 

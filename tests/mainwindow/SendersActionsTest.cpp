@@ -160,7 +160,12 @@ TEST_F(SendersActionsTest, RightButtonMenuTakesItsRowsAndActsOnThemWhateverHappe
     EXPECT_EQ(view().lastMenu().find("mPreviewMessages")->caption, "View 2 message(s) from this sender")
         << "the selection end's sender";
 
-    // The item acts on the rows of the pop-up, not on what is selected when it is chosen.
+    // The items act on the rows of the pop-up, not on what is selected when chosen.
+    grid().SetSelection(rowOf("d@x.org"), rowOf("d@x.org"));
+    view().MenuAcceptMessagesFromSender();
+    EXPECT_TRUE(inFolder("InBox", "c@x.org", "1"));
+    EXPECT_TRUE(inFolder("InBox", "c@x.org", "2"));
+    EXPECT_EQ(senders().StatusOf("c@x.org"), SenderStatus::WaitingAuth) << "the sender keeps his status";
     grid().SetSelection(rowOf("d@x.org"), rowOf("d@x.org"));
     view().MenuButton(2);
     for (const char* a : {"a@x.org", "b@x.org", "c@x.org"}) EXPECT_EQ(senders().StatusOf(a), SenderStatus::Blocked) << a;
