@@ -1,6 +1,8 @@
 #include "dialogs/EditorPlacement.h"
 
 #include <QScreen>
+
+#include <algorithm>
 #include <QWidget>
 
 namespace dialogs {
