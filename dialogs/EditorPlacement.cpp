@@ -1,9 +1,9 @@
 #include "dialogs/EditorPlacement.h"
 
 #include <QScreen>
+#include <QWidget>
 
 #include <algorithm>
-#include <QWidget>
 
 namespace dialogs {
 
