@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -10,6 +11,7 @@
 
 #include "core/CMessages.h"
 #include "core/TempFolder.h"
+#include "engines/CollectorFixture.h"
 #include "engines/POP3ServerForm.h"
 #include "engines/SMTPProxyForm.h"
 #include "mainwindow/frmMonitor.h"
@@ -106,6 +108,39 @@ TEST_F(MonitorTest, RefreshesEveryQuarterSecondOnlyWhileShown) {
     ASSERT_TRUE(platform::WaitUntil([&] { return lookUps_ >= before + 2; }, kWaitMs));
     monitor_->hide();
     EXPECT_FALSE(monitor_->Timer1()->isActive());
+}
+
+class MonitorCollectorTest : public testing_support::CollectorTest {};
+
+TEST_F(MonitorCollectorTest, TheCollectorBoxFollowsASessionAndFallsBackToZero) {
+    platform::InstallEventPump();
+    QTcpServer server;  // a POP3 server that never answers
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    addAccount(testing_support::kMe, server.serverPort());
+    openLists();
+    makeForm();
+    frmMonitor monitor([this] { return MonitoredEngines{form.get(), nullptr, nullptr}; });
+    const auto shows = [&monitor](const QString& text) {
+        return platform::WaitUntil(
+            [&] {
+                monitor.RefreshSocketStates();
+                return monitor.txtPOP3Client()->text() == text;
+            },
+            kWaitMs);
+    };
+    monitor.RefreshSocketStates();
+    EXPECT_EQ(monitor.txtPOP3Client()->text(), "0");
+
+    form->Form_Load();
+    EXPECT_TRUE(shows("7"));
+    ASSERT_TRUE(platform::WaitUntil([&] { return server.hasPendingConnections(); }, kWaitMs));
+    std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
+    peer->close();
+    EXPECT_TRUE(shows("0"));
+
+    form.reset();
+    monitor.RefreshSocketStates();
+    EXPECT_EQ(monitor.txtPOP3Client()->text(), "not loaded");
 }
 
 }  // namespace
