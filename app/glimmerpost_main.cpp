@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <memory>
 
 #include "core/CommandLine.h"
 
@@ -9,6 +10,7 @@
 #include "mainwindow/ProgramEngines.h"
 #include "mainwindow/ProgramPages.h"
 #include "mainwindow/ProgramStartup.h"
+#include "mainwindow/frmMonitor.h"
 #include "platform/DataFolder.h"
 #include "platform/EventWait.h"
 #include "platform/MessageBoxes.h"
@@ -79,5 +81,11 @@ int main(int argc, char** argv) {
 
     program.Start();
     if (program.shutDownDone()) return program.exitCode();
+    // The connection monitor, on request; it goes before the program it looks at.
+    std::unique_ptr<mainwindow::frmMonitor> monitor;
+    if (app.arguments().contains(mainwindow::frmMonitor::kSwitch)) {
+        monitor = std::make_unique<mainwindow::frmMonitor>([&engines] { return mainwindow::LoadedEngines(engines); });
+        monitor->show();
+    }
     return app.exec();
 }

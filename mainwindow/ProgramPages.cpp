@@ -2,6 +2,8 @@
 
 #include "core/Log.h"
 #include "engines/RegRequestForm.h"
+#include "mainwindow/DomainActions.h"
+#include "mainwindow/DomainsAndRulesPages.h"
 #include "mainwindow/MessagePreviewForm.h"
 #include "mainwindow/ProgramEngines.h"
 #include "mainwindow/ProgramStartup.h"
@@ -57,6 +59,20 @@ void ProgramPages::Attach(GlimmerpostProgram& program, ProgramEngines& engines) 
         if (trayMenu_) trayMenu_->PopupSystray(at);
         else if (GlimmerpostMainForm* form = program.MainForm()) form->PopupFallbackTrayMenu(at);
     };
+
+    domainsAndRules_ = AttachDomainsAndRulesPages(program);
+    // Every selected sender's domain, or the current row's when none is selected.
+    const auto senders = [](const std::string& current, const std::vector<std::string>& selected) {
+        return selected.empty() ? std::vector<std::string>{current} : selected;
+    };
+    DomainActions& domains = DomainActionsOf(*domainsAndRules_);
+    SetSendersDomainActions(
+        [&domains, senders](const std::string& c, const std::vector<std::string>& s) {
+            domains.ApproveSendersDomain(senders(c, s));
+        },
+        [&domains, senders](const std::string& c, const std::vector<std::string>& s) {
+            domains.BlockSendersDomain(senders(c, s));
+        });
 }
 
 void ProgramPages::loadTrayMenu(GlimmerpostProgram& program) {

@@ -55,6 +55,8 @@ private:
     std::unique_ptr<SystrayMenuForm> trayMenu_;
     QPointer<MessagePreviewForm> preview_;
     SendersDomainAction approveDomain_, blockDomain_;
+    // The domains and rules pages' part, kept for the whole run.
+    std::shared_ptr<struct DomainsAndRulesPages> domainsAndRules_;
 };
 
 }  // namespace mainwindow
