@@ -53,6 +53,19 @@ std::size_t cutAt(std::string_view text, std::size_t max) {
     return end;
 }
 
+// Longer lines than this are not wrapped.
+constexpr std::size_t kWrappedLineBytes = 8192;
+
+std::size_t longestLine(std::string_view text) {
+    std::size_t longest = 0;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        longest = std::max(longest, end);
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return longest;
+}
+
 // A header value for a one-line label: folded lines and control characters become blanks.
 QString fieldText(std::string_view value) {
     std::string text(value.substr(0, cutAt(value, kShownFieldBytes)));
@@ -113,7 +126,7 @@ void MessagePreviewForm::buildWindow() {
     tMessageText = new QPlainTextEdit(this);
     tMessageText->setObjectName(QStringLiteral("tMessageText"));
     tMessageText->setReadOnly(true);
-    tMessageText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    tMessageText->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     lCutNote = plainLabel(this, "lCutNote");
     lCutNote->hide();
 
@@ -259,7 +272,13 @@ void MessagePreviewForm::DisplayCurrentMessage() {
     const std::string body = read ? message.MessageBody() : std::string();
     const std::size_t shown = cutAt(body, kShownBodyBytes);
     const bool cut = more || shown < body.size();
-    tMessageText->setPlainText(platform::FromText8(std::string_view(body).substr(0, shown)));
+    const std::string_view part = std::string_view(body).substr(0, shown);
+    // Wrapping one line of hundreds of kilobytes takes seconds: such a body is shown
+    // unwrapped (the old text goes first: changing the mode lays it out again).
+    tMessageText->clear();
+    tMessageText->setLineWrapMode(longestLine(part) > kWrappedLineBytes ? QPlainTextEdit::NoWrap
+                                                                        : QPlainTextEdit::WidgetWidth);
+    tMessageText->setPlainText(platform::FromText8(part));
     lCutNote->setText(cut ? QStringLiteral("Only the first %1 KB of this message are shown.").arg(kShownBodyBytes / 1024)
                           : QString());
     lCutNote->setVisible(cut);

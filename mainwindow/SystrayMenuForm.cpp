@@ -145,7 +145,7 @@ void SystrayMenuForm::SetCaption(std::string_view name, std::string_view text8) 
     action->setText(text);
 }
 
-void SystrayMenuForm::PopupSystray(const QPoint& at) { systray_->popup(at, systray_->defaultAction()); }
+void SystrayMenuForm::PopupSystray(const QPoint& at) { systray_->popup(at); }
 
 void SystrayMenuForm::PopupIndividuals(const QPoint& at) { individuals_->popup(at); }
 
