@@ -208,7 +208,9 @@ TEST_F(PreviewTest, OpensTheShownFileWithTheMailProgramOrSaysWhyNot) {
         openWorks_ = c.opens;
         click("bOpenInEmailClient");
         EXPECT_EQ(opened_.size(), c.handedOver ? 1u : 0u);
-        if (c.handedOver && !opened_.empty()) EXPECT_EQ(opened_[0], MessageKeys::PathOfKey(keys[1]));
+        if (c.handedOver && !opened_.empty()) {
+            EXPECT_EQ(opened_[0], MessageKeys::PathOfKey(keys[1]));
+        }
         if (*c.box) {
             ASSERT_EQ(prompts_.size(), 1u);
             EXPECT_EQ(prompts_[0].text, c.box);

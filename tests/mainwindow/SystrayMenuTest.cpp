@@ -78,7 +78,9 @@ void expectMenu(const QMenu& menu, const std::vector<Item>& expected) {
         SCOPED_TRACE(e.name);
         EXPECT_EQ(a->objectName().toStdString(), e.name);
         EXPECT_EQ(a->isSeparator(), e.caption == nullptr);
-        if (e.caption) EXPECT_EQ(a->text().toStdString(), e.caption);
+        if (e.caption) {
+            EXPECT_EQ(a->text().toStdString(), e.caption);
+        }
         EXPECT_EQ(!a->icon().isNull(), e.picture);
         EXPECT_TRUE(a->isVisible());
     }
