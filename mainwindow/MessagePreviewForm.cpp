@@ -279,8 +279,8 @@ void MessagePreviewForm::DisplayCurrentMessage() {
     tMessageText->setLineWrapMode(longestLine(part) > kWrappedLineBytes ? QPlainTextEdit::NoWrap
                                                                         : QPlainTextEdit::WidgetWidth);
     tMessageText->setPlainText(platform::FromText8(part));
-    lCutNote->setText(cut ? QStringLiteral("Only the first %1 KB of this message are shown.").arg(kShownBodyBytes / 1024)
-                          : QString());
+    const QString note = QStringLiteral("Only the first %1 KB of this message are shown.").arg(kShownBodyBytes / 1024);
+    lCutNote->setText(cut ? note : QString());
     lCutNote->setVisible(cut);
 }
 

@@ -276,7 +276,7 @@ TEST_F(PreviewTest, AShutDownInsideItsBoxLeavesTheListsAlone) {
     ASSERT_TRUE(program_->shutDownDone());
     EXPECT_EQ(program_->Senders(), nullptr);
     // The window outlives the lists: its buttons find nothing to act on.
-    for (const char* b : {"bNext", "bApprove", "bBlock", "bOpenInEmailClient", "bPrev"}) preview_->findChild<QPushButton*>(b)->click();
+    for (const char* b : {"bNext", "bApprove", "bBlock", "bOpenInEmailClient", "bPrev"}) click(b);
     preview_->Reload();
     preview_->ShowMessagesFrom("ann@far.test");
     preview_->ShowMessage("x");
