@@ -283,4 +283,25 @@ TEST_F(PreviewTest, AShutDownInsideItsBoxLeavesTheListsAlone) {
     EXPECT_EQ(prompts_.size(), 1u);
 }
 
+TEST_F(PreviewTest, UnloadedInsideItsOwnBoxItTouchesNothingAfterwards) {
+    waitingSender("ann@far.test", 1);
+    preview_->ShowMessagesFrom("ann@far.test");
+    // The program unloads the window in its slot, as it does at the end of a run.
+    QPointer<mainwindow::MessagePreviewForm> alive(preview_);
+    onUnload_ = [&](const std::string& name) {
+        if (name == "MessagePreviewForm") delete alive.data();
+    };
+    const std::filesystem::path ini = ProgramFiles::SendersIniPath();
+    std::filesystem::remove(ini);
+    std::filesystem::create_directories(ini / "blocker");
+    answerer_ = [this](const Prompt::Request& r) {
+        program_->RequestShutDown();
+        return Prompt::DefaultAnswer(r);
+    };
+    preview_->bApprove_Click();
+    EXPECT_TRUE(alive.isNull());
+    EXPECT_TRUE(program_->shutDownDone());
+    ASSERT_EQ(prompts_.size(), 1u);
+}
+
 }  // namespace
