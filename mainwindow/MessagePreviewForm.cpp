@@ -22,6 +22,7 @@
 #include "platform/AliveGuard.h"
 #include "platform/OpenFile.h"
 #include "platform/Text8.h"
+#include "platform/WindowHelpers.h"
 
 namespace mainwindow {
 namespace {
@@ -349,6 +350,11 @@ void MessagePreviewForm::bOpenInEmailClient_Click() {
 
 void MessagePreviewForm::report(const std::string& text) {
     Prompt::Ask(text, windowTitle().toStdString(), Prompt::Buttons::OK, Prompt::Kind::Exclamation);
+}
+
+bool MessagePreviewForm::event(QEvent* e) {
+    if (e->type() == QEvent::WindowActivate) MiscFuncs::SetBusyCursorForm(this);
+    return QWidget::event(e);
 }
 
 void MessagePreviewForm::closeEvent(QCloseEvent* event) {

@@ -68,6 +68,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Activated: the window becomes the program's BusyCursorForm.
+    bool event(QEvent* event) override;
 
 private:
     void buildWindow();
