@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <ctime>
+#include <iterator>
 
 #include "core/Address.h"
 #include "core/CMessages.h"
@@ -185,6 +186,15 @@ std::size_t CSenders::MessagesStored(std::string_view address, std::vector<std::
             for (const std::string& key : keys) files->push_back(MessageKeys::PathOfKey(key).string());
     }
     return files ? files->size() : found;
+}
+
+std::vector<std::string> CSenders::MessageKeysStored(std::string_view address) const {
+    if (!store_) return {};
+    const std::string sender = MiscFuncs::LowerCase(MiscFuncs::TrimBlanks(address));
+    std::vector<std::string> keys = heldFiles(sender, MessageKeys::kWaitingAuth);
+    std::vector<std::string> inBox = heldFiles(sender, MessageKeys::kInBox);
+    keys.insert(keys.end(), std::make_move_iterator(inBox.begin()), std::make_move_iterator(inBox.end()));
+    return keys;
 }
 
 std::size_t CSenders::MessagesStoredAwaitingAuth(std::string_view address) const {

@@ -142,6 +142,8 @@ public:
     // The sender's files in WaitingAuth, then InBox. With files, appends each full
     // path and returns files->size(); without, returns the number found.
     std::size_t MessagesStored(std::string_view address, std::vector<std::string>* files = nullptr) const;
+    // The message keys of the same files, in the same order.
+    std::vector<std::string> MessageKeysStored(std::string_view address) const;
     std::size_t MessagesStoredAwaitingAuth(std::string_view address) const;
 
     const SenderLists& Lists() const { return lists_; }

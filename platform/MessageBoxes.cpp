@@ -60,6 +60,8 @@ Answer ShowMessageBox(const Prompt::Request& request, QWidget* parent) {
     text.remove(QLatin1Char('\r'));
     QMessageBox box(iconOf(request.kind), captionOf(request), text, QMessageBox::NoButton,
                     parent ? parent : QApplication::activeWindow());
+    // Texts often carry what strangers wrote (an address, a subject): never markup.
+    box.setTextFormat(Qt::PlainText);
     const std::vector<ButtonMap> map = buttonsOf(request.buttons);
     for (const ButtonMap& m : map) box.addButton(m.button);
     const Answer fallback = Prompt::DefaultAnswer(request);

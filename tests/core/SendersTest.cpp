@@ -159,6 +159,11 @@ TEST_F(CSendersTest, MessagesStoredCountsWaitingThenInBox) {
     EXPECT_EQ(files, (std::vector<std::string>{"already there", (mail / "WaitingAuth" / "ann@x.com 2@x.eml").string(),
                                                (mail / "InBox" / "ann@x.com 1@x.eml").string()}));
     EXPECT_EQ(senders.MessagesStored("nobody@x.com"), 0u);
+    // The keys of the same files, in the same order.
+    EXPECT_EQ(senders.MessageKeysStored(" Ann@X.com "),
+              (std::vector<std::string>{std::string(kAccount) + "\\MailDir\\WaitingAuth\\ann@x.com 2@x.eml",
+                                        std::string(kAccount) + "\\MailDir\\InBox\\ann@x.com 1@x.eml"}));
+    EXPECT_TRUE(senders.MessageKeysStored("nobody@x.com").empty());
 }
 
 TEST_F(CSendersTest, MovesWaitForTheMessageStore) {

@@ -17,6 +17,7 @@ namespace {
 // Answers the next message box with `button` once it is up, recording what it showed.
 struct BoxAnswerer {
     QString title, text;
+    Qt::TextFormat format = Qt::AutoText;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     bool seen = false;
 
@@ -31,6 +32,7 @@ struct BoxAnswerer {
             seen = true;
             title = box->windowTitle();
             text = box->text();
+            format = box->textFormat();
             defaultButton = box->standardButton(box->defaultButton());
             box->button(button)->click();
         });
@@ -72,6 +74,15 @@ TEST(Text8Test, Utf8IsReadAsUtf8AndAnyOtherByteAsLatin1) {
     EXPECT_EQ(platform::FromText8("Caf\xc3\xa9"), QString::fromUtf8("Caf\xc3\xa9"));
     EXPECT_EQ(platform::FromText8("Caf\xe9"), QString::fromUtf8("Caf\xc3\xa9"));
     EXPECT_EQ(platform::FromText8(std::string_view("a\0b", 3)), QString::fromLatin1("a\0b", 3));
+}
+
+TEST_F(MessageBoxesTest, TextFromStrangersIsNeverReadAsMarkup) {
+    BoxAnswerer answerer;
+    answerer.arm(QMessageBox::Ok);
+    Prompt::Ask("There are no messages from <b>x</b>@far.test", "Message preview");
+    ASSERT_TRUE(answerer.seen);
+    EXPECT_EQ(answerer.format, Qt::PlainText);
+    EXPECT_EQ(answerer.text, "There are no messages from <b>x</b>@far.test");
 }
 
 }  // namespace
