@@ -217,6 +217,8 @@ bool AccountsOptionsDialog::saveAccounts() {
     std::string error;
     bool renamed = false;
     const bool saved = Accounts::SaveAccountList(program_.AccountsIni(), records, &error, &renamed);
+    if (saved)
+        for (const MailAccount& a : records) Accounts::EnsureAccountFolders(a.EMailAddress);
     for (std::string_view name : EngineSet::kEngineLoadOrder) {
         if (!program_.Senders()) return false;
         try {

@@ -234,9 +234,9 @@ TEST_F(OptionsDialogFlowTest, AccountsAreAddedRenamedSwappedAndDeletedThroughThe
     ASSERT_TRUE(d.Save()) << ::testing::PrintToString(promptTexts());
     const std::string file = ReadFile(ProgramFiles::AccountsIniPath());
     EXPECT_EQ(file, golden("accounts-after-edits.ini", file));
-    // The folders followed the swap.
+    // The deleted account's folder stays; the new account can collect at once.
     EXPECT_TRUE(std::filesystem::exists(dir() / "accounts" / "third@example.com"));
-    EXPECT_FALSE(std::filesystem::exists(dir() / "accounts" / "Added@Example.com"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir() / "accounts" / "Added@Example.com" / "MailDir" / "InBox"));
 }
 
 TEST_F(OptionsDialogFlowTest, DeletingTheOnlyAccountIsRefused) {
