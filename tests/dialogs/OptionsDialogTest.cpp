@@ -119,6 +119,22 @@ TEST_F(OptionsDialogFlowTest, RefusedFieldsKeepTheDialogOpenAndWriteNothing) {
     }
 }
 
+TEST_F(OptionsDialogFlowTest, AnAccountsFileThatCannotBeWrittenKeepsTheDialogOpenWithTheEnginesRunning) {
+    startProgram();
+    AccountsOptionsDialog& d = openDialog(2);
+    QTest::keyClicks(d.AccountsTab()->tDisplayName, " Junior");
+    if (!makeFileReadOnly(ProgramFiles::AccountsIniPath())) GTEST_SKIP() << "no read-only files here";
+    const std::string before = ReadFile(ProgramFiles::AccountsIniPath());
+    events_.clear();
+    EXPECT_FALSE(d.Save());
+    ASSERT_EQ(prompts_.size(), 1u);
+    EXPECT_NE(prompts_[0].text.find("Could not write"), std::string::npos) << prompts_[0].text;
+    EXPECT_EQ(d.result(), 0);
+    EXPECT_TRUE(d.Modified());
+    EXPECT_EQ(ReadFile(ProgramFiles::AccountsIniPath()), before);
+    EXPECT_EQ(engineEvents().size(), 8u);  // stopped and started again all the same
+}
+
 TEST_F(OptionsDialogFlowTest, EveryEditMarksTheDialogModifiedAndCancelAsksBeforeDroppingIt) {
     startProgram();
     using D = AccountsOptionsDialog;
