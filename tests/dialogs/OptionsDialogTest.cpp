@@ -17,6 +17,7 @@
 
 #include "OptionsDialogSupport.h"
 #include "core/Aliases.h"
+#include "core/CMessages.h"
 #include "core/MailAccount.h"
 #include "core/Scramble.h"
 #include "dialogs/OptionsAccountsTab.h"
@@ -253,6 +254,21 @@ TEST_F(OptionsDialogFlowTest, AccountsAreAddedRenamedSwappedAndDeletedThroughThe
     // The deleted account's folder stays; the new account can collect at once.
     EXPECT_TRUE(std::filesystem::exists(dir() / "accounts" / "third@example.com"));
     EXPECT_TRUE(std::filesystem::is_directory(dir() / "accounts" / "Added@Example.com" / "MailDir" / "InBox"));
+}
+
+TEST_F(OptionsDialogFlowTest, AfterARenameTheMessageStoreListsTheMovedFiles) {
+    WriteFile(dir() / "accounts" / "me@example.com" / "MailDir" / "InBox" / "friend@there.test 1.eml",
+              "From: friend@there.test\r\nSubject: hi\r\n\r\nbody\r\n");
+    startProgram();
+    ASSERT_EQ(program_->Messages()->Count(), 1u);
+    AccountsOptionsDialog& d = openDialog(2);
+    d.AccountsTab()->tEMailAddress->setText("renamed@example.com");
+    ASSERT_TRUE(d.Save()) << ::testing::PrintToString(promptTexts());
+    ASSERT_EQ(program_->Messages()->Count(), 1u);
+    const std::string key(program_->Messages()->MessageIndex().begin()->Key());
+    EXPECT_EQ(key.rfind("renamed@example.com\\", 0), 0u) << key;
+    EXPECT_TRUE(std::filesystem::exists(dir() / "accounts" / "renamed@example.com" / "MailDir" / "InBox" /
+                                        "friend@there.test 1.eml"));
 }
 
 TEST_F(OptionsDialogFlowTest, DeletingTheOnlyAccountIsRefused) {
