@@ -75,6 +75,7 @@ protected:
         services.setAutoStart = [this](bool on) {
             return AutoStart::SetStartWithWindows(on, "/usr/bin/glimmerpost", desktopFile(), "");
         };
+        if (wizard_) services.runSetupWizard = wizard_;
         dialogs::AccountsOptionsDialog::OptionsStartTab = tab;
         dialog_ = std::make_unique<dialogs::AccountsOptionsDialog>(*program_, services);
         return *dialog_;
@@ -101,6 +102,7 @@ protected:
     std::unique_ptr<dialogs::AccountsOptionsDialog> dialog_;
     std::vector<std::filesystem::path> opened_;
     dialogs::OpenFileResult openResult_ = dialogs::OpenFileResult::Opened;
+    std::function<void(QWidget*)> wizard_;
 };
 
 }  // namespace testing_support

@@ -271,12 +271,25 @@ TEST_F(OptionsDialogFlowTest, AfterARenameTheMessageStoreListsTheMovedFiles) {
                                         "friend@there.test 1.eml"));
 }
 
+TEST_F(OptionsDialogFlowTest, TheSetupWizardButtonRunsTheWizardThenClosesWithoutSaving) {
+    startProgram();
+    EXPECT_FALSE(openDialog(2).AccountsTab()->bRunSetupWizard->isEnabled());  // no wizard attached
+    QWidget* owner = nullptr;
+    wizard_ = [&owner](QWidget* w) { owner = w; };
+    AccountsOptionsDialog& d = openDialog(2);
+    d.GeneralTab()->cbDeleteBounced->click();
+    d.AccountsTab()->bRunSetupWizard->click();
+    EXPECT_EQ(owner, &d);
+    EXPECT_EQ(d.result(), QDialog::Rejected);
+    EXPECT_TRUE(prompts_.empty());
+    EXPECT_EQ(value("options", "AutoDeleteBounced"), "");
+}
+
 TEST_F(OptionsDialogFlowTest, DeletingTheOnlyAccountIsRefused) {
     startProgram();
     AccountsOptionsDialog& d = openDialog(2);
     EXPECT_FALSE(d.AccountsTab()->bDeleteAccount->isEnabled());
-    QMetaObject::invokeMethod(d.AccountsTab()->bDeleteAccount, "clicked");
-    d.AccountsTab()->bDeleteAccount->setEnabled(true);
+    d.AccountsTab()->bDeleteAccount->setEnabled(true);  // as if it were
     d.AccountsTab()->bDeleteAccount->click();
     ASSERT_FALSE(prompts_.empty());
     EXPECT_EQ(prompts_.back().text, "You can not delete the only account configured in Glimmerpost!");
