@@ -180,6 +180,7 @@ TEST_F(OptionsAccountTestFlowTest, Screenshots) {
     startProgram();
     AccountsOptionsDialog& d = openDialog(1);
     d.AccountsTab()->tPOP3UserName->setText("me");
+    d.AccountsTab()->tPOP3Password->setText("secret");
     d.MessagesTab()->tMessageHeader->setPlainText("Hello, I get a lot of spam, so I only accept mail from people I know.");
     d.MessagesTab()->tMessageMiddle->setPlainText("Thank you!");
     d.MessagesTab()->tMessageFooter->setPlainText("John Smith, john@example.com");

@@ -285,6 +285,23 @@ TEST_F(OptionsDialogFlowTest, TheSetupWizardButtonRunsTheWizardThenClosesWithout
     EXPECT_EQ(value("options", "AutoDeleteBounced"), "");
 }
 
+TEST_F(OptionsDialogFlowTest, DeletingAnAccountRenamedButNotSavedRemovesTheSectionItWasLoadedFrom) {
+    writeAccount("second@example.com");
+    startProgram();
+    AccountsOptionsDialog& d = openDialog(2);
+    dialogs::OptionsAccountsTab& tab = *d.AccountsTab();
+    tab.lbPOP3Accounts->setCurrentRow(1);
+    tab.tEMailAddress->setText("me@example.com");  // the other account's address, not saved
+    ASSERT_TRUE(tab.CommitAddress());
+    answerer_ = [](const Prompt::Request&) { return Prompt::Answer::Yes; };
+    tab.bDeleteAccount->click();
+    const CIniFile accounts(ProgramFiles::AccountsIniPath().string());
+    EXPECT_FALSE(accounts.SectionExists("second@example.com"));
+    EXPECT_TRUE(accounts.SectionExists("me@example.com"));
+    EXPECT_EQ(tab.lbPOP3Accounts->count(), 1);
+    EXPECT_FALSE(tab.bDeleteAccount->isEnabled());
+}
+
 TEST_F(OptionsDialogFlowTest, DeletingTheOnlyAccountIsRefused) {
     startProgram();
     AccountsOptionsDialog& d = openDialog(2);
