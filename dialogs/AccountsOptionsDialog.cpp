@@ -219,6 +219,7 @@ bool AccountsOptionsDialog::saveAccounts() {
     const bool saved = Accounts::SaveAccountList(program_.AccountsIni(), records, &error, &renamed);
     if (saved)
         for (const MailAccount& a : records) Accounts::EnsureAccountFolders(a.EMailAddress);
+    program_.ReadLocalPorts();
     for (std::string_view name : EngineSet::kEngineLoadOrder) {
         if (!program_.Senders()) return false;
         try {

@@ -18,7 +18,10 @@
 #include "dialogs/AuthSettingsDialog.h"
 #include "dialogs/OptionsAccountsTab.h"
 #include "dialogs/OptionsAliasesTab.h"
+#include "dialogs/OptionsGeneralTab.h"
 #include "dialogs/OptionsMessagesTab.h"
+#include "engines/POP3ServerForm.h"
+#include "engines/SMTPProxyForm.h"
 #include "support/Peers.h"
 
 namespace {
@@ -171,6 +174,20 @@ TEST_F(OptionsAccountTestFlowTest, AnAccountAddedTestedAndSavedIsCollectedByTheR
         },
         15000))
         << programLog();
+}
+
+TEST_F(OptionsAccountTestFlowTest, TheEnginesStartedAgainListenOnTheLocalPortsJustSaved) {
+    startProgram(true);
+    AccountsOptionsDialog& d = openDialog(1);
+    const quint16 pop3 = FreePort(), smtp = FreePort();
+    typeInto(d.GeneralTab()->tLocalPOP3ServerPort, QString::number(pop3));
+    typeInto(d.GeneralTab()->tLocalSMTPServerPort, QString::number(smtp));
+    ASSERT_TRUE(d.Save()) << ::testing::PrintToString(promptTexts());
+    ASSERT_NE(engines_->Pop3Server(), nullptr);
+    ASSERT_NE(engines_->Proxy(), nullptr);
+    EXPECT_EQ(engines_->Pop3Server()->Port(), pop3);
+    EXPECT_EQ(engines_->Proxy()->listenPort(), smtp);
+    EXPECT_TRUE(engines_->Pop3Server()->Listening());
 }
 
 TEST_F(OptionsAccountTestFlowTest, Screenshots) {
