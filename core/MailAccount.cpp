@@ -163,6 +163,7 @@ bool RenameAccount(CIniFile& ini, std::string_view from, std::string_view to) {
 }
 
 bool SaveAccount(CIniFile& ini, const MailAccount& a) {
+    if (!ProtectAccountsFile(ini.IniFile())) return false;
     const bool renamed = a.LoadedSection != a.EMailAddress && !MiscFuncs::IsBlank(a.LoadedSection);
     CIniFile::Batch batch(ini);
     if (renamed) moveKeys(ini, a.LoadedSection, a.EMailAddress);
@@ -175,6 +176,7 @@ bool SaveAccount(CIniFile& ini, const MailAccount& a) {
 }
 
 bool SaveWizardAccount(CIniFile& ini, const MailAccount& a) {
+    if (!ProtectAccountsFile(ini.IniFile())) return false;
     CIniFile::Batch batch(ini);
     writeCommonKeys(ini, a.EMailAddress, a);
     ini.Value(a.EMailAddress, "AccountEnabled", "1");

@@ -86,7 +86,8 @@ bool RenameAccount(CIniFile& accounts, std::string_view from, std::string_view t
 bool SaveAccount(CIniFile& accounts, const MailAccount& account);
 
 // The setup wizard's save: the keys in the same order without LeaveMessagesOnServer,
-// AccountEnabled "1", and RegFileNo when ClientKind is above 0.
+// AccountEnabled "1", and RegFileNo when ClientKind is above 0. Like every save of
+// accounts here, it keeps the file readable by its owner only.
 bool SaveWizardAccount(CIniFile& accounts, const MailAccount& account);
 
 // Why a whole account list cannot be saved: the index of the first record at fault
