@@ -176,6 +176,26 @@ TEST_F(OptionsAccountTestFlowTest, AnAccountAddedTestedAndSavedIsCollectedByTheR
         << programLog();
 }
 
+TEST_F(OptionsAccountTestFlowTest, APassedTestMarksTheAccountTestedAndSelectsTheNextOne) {
+    GLP_REQUIRE_PEERS(PeerProgram::Dovecot, PeerProgram::Aiosmtpd);
+    DovecotPeer pop(QList<QPair<QString, QString>>{{"alice", "secret"}});
+    ASSERT_TRUE(pop.start()) << pop.error().toStdString();
+    SmtpPeer smtp;
+    ASSERT_TRUE(smtp.start()) << smtp.error().toStdString();
+    writeAccount("second@example.com");
+    startProgram();
+    AccountsOptionsDialog& d = openDialog(2);
+    dialogs::OptionsAccountsTab& tab = *d.AccountsTab();
+    fillAccount(tab, "me@example.com", pop.port(), smtp.port());
+    EXPECT_TRUE(tab.lNotTested->isVisibleTo(&d));
+    tab.bTestAccount->click();
+    ASSERT_TRUE(prompts_.empty()) << ::testing::PrintToString(promptTexts());
+    EXPECT_EQ(tab.Current(), 1);
+    EXPECT_EQ(tab.Records()[0].AccountTested, 1);
+    ASSERT_TRUE(d.Save());
+    EXPECT_EQ(CIniFile(ProgramFiles::AccountsIniPath().string()).Value("me@example.com", "AccountTested"), "1");
+}
+
 TEST_F(OptionsAccountTestFlowTest, TheEnginesStartedAgainListenOnTheLocalPortsJustSaved) {
     startProgram(true);
     AccountsOptionsDialog& d = openDialog(1);
