@@ -108,9 +108,14 @@ bool GlimmerpostProgram::openSettings() {
     return true;
 }
 
-bool GlimmerpostProgram::readSettings() {
+void GlimmerpostProgram::ReadLocalPorts() {
+    if (!settings_) return;
     pop3Port_ = settings_->LocalPOP3Port();
     smtpPort_ = settings_->LocalSMTPPort();
+}
+
+bool GlimmerpostProgram::readSettings() {
+    ReadLocalPorts();
     // A LogLevel that is no 16-bit number reads as the default: the start goes on.
     MiscFuncs::SetLogLevel(settings_->LogLevel());
     return true;

@@ -127,6 +127,9 @@ public:
     ProgramSettings& Settings() { return *settings_; }
     int LocalPOP3Port() const { return pop3Port_; }
     int LocalSMTPPort() const { return smtpPort_; }
+    // Reads the local ports again (the options were saved): the engines loaded next
+    // listen on them.
+    void ReadLocalPorts();
     CDomains* Domains() { return domains_.get(); }
     CSenders* Senders() { return senders_.get(); }
     CMessages* Messages() { return messages_.get(); }
