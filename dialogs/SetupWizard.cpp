@@ -1,0 +1,551 @@
+#include "dialogs/SetupWizard.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "core/Address.h"
+#include "core/Aliases.h"
+#include "core/CIniFile.h"
+#include "core/Log.h"
+#include "core/MailClients.h"
+#include "core/MiscUtils.h"
+#include "core/Prompt.h"
+#include "core/SetupSave.h"
+#include "dialogs/WizardPages.h"
+#include "platform/AliveGuard.h"
+#include "platform/InputBox.h"
+#include "platform/Text8.h"
+
+namespace dialogs {
+namespace {
+
+constexpr int kPages = 5;
+constexpr int kBlinkMs = 400;
+
+std::string text8(const QString& s) { return s.toStdString(); }
+QString q(std::string_view s) { return platform::FromText8(s); }
+
+Prompt::Answer ask(const std::string& text, Prompt::Buttons buttons, Prompt::Kind kind, int defaultButton = 1,
+                   std::string_view caption = SetupWizard::kCaption) {
+    return Prompt::Ask(text, caption, buttons, kind, defaultButton);
+}
+
+MailAccount newRecord(std::string address) {
+    MailAccount a;
+    a.EMailAddress = std::move(address);
+    a.POP3ServerPort = "110";
+    a.SMTPServerPort = "25";
+    a.POP3CollectorInterval = 10;
+    return a;
+}
+
+int portOf(const std::string& text, int fallback) {
+    const std::string_view t = MiscFuncs::TrimBlanks(text);
+    int n = 0;
+    for (char c : t) {
+        if (c < '0' || c > '9' || n > 65535) return fallback;
+        n = n * 10 + (c - '0');
+    }
+    return t.empty() || n < 1 || n > 65535 ? fallback : n;
+}
+
+}  // namespace
+
+SetupWizard::SetupWizard(SetupWizardServices services, QWidget* parent)
+    : QDialog(parent), services_(std::move(services)) {
+    setWindowTitle(QString::fromLatin1(kCaption));
+    setModal(true);
+    auto* v = new QVBoxLayout(this);
+    pages_ = new QStackedWidget(this);
+    pages_->addWidget(new WizardWelcomePage(pages_));
+    pages_->addWidget(clientPage_ = new WizardClientPage(pages_));
+    pages_->addWidget(accountsPage_ = new WizardAccountsPage(pages_));
+    pages_->addWidget(aliasesPage_ = new WizardAliasesPage(pages_));
+    pages_->addWidget(donePage_ = new WizardDonePage(pages_));
+    donePage_->SetLocalPorts(services_.localPOP3Port, services_.localSMTPPort);
+    v->addWidget(pages_, 1);
+
+    testingFrame_ = new QLabel(QStringLiteral("Account testing in progress! Please wait..."), this);
+    testingFrame_->setObjectName(QStringLiteral("AccountTestingFrame"));
+    testingFrame_->setTextFormat(Qt::PlainText);
+    testingFrame_->setAlignment(Qt::AlignCenter);
+    testingFrame_->setFrameShape(QFrame::Box);
+    testingFrame_->hide();
+    v->addWidget(testingFrame_);
+
+    auto* buttons = new QHBoxLayout;
+    bBack_ = new QPushButton(QStringLiteral("< Back"), this);
+    bCancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    bNext_ = new QPushButton(QStringLiteral("Next >"), this);
+    bBack_->setObjectName(QStringLiteral("bBack"));
+    bCancel_->setObjectName(QStringLiteral("bCancel"));
+    bNext_->setObjectName(QStringLiteral("bNext"));
+    for (QPushButton* b : {bBack_, bCancel_, bNext_}) b->setAutoDefault(false);
+    buttons->addStretch();
+    buttons->addWidget(bBack_);
+    buttons->addWidget(bNext_);
+    buttons->addWidget(bCancel_);
+    v->addLayout(buttons);
+    connect(bNext_, &QPushButton::clicked, this, &SetupWizard::NextClicked);
+    connect(bBack_, &QPushButton::clicked, this, &SetupWizard::BackClicked);
+    connect(bCancel_, &QPushButton::clicked, this, &SetupWizard::CancelClicked);
+
+    WizardAccountsPage* p = accountsPage_;
+    connect(p->cbAccounts, qOverload<int>(&QComboBox::activated), this, &SetupWizard::selectAccount);
+    connect(p->bAddAccount, &QPushButton::clicked, this, &SetupWizard::addAccount);
+    connect(p->bDeleteAcount, &QPushButton::clicked, this, &SetupWizard::removeAccount);
+    connect(p->bSMTPAuthConfig, &QToolButton::clicked, this, &SetupWizard::editAuth);
+    connect(p->bTest, &QPushButton::clicked, this, &SetupWizard::runTest);
+    connect(p->tEMailAddress, &QLineEdit::textEdited, this, &SetupWizard::markUntested);
+    connect(p->tEMailAddress, &QLineEdit::editingFinished, this, &SetupWizard::emailEdited);
+    const auto textField = [this](QLineEdit* edit, std::string MailAccount::*field) {
+        connect(edit, &QLineEdit::textEdited, this, [this, field](const QString& text) {
+            if (MailAccount* a = current()) a->*field = text8(text);
+            markUntested();
+        });
+    };
+    textField(p->tPOP3UserName, &MailAccount::POP3UserName);
+    textField(p->tPOP3Password, &MailAccount::POP3Password);
+    textField(p->tPOP3Server, &MailAccount::POP3Server);
+    textField(p->tSMTPServer, &MailAccount::SMTPServer);
+    const auto portField = [this](QSpinBox* box, std::string MailAccount::*field) {
+        connect(box, &QSpinBox::valueChanged, this, [this, field](int value) {
+            if (loading_) return;
+            if (MailAccount* a = current()) a->*field = std::to_string(value);
+            markUntested();
+        });
+    };
+    portField(p->tPOP3ServerPort, &MailAccount::POP3ServerPort);
+    portField(p->tSMTPServerPort, &MailAccount::SMTPServerPort);
+    connect(p->cbPOP3UseSPA, &QCheckBox::toggled, this, [this](bool on) {
+        if (loading_) return;
+        if (MailAccount* a = current()) a->POP3UseSPA = on ? 1 : 0;
+        markUntested();
+    });
+    connect(p->cbSMTPServerRequiresAuthentication, &QCheckBox::toggled, this, [this](bool on) {
+        accountsPage_->bSMTPAuthConfig->setEnabled(on);
+        if (loading_) return;
+        if (MailAccount* a = current()) a->SMTPRequiresAuth = on ? 1 : 0;
+        markUntested();
+    });
+
+    connect(aliasesPage_->AddButton, &QPushButton::clicked, this, &SetupWizard::addAlias);
+    connect(aliasesPage_->DeleteButton, &QPushButton::clicked, this, &SetupWizard::deleteAlias);
+    // The aliases already kept stay, also when the wizard runs again.
+    if (services_.aliasesIni)
+        for (const std::string& alias : Aliases::ReadAliases(*services_.aliasesIni))
+            aliasesPage_->lbAliases->addItem(q(alias));
+
+    blinkTimer_ = new QTimer(this);
+    blinkTimer_->setInterval(kBlinkMs);
+    connect(blinkTimer_, &QTimer::timeout, this, &SetupWizard::blink);
+    blinkTimer_->start();
+
+    resetAccounts();
+    showPage(1);
+    resize(620, 480);
+}
+
+SetupWizard::~SetupWizard() = default;
+
+// ---- pages and buttons --------------------------------------------------------------
+
+void SetupWizard::showPage(int page) {
+    page_ = page;
+    pages_->setCurrentIndex(page - 1);
+    bBack_->setEnabled(page > 1 && page < kPages);
+    bCancel_->setEnabled(page < kPages);
+    bNext_->setEnabled(true);
+    bNext_->setText(page == kPages ? QStringLiteral("Finish") : QStringLiteral("Next >"));
+}
+
+void SetupWizard::NextClicked() {
+    if (testing_ || finishing_) return;
+    const platform::AliveGuard alive(this);
+    const int leaving = page_;
+    const bool go = leavePage(leaving);
+    if (!alive || finishing_ || !go || page_ != leaving) return;
+    showPage(leaving + 1);
+}
+
+void SetupWizard::BackClicked() {
+    if (testing_ || finishing_ || page_ <= 1 || page_ >= kPages) return;
+    showPage(page_ - 1);
+    // Page 2 builds the list again.
+    if (page_ == 2) resetAccounts();
+}
+
+void SetupWizard::CancelClicked() {
+    if (testing_ || finishing_ || page_ >= kPages) return;
+    const platform::AliveGuard alive(this);
+    const bool noAccount = !services_.accountsIni || MiscFuncs::IsBlank(services_.accountsIni->AllSectionsString());
+    const Prompt::Answer answer =
+        noAccount ? ask("Are you sure you want to close setup wizard?\r\nApplication will not be able to function!",
+                        Prompt::Buttons::YesNo, Prompt::Kind::Critical, 2)
+                  : ask("Are you sure you want to close setup wizard?", Prompt::Buttons::YesNo,
+                        Prompt::Kind::Exclamation, 2);
+    if (!alive || answer != Prompt::Answer::Yes) return;
+    finishing_ = true;
+    QDialog::reject();
+}
+
+void SetupWizard::reject() {
+    if (Prompt::Closing()) {
+        finishing_ = true;
+        QDialog::reject();
+        return;
+    }
+    CancelClicked();
+}
+
+void SetupWizard::closeEvent(QCloseEvent* event) {
+    if (finishing_ || Prompt::Closing()) {
+        finishing_ = true;
+        QDialog::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    if (testing_) return;
+    if (page_ < kPages) {
+        CancelClicked();
+        return;
+    }
+    // The accounts are saved by now: closing the last page finishes without the import.
+    finishing_ = true;
+    accept();
+}
+
+bool SetupWizard::leavePage(int page) {
+    switch (page) {
+    case 1: return true;  // other programs' windows cannot be looked up here: none is running
+    case 2: return leaveClientPage();
+    case 3: return leaveAccountsPage();
+    case 4: return leaveAliasesPage();
+    case 5:
+        openImport_ = donePage_->cbOpenAddressBookImportDialog->isChecked();
+        finishing_ = true;
+        accept();
+        return true;
+    default: return true;
+    }
+}
+
+bool SetupWizard::leaveClientPage() {
+    resetAccounts();
+    if (clientPage_->oManual->isChecked()) {
+        accounts_.push_back(newRecord(kManualAddress));
+    } else {
+        static const CIniFile none;
+        const MailClients::ClientKind kind =
+            clientPage_->oOutlook->isChecked() ? MailClients::kOutlook : MailClients::kOutlookExpress;
+        const platform::AliveGuard alive(this);
+        MailClients::Detection found = MailClients::Detect(kind, services_.accountsIni ? *services_.accountsIni : none);
+        if (!alive || !found.found) return false;
+        accounts_ = std::move(found.accounts);
+    }
+    fillAccountList();
+    return true;
+}
+
+bool SetupWizard::leaveAccountsPage() {
+    bool anyTested = false;
+    std::string untested;
+    for (const MailAccount& a : accounts_) {
+        if (a.AccountTested == 1) anyTested = true;
+        else untested += a.EMailAddress + "\r\n";
+    }
+    if (!anyTested) {
+        ask("You have to configure atleast one POP3 account in order for Glimmerpost to operate correctly!",
+            Prompt::Buttons::OK, Prompt::Kind::Exclamation, 1, "");
+        return false;
+    }
+    if (untested.empty()) return true;
+    const Prompt::Answer answer = ask("The following account(s) have not been configured!\r\n" + untested +
+                                          "Do you wish to continue configuring listed above account(s)?",
+                                      Prompt::Buttons::YesNo, Prompt::Kind::Exclamation);
+    return answer == Prompt::Answer::No;
+}
+
+bool SetupWizard::leaveAliasesPage() {
+    if (!services_.accountsIni || !services_.aliasesIni) return false;
+    std::vector<std::string> aliases;
+    for (int i = 0; i < aliasesPage_->lbAliases->count(); ++i)
+        aliases.push_back(text8(aliasesPage_->lbAliases->item(i)->text()));
+    const SetupSave::Outcome out =
+        SetupSave::SaveWizardAccounts(accounts_, aliases, *services_.accountsIni, *services_.aliasesIni,
+                                      services_.localPOP3Port, services_.localSMTPPort);
+    const platform::AliveGuard alive(this);
+    if (!out.accountsSaved) {
+        ask("Glimmerpost could not save the accounts to accounts.ini. Nothing has been changed.\r\nPlease make sure "
+            "the data folder can be written to and press \"Next >\" again.",
+            Prompt::Buttons::OK, Prompt::Kind::Critical);
+        return false;
+    }
+    saved_ = true;
+    if (!out.notRewritten.empty())
+        ask(SetupSave::NotRewrittenText(out.notRewritten, services_.localPOP3Port, services_.localSMTPPort),
+            Prompt::Buttons::OK, Prompt::Kind::Exclamation);
+    if (alive && !out.aliasesSaved)
+        ask("Glimmerpost could not save your other e-mail addresses to aliases.ini.", Prompt::Buttons::OK,
+            Prompt::Kind::Exclamation);
+    return alive.alive();
+}
+
+// ---- the account list ---------------------------------------------------------------
+
+void SetupWizard::resetAccounts() {
+    accounts_.clear();
+    current_ = -1;
+    fillAccountList();
+}
+
+void SetupWizard::fillAccountList() {
+    QComboBox* list = accountsPage_->cbAccounts;
+    list->clear();
+    for (const MailAccount& a : accounts_) list->addItem(q(a.EMailAddress));
+    accountsPage_->bDeleteAcount->setEnabled(accounts_.size() > 1);
+    selectAccount(accounts_.empty() ? -1 : 0);
+}
+
+MailAccount* SetupWizard::current() {
+    return current_ >= 0 && current_ < static_cast<int>(accounts_.size()) ? &accounts_[current_] : nullptr;
+}
+
+void SetupWizard::selectAccount(int index) {
+    current_ = index;
+    accountsPage_->cbAccounts->setCurrentIndex(index);
+    loadAccountIntoPage();
+}
+
+void SetupWizard::loadAccountIntoPage() {
+    WizardAccountsPage* p = accountsPage_;
+    const MailAccount empty = newRecord("");
+    const MailAccount& a = current() ? *current() : empty;
+    loading_ = true;
+    p->tEMailAddress->setText(q(a.EMailAddress));
+    p->tPOP3UserName->setText(q(a.POP3UserName));
+    p->tPOP3Password->setText(q(a.POP3Password));
+    p->tPOP3Server->setText(q(a.POP3Server));
+    p->tPOP3ServerPort->setValue(portOf(a.POP3ServerPort, 110));
+    p->tSMTPServer->setText(q(a.SMTPServer));
+    p->tSMTPServerPort->setValue(portOf(a.SMTPServerPort, 25));
+    p->cbPOP3UseSPA->setChecked(a.POP3UseSPA == 1);
+    p->cbSMTPServerRequiresAuthentication->setChecked(a.SMTPRequiresAuth == 1);
+    p->bSMTPAuthConfig->setEnabled(a.SMTPRequiresAuth == 1);
+    loading_ = false;
+    if (MailAccount* cur = current()) {
+        // The boxes show what will be tested and saved.
+        cur->POP3ServerPort = std::to_string(p->tPOP3ServerPort->value());
+        cur->SMTPServerPort = std::to_string(p->tSMTPServerPort->value());
+    }
+    showTested(a.AccountTested == 1);
+}
+
+void SetupWizard::showTested(bool tested) {
+    accountsPage_->lTested->setVisible(tested);
+    accountsPage_->lNotTested->setText(QStringLiteral("NOT TESTED!"));
+    accountsPage_->lNotTested->setVisible(!tested);
+}
+
+void SetupWizard::markUntested() {
+    if (loading_) return;
+    if (MailAccount* a = current()) a->AccountTested = 0;
+    showTested(false);
+}
+
+bool SetupWizard::isListed(const std::string& address, int except) const {
+    for (int i = 0; i < static_cast<int>(accounts_.size()); ++i)
+        if (i != except && MiscFuncs::EqualsIgnoreCase(MiscFuncs::TrimBlanks(accounts_[i].EMailAddress),
+                                                       MiscFuncs::TrimBlanks(address)))
+            return true;
+    return false;
+}
+
+void SetupWizard::emailEdited() {
+    MailAccount* a = current();
+    if (!a || loading_) return;
+    const std::string typed(MiscFuncs::TrimBlanks(text8(accountsPage_->tEMailAddress->text())));
+    if (typed == a->EMailAddress) return;
+    const int index = current_;
+    const platform::AliveGuard alive(this);
+    std::string refusal;
+    if (!MiscFuncs::IsValidEmail(typed)) refusal = "Entered e-mail address is not valid";
+    else if (isListed(typed, index))
+        refusal = "Found duplicate e-mail address " + typed + "\r\nIt will not be added due to ambiguity";
+    if (refusal.empty()) {
+        a->EMailAddress = typed;
+        accountsPage_->cbAccounts->setItemText(index, q(typed));
+        return;
+    }
+    // Put the stored address back first: the box lets the edit lose focus again.
+    accountsPage_->tEMailAddress->setText(q(a->EMailAddress));
+    ask(refusal, Prompt::Buttons::OK, Prompt::Kind::Exclamation);
+    (void)alive;
+}
+
+void SetupWizard::addAccount() {
+    const platform::AliveGuard alive(this);
+    const std::optional<QString> answer = platform::InputBox(
+        {QStringLiteral("Enter new account e-mail address"), QStringLiteral("Glimmerpost Setup Wizard"),
+         QString::fromLatin1(kNewAccountAddress)},
+        this);
+    if (!alive || !answer || testing_) return;
+    const std::string address(MiscFuncs::TrimBlanks(text8(*answer)));
+    if (isListed(address, -1)) {
+        ask("Found duplicate e-mail address " + address + "\r\nIt will not be added due to ambiguity",
+            Prompt::Buttons::OK, Prompt::Kind::Information);
+        return;
+    }
+    if (!MiscFuncs::IsValidEmail(address)) {
+        ask("Entered e-mail address is not valid", Prompt::Buttons::OK, Prompt::Kind::Exclamation);
+        return;
+    }
+    accounts_.push_back(newRecord(address));
+    accountsPage_->cbAccounts->addItem(q(address));
+    accountsPage_->bDeleteAcount->setEnabled(true);
+    selectAccount(static_cast<int>(accounts_.size()) - 1);
+}
+
+void SetupWizard::removeAccount() {
+    if (accounts_.size() <= 1 || !current()) return;
+    const int index = current_;
+    const platform::AliveGuard alive(this);
+    const Prompt::Answer answer = ask("Are you sure that you DO NOT want to protect " + accounts_[index].EMailAddress +
+                                          " by Glimmerpost?",
+                                      Prompt::Buttons::YesNo, Prompt::Kind::Exclamation, 2);
+    if (!alive || answer != Prompt::Answer::Yes || testing_ || index >= static_cast<int>(accounts_.size())) return;
+    accounts_.erase(accounts_.begin() + index);
+    accountsPage_->cbAccounts->removeItem(index);
+    selectAccount(static_cast<int>(accounts_.size()) - 1);
+    accountsPage_->bDeleteAcount->setEnabled(accounts_.size() > 1);
+    if (accounts_.back().AccountTested == 1) NextClicked();
+}
+
+void SetupWizard::editAuth() {
+    MailAccount* a = current();
+    if (!a || testing_) return;
+    if (!services_.editAuth) {
+        MiscFuncs::WriteLog(0, "i", "AuthSettingsDialog is not available");
+        return;
+    }
+    const int index = current_;
+    std::int16_t type = a->SMTPAuthType;
+    std::string user = a->SMTPAuthUserName, password = a->SMTPAuthPassword;
+    const platform::AliveGuard alive(this);
+    const int result = services_.editAuth(type, user, password, this);
+    if (!alive || result != 1 || index >= static_cast<int>(accounts_.size())) return;
+    MailAccount& r = accounts_[index];
+    if (type == r.SMTPAuthType && user == r.SMTPAuthUserName && password == r.SMTPAuthPassword) return;
+    r.SMTPAuthType = type;
+    r.SMTPAuthUserName = user;
+    r.SMTPAuthPassword = password;
+    if (index == current_) markUntested();
+    else r.AccountTested = 0;
+}
+
+// ---- the account test ---------------------------------------------------------------
+
+bool SetupWizard::checkFields() {
+    const MailAccount& a = *current();
+    WizardAccountsPage* p = accountsPage_;
+    const struct {
+        const std::string& value;
+        QWidget* box;
+        const char* text;
+    } fields[] = {
+        {a.EMailAddress, p->tEMailAddress, "E-mail address not specified!"},
+        {a.POP3UserName, p->tPOP3UserName, "POP3 username not specified!"},
+        {a.POP3Password, p->tPOP3Password,
+         "You must enter your email password.  It was given to you at the time you setup your email!"},
+        {a.POP3Server, p->tPOP3Server, "POP3 server not specified!"},
+        {a.POP3ServerPort, p->tPOP3ServerPort, "POP3 server port not specified!"},
+        {a.SMTPServer, p->tSMTPServer, "SMTP server not specified!"},
+        {a.SMTPServerPort, p->tSMTPServerPort, "SMTP server port not specified!"},
+    };
+    for (const auto& f : fields) {
+        if (!MiscFuncs::IsBlank(f.value)) continue;
+        const platform::AliveGuard alive(this);
+        ask(f.text, Prompt::Buttons::OK, Prompt::Kind::Critical);
+        if (alive) f.box->setFocus();
+        return false;
+    }
+    return true;
+}
+
+void SetupWizard::setTesting(bool on) {
+    testing_ = on;
+    pages_->setEnabled(!on);
+    for (QPushButton* b : {bBack_, bNext_, bCancel_}) b->setEnabled(!on);
+    if (!on) showPage(page_);
+    testingFrame_->setVisible(on);
+}
+
+void SetupWizard::runTest() {
+    if (testing_ || !current()) return;
+    // A changed address is taken (or refused) before the test.
+    emailEdited();
+    if (!current() || !checkFields()) return;
+    if (!services_.testAccount) {
+        MiscFuncs::WriteLog(0, "i", "The account test is not available");
+        return;
+    }
+    const int index = current_;
+    const MailAccount account = accounts_[index];
+    const platform::AliveGuard alive(this);
+    setTesting(true);
+    std::string error;
+    const bool passed = services_.testAccount(account, error);
+    if (!alive) return;
+    setTesting(false);
+    if (index >= static_cast<int>(accounts_.size())) return;
+    if (passed) {
+        accounts_[index].AccountTested = 1;
+        if (index == current_) showTested(true);
+        MiscFuncs::WriteLog(1, "i", "Account " + account.EMailAddress + "has been successfuly tested");
+        return;
+    }
+    MiscFuncs::WriteLog(1, "i", "Account test failed" + account.EMailAddress + error);
+    ask("Account test failed!!\r\n" + error, Prompt::Buttons::OK, Prompt::Kind::Critical);
+}
+
+void SetupWizard::blink() {
+    const MailAccount* a = current();
+    if (accountsPage_->cbAccounts->count() == 0 || !a || a->AccountTested == 1) return;
+    QLabel* label = accountsPage_->lNotTested;
+    label->setText(label->text().isEmpty() ? QStringLiteral("NOT TESTED!") : QString());
+}
+
+// ---- aliases ------------------------------------------------------------------------
+
+void SetupWizard::addAlias() {
+    const std::string text = text8(aliasesPage_->tAliasEmailAddress->text());
+    const std::string checked = !text.empty() && text[0] == '*' ? "mailbox" + text.substr(1) : text;
+    if (!MiscFuncs::IsValidEmail(checked)) {
+        ask("Entered e-mail address is invalid", Prompt::Buttons::OK, Prompt::Kind::Exclamation);
+        return;
+    }
+    aliasesPage_->lbAliases->addItem(q(text));
+}
+
+void SetupWizard::deleteAlias() {
+    if (!aliasesPage_->lbAliases->currentItem()) return;
+    const platform::AliveGuard alive(this);
+    const Prompt::Answer answer =
+        ask("Are you sure you want to delete alias?", Prompt::Buttons::YesNo, Prompt::Kind::None, 2, "Alias deletion");
+    if (!alive || answer != Prompt::Answer::Yes) return;
+    delete aliasesPage_->lbAliases->currentItem();
+}
+
+}  // namespace dialogs
