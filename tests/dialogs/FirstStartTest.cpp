@@ -1,0 +1,121 @@
+// A first start of the program on an empty data folder: the setup wizard appears, a
+// user (this test) takes the mail program's account over, tests it against dovecot and
+// aiosmtpd and finishes; the program then runs and collects the account's mail.
+// Before any Qt header: the registry store has a member named like a Qt macro.
+#include "core/MailClientsFixture.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include <filesystem>
+
+#include "dialogs/DialogsAttach.h"
+#include "dialogs/SetupWizard.h"
+#include "mainwindow/ProgramEngines.h"
+#include "mainwindow/ProgramTestSupport.h"
+#include "support/Peers.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+constexpr int kCollectMs = 20000;
+
+class FirstStartTest : public ProgramTest {
+protected:
+    void TearDown() override {
+        program_.reset();
+        dialogs_.reset();
+        engines_.reset();
+        Registry::SetRegistryFile({});
+        ProgramTest::TearDown();
+    }
+    dialogs::SetupWizard* openWizard() const {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* wizard = qobject_cast<dialogs::SetupWizard*>(w); wizard && wizard->isVisible()) return wizard;
+        return nullptr;
+    }
+    // What the user does in the wizard: Outlook Express, alice tested, bob not wanted.
+    void drive(dialogs::SetupWizard& w) {
+        w.NextClicked();
+        w.findChild<QRadioButton*>(QStringLiteral("oOutlookExpress"))->setChecked(true);
+        w.NextClicked();
+        ASSERT_EQ(w.Accounts().size(), 2u);
+        QTest::keyClicks(w.findChild<QLineEdit*>(QStringLiteral("tPOP3Password")), QStringLiteral("alice-pw"));
+        w.findChild<QPushButton*>(QStringLiteral("bTest"))->click();
+        ASSERT_EQ(w.Accounts()[0].AccountTested, 1) << (prompts_.empty() ? std::string() : prompts_.back().text);
+        QComboBox* list = w.findChild<QComboBox*>(QStringLiteral("cbAccounts"));
+        list->setCurrentIndex(1);
+        emit list->activated(1);
+        w.findChild<QPushButton*>(QStringLiteral("bDeleteAcount"))->click();  // answered Yes: on to page 4
+        ASSERT_EQ(w.Page(), 4);
+        w.NextClicked();
+        ASSERT_EQ(w.Page(), 5);
+        sawWizard_ = true;
+        w.NextClicked();
+    }
+
+    std::unique_ptr<mainwindow::ProgramEngines> engines_;
+    std::unique_ptr<dialogs::ProgramDialogs> dialogs_;
+    bool sawWizard_ = false;
+};
+
+TEST_F(FirstStartTest, TheWizardConfiguresTheAccountAndTheProgramThenRunsWithIt) {
+    DovecotPeer pop(QList<QPair<QString, QString>>{{"alice", "alice-pw"}});
+    ASSERT_TRUE(pop.start()) << pop.error().toStdString();
+    SmtpPeer smtp;
+    ASSERT_TRUE(smtp.start()) << smtp.error().toStdString();
+    ASSERT_FALSE(pop.deliver("alice", "From: friend@there.test\r\nTo: alice@example.com\r\nSubject: hello\r\n\r\nhi\r\n")
+                     .isEmpty());
+    ASSERT_TRUE(SeedRegistry(dir(), MailClientsFixture("127.0.0.1", pop.port(), "127.0.0.1", smtp.port())));
+    setValue("options", "POP3ServerPort", std::to_string(FreePort()));
+    setValue("options", "SMTPServerPort", std::to_string(FreePort()));
+    answerer_ = [](const Prompt::Request& r) {
+        return r.text.find("DO NOT want to protect") != std::string::npos ? Prompt::Answer::Yes
+                                                                           : Prompt::DefaultAnswer(r);
+    };
+
+    engines_ = std::make_unique<mainwindow::ProgramEngines>();
+    dialogs_ = std::make_unique<dialogs::ProgramDialogs>();
+    auto& program = makeProgram(false);
+    engines_->Attach(program);
+    dialogs_->Attach(program, *engines_);
+    int imports = 0;
+    program.SetAddressImport([&](mainwindow::GlimmerpostProgram&, QWidget*) { ++imports; });
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        dialogs::SetupWizard* w = openWizard();
+        if (!w) return;
+        poll.stop();
+        drive(*w);
+    });
+    poll.start(20);
+
+    ASSERT_EQ(program.Start(), mainwindow::GlimmerpostProgram::StartResult::Running);
+    EXPECT_TRUE(sawWizard_);
+    EXPECT_EQ(imports, 1);
+    CIniFile accounts(ProgramFiles::AccountsIniPath().string());
+    EXPECT_EQ(accounts.AllSectionsArray(), std::vector<std::string>{"alice@example.com"});
+    EXPECT_EQ(accounts.Value("alice@example.com", "RegFileNo"), "0");
+    EXPECT_EQ(Registry::EnumRegistryValues(kAliceKey).Find("POP3 Server")->text, "localhost");
+    EXPECT_EQ(Registry::EnumRegistryValues(kBobKey).Find("POP3 Server")->text, "127.0.0.1");
+    EXPECT_TRUE(program.Engines().IsLoaded("POP3CollectorForm"));
+
+    // The collector fetches the account's mail from dovecot.
+    const fs::path mailDir = dir() / "accounts" / "alice@example.com" / "MailDir";
+    const auto stored = [&] {
+        std::error_code ec;
+        for (const auto& e : fs::recursive_directory_iterator(mailDir, ec))
+            if (e.path().extension() == ".eml") return true;
+        return false;
+    };
+    EXPECT_TRUE(platform::WaitUntil(stored, kCollectMs)) << programLog();
+}
+
+}  // namespace
