@@ -47,13 +47,13 @@ bool setRunValue(bool on, std::string_view exePath) {
     return Registry::SetStringValue(kRunKey, kRunValueName, exePath);
 }
 
-bool setDesktopFile(bool on, std::string_view exePath, const fs::path& file) {
+bool setDesktopFile(bool on, std::string_view exePath, const fs::path& file, std::string_view dataFolder) {
     std::error_code ec;
     if (!on) {
         fs::remove(file, ec);
         return !ec;
     }
-    const std::string text = DesktopEntryText(exePath);
+    const std::string text = DesktopEntryText(exePath, dataFolder);
     if (text.empty()) return false;
     fs::create_directories(file.parent_path(), ec);
     std::string error;
@@ -72,19 +72,24 @@ fs::path DefaultDesktopFile() {
     return {};
 }
 
-std::string DesktopEntryText(std::string_view exePath) {
-    if (exePath.empty() || exePath.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) return "";
+std::string DesktopEntryText(std::string_view exePath, std::string_view dataFolder) {
+    constexpr std::string_view kBreaks("\r\n\0", 3);
+    if (exePath.empty() || exePath.find_first_of(kBreaks) != std::string_view::npos ||
+        dataFolder.find_first_of(kBreaks) != std::string_view::npos)
+        return "";
+    const std::string home = dataFolder.empty() ? "" : " --home " + execArgument(dataFolder);
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Glimmerpost\n"
-           "Exec=" + execArgument(exePath) + "\n"
+           "Exec=" + execArgument(exePath) + home + "\n"
            "Terminal=false\n"
            "X-GNOME-Autostart-enabled=true\n";
 }
 
-bool SetStartWithWindows(bool on, std::string_view exePath, const fs::path& desktopFile) {
+bool SetStartWithWindows(bool on, std::string_view exePath, const fs::path& desktopFile,
+                         std::string_view dataFolder) {
     bool ok = setRunValue(on, exePath);
-    if (!desktopFile.empty()) ok = setDesktopFile(on, exePath, desktopFile) && ok;
+    if (!desktopFile.empty()) ok = setDesktopFile(on, exePath, desktopFile, dataFolder) && ok;
     return ok;
 }
 

@@ -23,13 +23,16 @@ inline constexpr std::string_view kDesktopFileName = "glimmerpost.desktop";
 // XDG_CONFIG_HOME is unset or not absolute; "" when neither can be found.
 std::filesystem::path DefaultDesktopFile();
 
-// The text of the desktop entry that starts exePath; "" when the path cannot be put
-// on one Exec line (it is empty or holds a line break or a NUL).
-std::string DesktopEntryText(std::string_view exePath);
+// The text of the desktop entry that starts exePath, with "--home" and dataFolder
+// when a data folder is given (one that is not the default); "" when a path cannot
+// be put on one Exec line (the executable is empty, or either holds a line break or
+// a NUL).
+std::string DesktopEntryText(std::string_view exePath, std::string_view dataFolder = {});
 
 // Sets (on) or deletes (off) the Run value and writes or removes the desktop entry at
 // desktopFile (skipped when it is empty). True when both are as asked afterwards.
-bool SetStartWithWindows(bool on, std::string_view exePath, const std::filesystem::path& desktopFile);
+bool SetStartWithWindows(bool on, std::string_view exePath, const std::filesystem::path& desktopFile,
+                         std::string_view dataFolder = {});
 
 // The executable path the Run value holds; "" when there is none.
 std::string RunValue();

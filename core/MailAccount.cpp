@@ -1,14 +1,23 @@
 #include "core/MailAccount.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <system_error>
 #include <utility>
 
+#include "core/Address.h"
+#include "core/AtomicFile.h"
 #include "core/Log.h"
 #include "core/MiscUtils.h"
 #include "core/ProgramFiles.h"
 #include "core/ProgramSettings.h"
+#include "core/RegFile.h"
+#include "core/Registry.h"
 #include "core/Scramble.h"
 
 namespace fs = std::filesystem;
@@ -171,6 +180,206 @@ bool SaveWizardAccount(CIniFile& ini, const MailAccount& a) {
     ini.Value(a.EMailAddress, "AccountEnabled", "1");
     if (a.ClientKind > 0) ini.Value(a.EMailAddress, "RegFileNo", a.RegFileNo);
     return batch.Commit();
+}
+
+namespace {
+
+using KeyValues = std::vector<std::pair<std::string, std::string>>;
+
+constexpr std::string_view kWrittenKeys[] = {
+    "DisplayName",   "POP3CollectorInterval", "POP3Server",       "POP3UserName",     "POP3Password",
+    "POP3ServerPort", "POP3UseSPA",           "SMTPServer",       "SMTPServerPort",   "SMTPRequiresAuth",
+    "SMTPAuthType",  "SMTPAuthUserName",      "SMTPAuthPassword", "AccountTested",    "AccountEnabled",
+    "LeaveMessagesOnServer"};
+
+bool isWrittenKey(std::string_view key) {
+    const std::string k = MiscFuncs::LowerCase(key);
+    for (std::string_view w : kWrittenKeys)
+        if (MiscFuncs::LowerCase(w) == k) return true;
+    return false;
+}
+
+bool isRenamed(const MailAccount& a) { return a.LoadedSection != a.EMailAddress; }
+
+bool folderExists(std::string_view name) {
+    if (!IsSafeFolderName(name)) return false;
+    std::error_code ec;
+    return fs::exists(ProgramFiles::InAccountsFolder(std::string(MiscFuncs::TrimBlanks(name))), ec);
+}
+
+// Moves the folders of the renamed records: first each to a temporary name, then
+// each to its new name, so that a swap or a chain never finds its target taken.
+bool moveRenamedFolders(const std::vector<MailAccount>& records) {
+    struct Move {
+        fs::path temp, target;
+        std::string from, to;
+    };
+    std::vector<Move> moves;
+    bool moved = false;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const MailAccount& a = records[i];
+        const std::string f(MiscFuncs::TrimBlanks(a.LoadedSection)), t(MiscFuncs::TrimBlanks(a.EMailAddress));
+        if (!isRenamed(a) || f == t || !IsSafeFolderName(f) || !IsSafeFolderName(t)) continue;
+        const fs::path source = ProgramFiles::InAccountsFolder(f);
+        std::error_code ec;
+        if (!fs::is_directory(source, ec)) continue;  // a new account has no folder yet
+        Move m{ProgramFiles::AccountsFolder() / (".rename-" + std::to_string(i) + "-" + std::to_string(::getpid())),
+               ProgramFiles::InAccountsFolder(t), f, t};
+        fs::rename(source, m.temp, ec);
+        if (ec) {
+            MiscFuncs::WriteLog(1, "#", "Error in Accounts::SaveAccountList " + f + " -> " + t + ": " + ec.message());
+            continue;
+        }
+        moves.push_back(std::move(m));
+    }
+    for (const Move& m : moves) {
+        std::error_code ec;
+        if (fs::exists(m.target, ec)) ec = std::make_error_code(std::errc::file_exists);
+        else fs::rename(m.temp, m.target, ec);
+        if (!ec) {
+            moved = true;
+            continue;
+        }
+        MiscFuncs::WriteLog(1, "#", "Error in Accounts::SaveAccountList " + m.from + " -> " + m.to + ": " + ec.message());
+        std::error_code back;
+        fs::rename(m.temp, ProgramFiles::InAccountsFolder(m.from), back);  // keep the messages where they were
+    }
+    return moved;
+}
+
+// A RegFileNo that can name a file: decimal digits only, blanks around ignored.
+std::optional<int> plainNumber(std::string_view text) {
+    const std::string_view t = MiscFuncs::TrimBlanks(text);
+    if (t.empty() || t.size() > 5) return std::nullopt;
+    int n = 0;
+    for (char c : t) {
+        if (c < '0' || c > '9') return std::nullopt;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+// Both files are read before either is imported: removing the key is only worth it
+// when the saved settings can be put back.
+bool readable(const fs::path& file) {
+    std::string text, why;
+    std::vector<RegFile::Statement> statements;
+    if (MiscFuncs::ReadWholeFile(file, text, 16 << 20) && RegFile::Parse(text, statements, why)) return true;
+    MiscFuncs::WriteLog(1, "#", "Error in Accounts::RestoreMailClient: " + file.string() + " cannot be read " + why);
+    return false;
+}
+
+bool importAndDelete(const fs::path& file) {
+    if (!Registry::ImportRegistryFile(file)) {
+        MiscFuncs::WriteLog(1, "#", "Error in Accounts::RestoreMailClient: import of " + file.string() + " failed");
+        return false;
+    }
+    std::error_code ec;
+    if (!fs::remove(file, ec) || ec) MiscFuncs::WriteLog(1, "#", "Failed to delete file " + file.string());
+    return true;
+}
+
+}  // namespace
+
+std::optional<AccountListFault> CheckAccountList(const CIniFile& ini, const std::vector<MailAccount>& records) {
+    std::map<std::string, int> seen;
+    std::map<std::string, int> loadedFrom;
+    for (std::size_t i = 0; i < records.size(); ++i) loadedFrom.emplace(lowerTrimmed(records[i].LoadedSection), int(i));
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const MailAccount& a = records[i];
+        const int at = static_cast<int>(i);
+        const std::string address(MiscFuncs::TrimBlanks(a.EMailAddress));
+        if (address == kNewAccountAddress || !MiscFuncs::IsValidEmail(address) || !IsSafeFolderName(address))
+            return AccountListFault{at, "Account " + std::to_string(i + 1) + " has no valid e-mail address (\"" +
+                                            address + "\"). Please enter its e-mail address or delete it."};
+        const std::string key = lowerTrimmed(address);
+        if (!seen.emplace(key, at).second)
+            return AccountListFault{at, "The e-mail address " + address + " is used by two accounts."};
+        if (!isRenamed(a) || loadedFrom.count(key)) continue;
+        if (ini.SectionExists(address) || folderExists(address))
+            return AccountListFault{at, "Account " + address +
+                                            " can not be renamed: settings or a mail folder of that address "
+                                            "already exist."};
+    }
+    return std::nullopt;
+}
+
+bool ProtectAccountsFile(const fs::path& file) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    const bool ok = ::fchmod(fd, 0600) == 0;
+    ::close(fd);
+    return ok;
+}
+
+bool SaveAccountList(CIniFile& ini, const std::vector<MailAccount>& records, std::string* error, bool* renamed) {
+    if (renamed) *renamed = false;
+    if (const auto fault = CheckAccountList(ini, records)) {
+        if (error) *error = fault->message;
+        return false;
+    }
+    if (!ProtectAccountsFile(ini.IniFile())) {
+        if (error) *error = "Could not write " + ini.IniFile();
+        return false;
+    }
+    std::vector<KeyValues> kept(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const std::string& from = records[i].LoadedSection;
+        if (MiscFuncs::IsBlank(from)) continue;
+        for (std::string& key : ini.AllSectionKeysArray(from))
+            if (!isWrittenKey(key)) kept[i].emplace_back(key, ini.Value(from, key));
+    }
+    CIniFile::Batch batch(ini);
+    for (const MailAccount& a : records) {
+        if (!MiscFuncs::IsBlank(a.LoadedSection)) ini.ClearSection(a.LoadedSection);
+        ini.ClearSection(MiscFuncs::TrimBlanks(a.EMailAddress));
+    }
+    bool anyRenamed = false;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const MailAccount& a = records[i];
+        const std::string section(MiscFuncs::TrimBlanks(a.EMailAddress));
+        anyRenamed = anyRenamed || isRenamed(a);
+        writeCommonKeys(ini, section, a);
+        ini.Value(section, "AccountEnabled", a.AccountEnabled);
+        ini.Value(section, "LeaveMessagesOnServer", a.LeaveMessagesOnServer);
+        for (const auto& [key, value] : kept[i]) ini.Value(section, key, value);
+    }
+    if (!batch.Commit()) {
+        if (error) *error = "Could not write " + ini.IniFile();
+        return false;
+    }
+    const bool moved = anyRenamed && moveRenamedFolders(records);
+    if (renamed) *renamed = moved;
+    return true;
+}
+
+MailClientRestore RestoreMailClient(const CIniFile& ini, std::string_view section) {
+    const std::string stored = ini.Value(section, "RegFileNo");
+    if (MiscFuncs::IsBlank(stored)) return MailClientRestore::NothingToRestore;
+    const auto n = plainNumber(stored);
+    if (!n) {
+        MiscFuncs::WriteLog(1, "#", "Error in Accounts::RestoreMailClient: RegFileNo of " + std::string(section) +
+                                        " is not a number");
+        return MailClientRestore::NotANumber;
+    }
+    const fs::path undo = ProgramFiles::InProgramFolder("clracc" + std::to_string(*n) + ".reg");
+    const fs::path saved = ProgramFiles::InProgramFolder("Account" + std::to_string(*n) + ".reg");
+    std::error_code ec1, ec2;
+    if (!fs::is_regular_file(undo, ec1) || !fs::is_regular_file(saved, ec2)) {
+        MiscFuncs::WriteLog(1, "#", "Error in Accounts::RestoreMailClient: the undo files " + undo.filename().string() +
+                                        " and " + saved.filename().string() + " are not both there");
+        return MailClientRestore::FilesMissing;
+    }
+    if (!readable(undo) || !readable(saved) || !importAndDelete(undo) || !importAndDelete(saved))
+        return MailClientRestore::ImportFailed;
+    return MailClientRestore::Restored;
+}
+
+bool DeleteAccount(CIniFile& ini, std::string_view loadedSection, MailClientRestore* restore) {
+    const MailClientRestore r = RestoreMailClient(ini, loadedSection);
+    if (restore) *restore = r;
+    if (MiscFuncs::IsBlank(loadedSection) || !ini.SectionExists(loadedSection)) return true;
+    return ini.ClearSection(loadedSection);
 }
 
 }  // namespace Accounts

@@ -15,6 +15,7 @@
 // used as a path.
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -87,5 +88,48 @@ bool SaveAccount(CIniFile& accounts, const MailAccount& account);
 // The setup wizard's save: the keys in the same order without LeaveMessagesOnServer,
 // AccountEnabled "1", and RegFileNo when ClientKind is above 0.
 bool SaveWizardAccount(CIniFile& accounts, const MailAccount& account);
+
+// Why a whole account list cannot be saved: the index of the first record at fault
+// and the message for the user; nothing when it can be saved. Refused are: an
+// address that is not valid (a "<New account>" never filled in among them); two
+// records whose addresses differ only in letter case or blanks; a rename onto an
+// address whose section or folder exists and is not the old name of a record of
+// the list (a swap or a chain of renames is fine).
+struct AccountListFault {
+    int index = -1;
+    std::string message;
+};
+std::optional<AccountListFault> CheckAccountList(const CIniFile& accounts, const std::vector<MailAccount>& records);
+
+// The options dialog's save of the whole list, renames resolved as a whole: every
+// record's old section is read, then cleared, and the records are written in list
+// order, each with the sixteen keys and then the keys the dialogs never write
+// (RegFileNo, UnAuthSenderMaxMessageCount) that its own old section held; sections
+// that no record was loaded from are left alone. One change of the file; the file
+// is kept readable by its owner only. Then the folders of renamed accounts move
+// through temporary names, so a swap needs no free name. Checks the list first;
+// false, with the reason in *error, when it is refused or the file could not be
+// written (nothing is moved then). *renamed tells whether any folder moved.
+bool SaveAccountList(CIniFile& accounts, const std::vector<MailAccount>& records, std::string* error = nullptr,
+                     bool* renamed = nullptr);
+
+// Makes the file readable and writable by its owner only, creating it empty when it
+// is missing, so the scrambled passwords are never readable by others. False when
+// that could not be done.
+bool ProtectAccountsFile(const std::filesystem::path& file);
+
+// Gives the mail program back its own settings for the account loaded from
+// `section` (the undo files clracc<n>.reg and Account<n>.reg of the setup wizard,
+// n being the section's RegFileNo): the first is imported, then the second, each
+// with the registry stand-in's import and each deleted only once its import
+// succeeded; neither is imported unless both can be read. A RegFileNo that is not a plain number, or a pair with a file missing,
+// restores nothing and is logged.
+enum class MailClientRestore { NothingToRestore, Restored, NotANumber, FilesMissing, ImportFailed };
+MailClientRestore RestoreMailClient(const CIniFile& accounts, std::string_view section);
+
+// Deleting an account: restores the mail program's settings (above), then removes
+// the section it was loaded from. The account's mail folder is kept. False when the
+// file could not be written.
+bool DeleteAccount(CIniFile& accounts, std::string_view loadedSection, MailClientRestore* restore = nullptr);
 
 }  // namespace Accounts

@@ -195,7 +195,49 @@ DialogOptions LoadDialogOptions(const ProgramSettings& s) {
     o.smtpServerPort = s.Text(K::SMTPServerPort);
     o.pop3ServerPort = s.Text(K::POP3ServerPort);
     o.serverTimeouts = s.ServerTimeoutMinutes();
+    namespace D = SettingDefaults;
+    const std::pair<std::string*, int> numbers[] = {
+        {&o.autoDeleteUnregisteredInterval, D::kAutoDeleteIntervalDays},
+        {&o.maxMessagesCountFromUnknown, D::kMaxMessagesFromUnknown},
+        {&o.regDialogShowInterval, D::kRegDialogShowMinutes},
+        {&o.smtpServerPort, D::kLocalSMTPPort},
+        {&o.pop3ServerPort, D::kLocalPOP3Port}};
+    for (const auto& [field, fallback] : numbers)
+        if (MiscFuncs::IsBlank(*field)) *field = std::to_string(fallback);
     return o;
+}
+
+std::optional<DialogOptionsFault> CheckDialogOptions(const DialogOptions& o) {
+    // Digits only, as the fields accept them, within the limits.
+    const auto number = [](const std::string& text, int low, int high) -> std::optional<int> {
+        const std::string_view t = MiscFuncs::TrimBlanks(text);
+        if (t.empty() || t.size() > 6) return std::nullopt;
+        int n = 0;
+        for (char c : t) {
+            if (c < '0' || c > '9') return std::nullopt;
+            n = n * 10 + (c - '0');
+        }
+        if (n < low || n > high) return std::nullopt;
+        return n;
+    };
+    using F = DialogOptionField;
+    if (!number(o.autoDeleteUnregisteredInterval, 1, 99))
+        return DialogOptionsFault{F::AutoDeleteInterval,
+                                  "Please enter the number of days after which messages from unknown senders are "
+                                  "deleted (1 to 99)."};
+    if (!number(o.maxMessagesCountFromUnknown, 1, 99))
+        return DialogOptionsFault{F::MaxMessages,
+                                  "Please enter the number of messages from unknown senders (1 to 99)."};
+    if (!number(o.regDialogShowInterval, 0, 60))
+        return DialogOptionsFault{F::RegDialogInterval,
+                                  "Please enter the minutes of the registration dialogs (0 to 60)."};
+    const auto smtp = number(o.smtpServerPort, 1, 65535);
+    if (!smtp) return DialogOptionsFault{F::LocalSMTPPort, "Please enter a local SMTP server port from 1 to 65535."};
+    const auto pop3 = number(o.pop3ServerPort, 1, 65535);
+    if (!pop3) return DialogOptionsFault{F::LocalPOP3Port, "Please enter a local POP3 server port from 1 to 65535."};
+    if (*smtp == *pop3)
+        return DialogOptionsFault{F::LocalPOP3Port, "The local POP3 and SMTP server ports must differ."};
+    return std::nullopt;
 }
 
 bool SaveDialogOptions(ProgramSettings& s, const DialogOptions& o) {

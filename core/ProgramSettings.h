@@ -181,8 +181,21 @@ struct DialogOptions {
 };
 
 // The dialog's fields from the file: texts as stored, a text that does not unscramble
-// left empty, the slider at 15 unless a time-out of 1 to 15 is stored.
+// left empty, the slider at 15 unless a time-out of 1 to 15 is stored. A number field
+// whose key is missing or blank shows the value the dialog starts with (4 days,
+// 5 messages, 1 minute, local ports 3110 and 3025).
 DialogOptions LoadDialogOptions(const ProgramSettings& settings);
+
+// Why the fields cannot be saved: the field at fault and the message for the user;
+// nothing when they can. Each number field must be a whole number within its
+// limits (days and messages 1 to 99, the pop-up interval 0 to 60, the local ports
+// 1 to 65535 and different from each other); a blank is refused, so it never means 0.
+enum class DialogOptionField { AutoDeleteInterval, MaxMessages, RegDialogInterval, LocalSMTPPort, LocalPOP3Port };
+struct DialogOptionsFault {
+    DialogOptionField field;
+    std::string message;
+};
+std::optional<DialogOptionsFault> CheckDialogOptions(const DialogOptions& options);
 // Writes every key of the dialog in its order, as one change of the file. The caller
 // sets or removes the start-with-Windows entry afterwards (core/AutoStart.h).
 bool SaveDialogOptions(ProgramSettings& settings, const DialogOptions& options);

@@ -42,16 +42,19 @@ TEST_F(AutoStartTest, OnSetsTheRunValueAndTheDesktopEntryOffRemovesBoth) {
 }
 
 TEST_F(AutoStartTest, ExecLineQuotesAndEscapesThePath) {
-    struct Case { const char* path; const char* exec; };
+    struct Case { const char* path; const char* home; const char* exec; };
     const Case cases[] = {
-        {"/usr/bin/glimmerpost", "Exec=/usr/bin/glimmerpost\n"},
-        {"/home/a b/glimmerpost", "Exec=\"/home/a b/glimmerpost\"\n"},
-        {"/opt/$x/\"q\"", "Exec=\"/opt/\\\\$x/\\\\\"q\\\\\"\"\n"},
-        {"/opt/100%/g", "Exec=/opt/100%%/g\n"},
+        {"/usr/bin/glimmerpost", "", "Exec=/usr/bin/glimmerpost\n"},
+        {"/home/a b/glimmerpost", "", "Exec=\"/home/a b/glimmerpost\"\n"},
+        {"/opt/$x/\"q\"", "", "Exec=\"/opt/\\\\$x/\\\\\"q\\\\\"\"\n"},
+        {"/opt/100%/g", "", "Exec=/opt/100%%/g\n"},
+        {"/usr/bin/glimmerpost", "/srv/mail data", "Exec=/usr/bin/glimmerpost --home \"/srv/mail data\"\n"},
+        {"/usr/bin/glimmerpost", "/srv/m", "Exec=/usr/bin/glimmerpost --home /srv/m\n"},
     };
     for (const Case& c : cases)
-        EXPECT_NE(AutoStart::DesktopEntryText(c.path).find(c.exec), std::string::npos) << c.path;
+        EXPECT_NE(AutoStart::DesktopEntryText(c.path, c.home).find(c.exec), std::string::npos) << c.path;
     EXPECT_EQ(AutoStart::DesktopEntryText("/bin/x\nExec=/bin/evil"), "");
+    EXPECT_EQ(AutoStart::DesktopEntryText("/bin/x", "/srv\nExec=/bin/evil"), "");
     EXPECT_EQ(AutoStart::DesktopEntryText(""), "");
     EXPECT_FALSE(AutoStart::SetStartWithWindows(true, "/bin/x\n", desktopFile()));
     EXPECT_FALSE(fs::exists(desktopFile()));

@@ -4,6 +4,7 @@
 
 #include "TempFolder.h"
 #include "core/ProgramFiles.h"
+#include "core/Registry.h"
 #include "core/Scramble.h"
 
 namespace {
@@ -154,3 +155,179 @@ TEST_F(MailAccountTest, WizardSaveEnablesAndWritesRegFileNoOnlyForMailClientAcco
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- the whole list
+
+class AccountListTest : public MailAccountTest {
+protected:
+    void SetUp() override {
+        MailAccountTest::SetUp();
+        Registry::SetRegistryFile(dir() / "config" / "registry.reg");
+    }
+    void TearDown() override {
+        Registry::SetRegistryFile({});
+        MailAccountTest::TearDown();
+    }
+    static MailAccount named(const std::string& loaded, const std::string& address) {
+        MailAccount a = sample();
+        a.LoadedSection = loaded;
+        a.EMailAddress = address;
+        return a;
+    }
+    void makeFolder(const std::string& account, const std::string& marker) {
+        WriteFile(dir() / "accounts" / account / "MailDir" / "InBox" / "marker.eml", marker);
+    }
+    std::string marker(const std::string& account) {
+        return ReadFile(dir() / "accounts" / account / "MailDir" / "InBox" / "marker.eml");
+    }
+};
+
+TEST_F(AccountListTest, AddRenameSwapAndDeleteGiveTheExpectedFile) {
+    WriteFile(path(), sampleSection("a@example.com") + "RegFileNo=0\r\n" + sampleSection("b@example.com") +
+                          "UnAuthSenderMaxMessageCount=4\r\n" + sampleSection("c@example.com") +
+                          sampleSection("d@example.com"));
+    for (const char* who : {"a@example.com", "b@example.com", "c@example.com", "d@example.com"}) makeFolder(who, who);
+    CIniFile ini(path());
+    std::vector<MailAccount> list = Accounts::LoadAccounts(ini);
+    ASSERT_EQ(list.size(), 4u);
+    // Swap the first two addresses, rename the third, delete the fourth, add one.
+    std::swap(list[0].EMailAddress, list[1].EMailAddress);
+    list[2].EMailAddress = "C2@example.com";
+    ASSERT_TRUE(Accounts::DeleteAccount(ini, list[3].LoadedSection));
+    list.pop_back();
+    MailAccount added = Accounts::NewAccount(3);
+    added.EMailAddress = "new@example.com";
+    list.push_back(added);
+
+    std::string error;
+    bool renamed = false;
+    ASSERT_TRUE(Accounts::SaveAccountList(ini, list, &error, &renamed)) << error;
+    EXPECT_TRUE(renamed);
+    const auto section = [](const std::string& name) {
+        std::string s = sampleSection(name);
+        return s;
+    };
+    EXPECT_EQ(ReadFile(path()),
+              section("b@example.com") + "RegFileNo=0\r\n" + section("a@example.com") +
+                  "UnAuthSenderMaxMessageCount=4\r\n" + section("C2@example.com") +
+                  "[new@example.com]\r\nDisplayName=\r\nPOP3CollectorInterval=10\r\nPOP3Server=\r\nPOP3UserName=\r\n"
+                  "POP3Password=" + MiscFuncs::ScrambleText("") + "\r\nPOP3ServerPort=110\r\nPOP3UseSPA=0\r\n"
+                  "SMTPServer=\r\nSMTPServerPort=25\r\nSMTPRequiresAuth=0\r\nSMTPAuthType=0\r\nSMTPAuthUserName=\r\n"
+                  "SMTPAuthPassword=" + MiscFuncs::ScrambleText("") + "\r\nAccountTested=0\r\nAccountEnabled=0\r\n"
+                  "LeaveMessagesOnServer=0\r\n");
+    // The folders followed their accounts; the deleted account's folder stays.
+    EXPECT_EQ(marker("b@example.com"), "a@example.com");
+    EXPECT_EQ(marker("a@example.com"), "b@example.com");
+    EXPECT_EQ(marker("C2@example.com"), "c@example.com");
+    EXPECT_EQ(marker("d@example.com"), "d@example.com");
+    EXPECT_FALSE(fs::exists(dir() / "accounts" / "c@example.com"));
+    // Only the owner may read the scrambled passwords.
+    EXPECT_EQ(fs::status(path()).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST_F(AccountListTest, AChainOfRenamesLosesNoAccount) {
+    WriteFile(path(), sampleSection("a@example.com") + "RegFileNo=1\r\n" + sampleSection("b@example.com") +
+                          "RegFileNo=2\r\n");
+    makeFolder("a@example.com", "A");
+    makeFolder("b@example.com", "B");
+    CIniFile ini(path());
+    // b moves to c, a moves to b: processed one by one, a would land on b's keys.
+    std::vector<MailAccount> list = {named("a@example.com", "b@example.com"), named("b@example.com", "c@example.com")};
+    ASSERT_TRUE(Accounts::SaveAccountList(ini, list));
+    EXPECT_EQ(ini.AllSectionsArray(), (std::vector<std::string>{"b@example.com", "c@example.com"}));
+    EXPECT_EQ(Accounts::RegFileNoOf(ini, "b@example.com"), 1);
+    EXPECT_EQ(Accounts::RegFileNoOf(ini, "c@example.com"), 2);
+    EXPECT_EQ(marker("b@example.com"), "A");
+    EXPECT_EQ(marker("c@example.com"), "B");
+}
+
+TEST_F(AccountListTest, ListsThatCannotBeSavedAreRefusedWithoutAChange) {
+    const std::string before = sampleSection("a@example.com") + sampleSection("b@example.com");
+    makeFolder("old@example.com", "kept from a deleted account");
+    struct Case {
+        const char* name;
+        std::vector<MailAccount> list;
+        int index;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"new account left unnamed",
+         {named("a@example.com", "a@example.com"), named("NewAccount1", "<New account>")}, 1,
+         "has no valid e-mail address"},
+        {"address not valid", {named("a@example.com", "a@@example.com")}, 0, "has no valid e-mail address"},
+        {"addresses differ only in case",
+         {named("a@example.com", "a@example.com"), named("b@example.com", "A@Example.COM")}, 1, "used by two"},
+        {"new account onto an existing one",
+         {named("a@example.com", "a@example.com"), named("b@example.com", "b@example.com"),
+          named("NewAccount2", " b@example.com ")}, 2, "used by two"},
+        {"rename onto a folder left behind", {named("a@example.com", "old@example.com")}, 0, "can not be renamed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(path(), before);
+        CIniFile ini(path());
+        const auto fault = Accounts::CheckAccountList(ini, c.list);
+        ASSERT_TRUE(fault.has_value());
+        EXPECT_EQ(fault->index, c.index);
+        EXPECT_NE(fault->message.find(c.message), std::string::npos) << fault->message;
+        std::string error;
+        EXPECT_FALSE(Accounts::SaveAccountList(ini, c.list, &error));
+        EXPECT_EQ(error, fault->message);
+        EXPECT_EQ(ReadFile(path()), before);
+    }
+}
+
+TEST_F(AccountListTest, ACaseOnlyRenameIsAccepted) {
+    WriteFile(path(), sampleSection("a@example.com"));
+    makeFolder("a@example.com", "A");
+    CIniFile ini(path());
+    ASSERT_TRUE(Accounts::SaveAccountList(ini, {named("a@example.com", "A@example.com")}));
+    EXPECT_EQ(ini.AllSectionsArray(), std::vector<std::string>{"A@example.com"});
+    EXPECT_EQ(marker("A@example.com"), "A");
+}
+
+TEST_F(AccountListTest, DeletingRestoresTheMailClientOnlyFromACompleteCheckedPair) {
+    const std::string key = "HKEY_CURRENT_USER\\Software\\Mail\\Accounts\\00000001";
+    struct Case {
+        const char* name;
+        const char* regFileNo;  // nullptr: no key
+        bool undoFile, savedFile, goodSaved;
+        Accounts::MailClientRestore result;
+        bool keyRestored;
+    };
+    const std::vector<Case> cases = {
+        {"no RegFileNo", nullptr, true, true, true, Accounts::MailClientRestore::NothingToRestore, false},
+        {"restored", " 3 ", true, true, true, Accounts::MailClientRestore::Restored, true},
+        {"a path is no number", "../3", true, true, true, Accounts::MailClientRestore::NotANumber, false},
+        {"a fraction is no number", "2.6", true, true, true, Accounts::MailClientRestore::NotANumber, false},
+        {"saved settings missing", "3", true, false, true, Accounts::MailClientRestore::FilesMissing, false},
+        {"undo file missing", "3", false, true, true, Accounts::MailClientRestore::FilesMissing, false},
+        {"saved settings unreadable", "3", true, true, false, Accounts::MailClientRestore::ImportFailed, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(dir() / "config" / "registry.reg");
+        WriteFile(dir() / "seed.reg", "REGEDIT4\r\n\r\n[" + key + "]\r\n\"POP3 Server\"=\"localhost\"\r\n");
+        ASSERT_TRUE(Registry::ImportRegistryFile(dir() / "seed.reg"));
+        const fs::path undo = dir() / "clracc3.reg", saved = dir() / "Account3.reg";
+        fs::remove(undo);
+        fs::remove(saved);
+        if (c.undoFile) WriteFile(undo, "REGEDIT4\r\n[-" + key + "]\r\n");
+        if (c.savedFile)
+            WriteFile(saved, c.goodSaved ? "REGEDIT4\r\n\r\n[" + key + "]\r\n\"POP3 Server\"=\"pop.example.com\"\r\n"
+                                         : std::string("not a registry file"));
+        WriteFile(path(), sampleSection("a@example.com") + (c.regFileNo ? "RegFileNo=" + std::string(c.regFileNo) + "\r\n" : ""));
+        CIniFile ini(path());
+        Accounts::MailClientRestore result{};
+        ASSERT_TRUE(Accounts::DeleteAccount(ini, "a@example.com", &result));
+        EXPECT_EQ(result, c.result);
+        EXPECT_FALSE(ini.SectionExists("a@example.com"));
+        const Registry::RegistryValues values = Registry::EnumRegistryValues(key);
+        const Registry::RegistryItem* server = values.Find("POP3 Server");
+        ASSERT_NE(server, nullptr);
+        EXPECT_EQ(server->text, c.keyRestored ? "pop.example.com" : "localhost");
+        const bool imported = c.result == Accounts::MailClientRestore::Restored;
+        EXPECT_EQ(fs::exists(undo), c.undoFile && !imported);
+        EXPECT_EQ(fs::exists(saved), c.savedFile && !imported);
+    }
+}

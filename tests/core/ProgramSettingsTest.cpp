@@ -193,13 +193,52 @@ TEST_F(ProgramSettingsTest, DialogSaveWritesEveryKeyInItsOrder) {
     EXPECT_EQ(back.serverTimeouts, 10);
 }
 
-TEST_F(ProgramSettingsTest, DialogLoadOfAnEmptyFileShowsEmptyFieldsAndTheSliderAt15) {
+TEST_F(ProgramSettingsTest, DialogLoadOfAnEmptyFileShowsTheStartingValues) {
     const DialogOptions o = LoadDialogOptions(ProgramSettings());
     EXPECT_FALSE(o.autoApproveRecepients);
-    EXPECT_EQ(o.autoDeleteUnregisteredInterval, "");
-    EXPECT_EQ(o.pop3ServerPort, "");
+    EXPECT_EQ(o.autoDeleteUnregisteredInterval, "4");
+    EXPECT_EQ(o.maxMessagesCountFromUnknown, "5");
+    EXPECT_EQ(o.regDialogShowInterval, "1");
+    EXPECT_EQ(o.pop3ServerPort, "3110");
+    EXPECT_EQ(o.smtpServerPort, "3025");
     EXPECT_EQ(o.messageTexts[4], "");
     EXPECT_EQ(o.serverTimeouts, 15);
+}
+
+TEST_F(ProgramSettingsTest, NumberFieldsOutsideTheirLimitsAreRefused) {
+    const DialogOptions good = LoadDialogOptions(ProgramSettings());
+    EXPECT_FALSE(CheckDialogOptions(good).has_value());
+    struct Case {
+        std::string DialogOptions::*field;
+        const char* text;
+        std::optional<DialogOptionField> fault;
+    };
+    using F = DialogOptionField;
+    const Case cases[] = {
+        {&DialogOptions::autoDeleteUnregisteredInterval, "", F::AutoDeleteInterval},
+        {&DialogOptions::autoDeleteUnregisteredInterval, "0", F::AutoDeleteInterval},
+        {&DialogOptions::autoDeleteUnregisteredInterval, "100", F::AutoDeleteInterval},
+        {&DialogOptions::autoDeleteUnregisteredInterval, " 99 ", std::nullopt},
+        {&DialogOptions::maxMessagesCountFromUnknown, "-1", F::MaxMessages},
+        {&DialogOptions::regDialogShowInterval, "0", std::nullopt},
+        {&DialogOptions::regDialogShowInterval, "61", F::RegDialogInterval},
+        {&DialogOptions::smtpServerPort, "65536", F::LocalSMTPPort},
+        {&DialogOptions::smtpServerPort, "0", F::LocalSMTPPort},
+        {&DialogOptions::smtpServerPort, "1", std::nullopt},
+        {&DialogOptions::pop3ServerPort, "", F::LocalPOP3Port},
+        {&DialogOptions::pop3ServerPort, "3025", F::LocalPOP3Port},  // the SMTP port already
+        {&DialogOptions::pop3ServerPort, "65535", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        DialogOptions o = good;
+        o.*(c.field) = c.text;
+        const auto fault = CheckDialogOptions(o);
+        ASSERT_EQ(fault.has_value(), c.fault.has_value()) << "\"" << c.text << "\"";
+        if (fault) {
+            EXPECT_EQ(fault->field, *c.fault) << c.text;
+            EXPECT_FALSE(fault->message.empty());
+        }
+    }
 }
 
 }  // namespace
