@@ -23,6 +23,7 @@
 #include "core/MiscUtils.h"
 #include "core/Prompt.h"
 #include "core/SetupSave.h"
+#include "dialogs/AccountTest.h"
 #include "dialogs/WizardPages.h"
 #include "platform/AliveGuard.h"
 #include "platform/InputBox.h"
@@ -458,30 +459,35 @@ void SetupWizard::editAuth() {
 // ---- the account test ---------------------------------------------------------------
 
 bool SetupWizard::checkFields() {
-    const MailAccount& a = *current();
+    const std::optional<MissingField> missing = FirstMissingField(*current());
+    if (!missing) return true;
     WizardAccountsPage* p = accountsPage_;
-    const struct {
-        const std::string& value;
-        QWidget* box;
-        const char* text;
-    } fields[] = {
-        {a.EMailAddress, p->tEMailAddress, "E-mail address not specified!"},
-        {a.POP3UserName, p->tPOP3UserName, "POP3 username not specified!"},
-        {a.POP3Password, p->tPOP3Password,
-         "You must enter your email password.  It was given to you at the time you setup your email!"},
-        {a.POP3Server, p->tPOP3Server, "POP3 server not specified!"},
-        {a.POP3ServerPort, p->tPOP3ServerPort, "POP3 server port not specified!"},
-        {a.SMTPServer, p->tSMTPServer, "SMTP server not specified!"},
-        {a.SMTPServerPort, p->tSMTPServerPort, "SMTP server port not specified!"},
-    };
-    for (const auto& f : fields) {
-        if (!MiscFuncs::IsBlank(f.value)) continue;
-        const platform::AliveGuard alive(this);
-        ask(f.text, Prompt::Buttons::OK, Prompt::Kind::Critical);
-        if (alive) f.box->setFocus();
-        return false;
+    QWidget* box = p->tEMailAddress;
+    switch (missing->field) {
+    case AccountField::Address: box = p->tEMailAddress; break;
+    case AccountField::POP3UserName: box = p->tPOP3UserName; break;
+    case AccountField::POP3Password: box = p->tPOP3Password; break;
+    case AccountField::POP3Server: box = p->tPOP3Server; break;
+    case AccountField::POP3ServerPort: box = p->tPOP3ServerPort; break;
+    case AccountField::SMTPServer: box = p->tSMTPServer; break;
+    case AccountField::SMTPServerPort: box = p->tSMTPServerPort; break;
     }
-    return true;
+    const platform::AliveGuard alive(this);
+    ask(missing->message, Prompt::Buttons::OK, Prompt::Kind::Critical);
+    if (alive) box->setFocus();
+    return false;
+}
+
+// Runs the test; the wizard may be destroyed meanwhile (its tester then abandons it).
+bool SetupWizard::test(const MailAccount& account, std::string& error) {
+    if (services_.testAccount) {
+        const auto replaced = services_.testAccount;  // outlives a wizard destroyed meanwhile
+        return replaced(account, error);
+    }
+    if (!tester_) tester_ = std::make_unique<AccountTest>();
+    const AccountTestOutcome outcome = tester_->Run(account);
+    error = outcome.lastError;
+    return outcome.passed();
 }
 
 void SetupWizard::setTesting(bool on) {
@@ -497,16 +503,12 @@ void SetupWizard::runTest() {
     // A changed address is taken (or refused) before the test.
     emailEdited();
     if (!current() || !checkFields()) return;
-    if (!services_.testAccount) {
-        MiscFuncs::WriteLog(0, "i", "The account test is not available");
-        return;
-    }
     const int index = current_;
     const MailAccount account = accounts_[index];
     const platform::AliveGuard alive(this);
     setTesting(true);
     std::string error;
-    const bool passed = services_.testAccount(account, error);
+    const bool passed = test(account, error);
     if (!alive) return;
     setTesting(false);
     if (index >= static_cast<int>(accounts_.size())) return;

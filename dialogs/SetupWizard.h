@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,7 @@ class QTimer;
 
 namespace dialogs {
 
+class AccountTest;
 class WizardAccountsPage;
 class WizardAliasesPage;
 class WizardClientPage;
@@ -47,8 +49,8 @@ struct SetupWizardServices {
     int localSMTPPort = 3025;
     // The SMTP authentication dialog: edits the three values, returns 1 after OK.
     std::function<int(std::int16_t& authType, std::string& user, std::string& password, QWidget* owner)> editAuth;
-    // Runs the account test against the account's servers (events keep running);
-    // true when both the POP3 and the SMTP part passed, else false with the reason.
+    // Replaces the account test (dialogs/AccountTest.h) when set: true when both the
+    // POP3 and the SMTP part passed, else false with the client's error lines.
     std::function<bool(const MailAccount& account, std::string& error)> testAccount;
 };
 
@@ -102,6 +104,7 @@ private:
     void editAuth();
     void runTest();
     bool checkFields();
+    bool test(const MailAccount& account, std::string& error);
     void setTesting(bool on);
     void blink();
 
@@ -121,6 +124,7 @@ private:
     QPushButton* bCancel_;
     QLabel* testingFrame_;
     QTimer* blinkTimer_;
+    std::unique_ptr<AccountTest> tester_;
 
     std::vector<MailAccount> accounts_;
     int current_ = -1;

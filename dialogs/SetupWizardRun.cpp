@@ -3,32 +3,10 @@
 #include <QPointer>
 
 #include "core/Log.h"
-#include "engines/CEsmtp.h"
+#include "dialogs/AuthSettingsDialog.h"
 #include "mainwindow/ProgramStartup.h"
-#include "platform/SocketControl.h"
 
 namespace dialogs {
-
-SetupWizardHooks& WizardHooks() {
-    static SetupWizardHooks hooks;
-    return hooks;
-}
-
-bool TestWizardAccount(const MailAccount& a, std::string& error) {
-    std::string user, password;
-    if (a.SMTPRequiresAuth == 1) {
-        const bool pop3Login = a.SMTPAuthType == 1 || a.SMTPAuthType == 2;
-        user = pop3Login ? a.POP3UserName : a.SMTPAuthUserName;
-        password = pop3Login ? a.POP3Password : a.SMTPAuthPassword;
-    }
-    platform::SocketControl socket;
-    CEsmtp esmtp;
-    const bool sent = esmtp.TestAccount(a.EMailAddress, a.SMTPServer, a.SMTPServerPort, a.SMTPRequiresAuth,
-                                        a.SMTPAuthType, user, password, a.POP3Server, a.POP3ServerPort,
-                                        a.POP3UserName, a.POP3Password, socket);
-    error = esmtp.LastError;
-    return sent && esmtp.Pop3Passed && esmtp.SmtpPassed;
-}
 
 SetupWizardOutcome RunSetupWizard(mainwindow::GlimmerpostProgram& program, QWidget* owner) {
     SetupWizardServices services;
@@ -36,8 +14,18 @@ SetupWizardOutcome RunSetupWizard(mainwindow::GlimmerpostProgram& program, QWidg
     services.aliasesIni = &program.AliasesIni();
     services.localPOP3Port = program.LocalPOP3Port();
     services.localSMTPPort = program.LocalSMTPPort();
-    services.editAuth = WizardHooks().editAuth;
-    services.testAccount = WizardHooks().testAccount ? WizardHooks().testAccount : TestWizardAccount;
+    services.editAuth = [](std::int16_t& type, std::string& user, std::string& password, QWidget* owner) {
+        MailAccount values;
+        values.SMTPAuthType = type;
+        values.SMTPAuthUserName = user;
+        values.SMTPAuthPassword = password;
+        const std::optional<SmtpAuthChoice> choice = EditSmtpAuthentication(values, owner);
+        if (!choice) return 2;
+        type = choice->type;
+        user = choice->userName;
+        password = choice->password;
+        return 1;
+    };
     QPointer<SetupWizard> wizard = new SetupWizard(std::move(services), owner);
     wizard->exec();
     SetupWizardOutcome outcome;

@@ -21,19 +21,6 @@ class GlimmerpostProgram;
 
 namespace dialogs {
 
-// What the wizard borrows from the other dialogs; AttachSetupWizard fills them, tests
-// may replace them. Empty ones are logged as not available when needed.
-struct SetupWizardHooks {
-    std::function<int(std::int16_t& authType, std::string& user, std::string& password, QWidget* owner)> editAuth;
-    std::function<bool(const MailAccount& account, std::string& error)> testAccount;
-};
-SetupWizardHooks& WizardHooks();
-
-// The account test over the account's servers with the program's SMTP client: the
-// SMTP credentials are the POP3 login for authentication types 1 and 2, the SMTP
-// login for any other, none when the server needs no authentication.
-bool TestWizardAccount(const MailAccount& account, std::string& error);
-
 struct SetupWizardOutcome {
     bool saved = false;        // accounts were saved
     bool openImport = false;   // the user asked for the address-book import

@@ -223,7 +223,7 @@ TEST_F(MailClientsTest, SavedKeyMakesAByteExactPairAtTheLowestFreeNumber) {
 }
 
 TEST_F(MailClientsTest, AKeyThatCannotBeSavedLeavesNoFile) {
-    for (const std::string key : {kOeKey + "\\00000077", std::string("HKEY_CURRENT_USER\\Software")}) {
+    for (const std::string& key : {kOeKey + "\\00000077", std::string("HKEY_CURRENT_USER\\Software")}) {
         int n = -1;
         std::string error;
         EXPECT_FALSE(UndoFiles::SaveAccountKey(dir(), key, n, error)) << key;

@@ -30,7 +30,6 @@
 #include "core/ProgramFiles.h"
 #include "core/Prompt.h"
 #include "dialogs/SetupWizard.h"
-#include "dialogs/SetupWizardRun.h"
 #include "platform/EventWait.h"
 #include "platform/InputBox.h"
 
@@ -85,8 +84,7 @@ protected:
             password = authResult_->password;
             return 1;
         };
-        if (realTest) s.testAccount = dialogs::TestWizardAccount;
-        else {
+        if (!realTest) {
             s.testAccount = [this](const MailAccount& a, std::string& error) {
                 tested_.push_back(a);
                 if (onTest_) onTest_();

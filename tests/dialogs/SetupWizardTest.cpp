@@ -291,7 +291,9 @@ TEST_F(SetupWizardTest, AliasesAcceptAStarForTheMailbox) {
         child<QLineEdit>("tAliasEmailAddress")->setText(QString::fromLatin1(c.text));
         button("AddButton")->click();
         EXPECT_EQ(prompts_.empty(), c.ok) << c.text;
-        if (!c.ok) EXPECT_EQ(prompts_[0].text, "Entered e-mail address is invalid");
+        if (!c.ok) {
+            EXPECT_EQ(prompts_[0].text, "Entered e-mail address is invalid");
+        }
     }
     ASSERT_EQ(list->count(), 3);
     list->setCurrentRow(0);
