@@ -1,6 +1,8 @@
-// A first start of the program on an empty data folder: the setup wizard appears, a
-// user (this test) takes the mail program's account over, tests it against dovecot and
-// aiosmtpd and finishes; the program then runs and collects the account's mail.
+// The setup wizard inside the program, against dovecot and aiosmtpd. A first start on
+// an empty data folder shows it; this test, as the user, takes the mail program's
+// account over, tests it and finishes, and the program then runs and collects the
+// account's mail. Run again from the options dialog, it keeps the aliases, opens the
+// import and the engines collect the new account at once.
 // Before any Qt header: the registry store has a member named like a Qt macro.
 #include "core/MailClientsFixture.h"
 
@@ -16,6 +18,7 @@
 
 #include "dialogs/DialogsAttach.h"
 #include "dialogs/SetupWizard.h"
+#include "dialogs/SetupWizardRun.h"
 #include "mainwindow/ProgramEngines.h"
 #include "mainwindow/ProgramTestSupport.h"
 #include "support/Peers.h"
@@ -61,41 +64,66 @@ protected:
         w.NextClicked();
     }
 
+    // dovecot with alice's mail, aiosmtpd, and the fixture's mail program pointing at them.
+    void startPeers() {
+        pop_ = std::make_unique<DovecotPeer>(QList<QPair<QString, QString>>{{"alice", "alice-pw"}});
+        ASSERT_TRUE(pop_->start()) << pop_->error().toStdString();
+        smtp_ = std::make_unique<SmtpPeer>();
+        ASSERT_TRUE(smtp_->start()) << smtp_->error().toStdString();
+        ASSERT_FALSE(pop_->deliver("alice", "From: friend@there.test\r\nTo: alice@example.com\r\nSubject: hello\r\n\r\nhi\r\n")
+                         .isEmpty());
+        ASSERT_TRUE(SeedRegistry(dir(), MailClientsFixture("127.0.0.1", pop_->port(), "127.0.0.1", smtp_->port())));
+        setValue("options", "POP3ServerPort", std::to_string(FreePort()));
+        setValue("options", "SMTPServerPort", std::to_string(FreePort()));
+        answerer_ = [](const Prompt::Request& r) {
+            return r.text.find("DO NOT want to protect") != std::string::npos ? Prompt::Answer::Yes
+                                                                               : Prompt::DefaultAnswer(r);
+        };
+    }
+    mainwindow::GlimmerpostProgram& attachedProgram() {
+        engines_ = std::make_unique<mainwindow::ProgramEngines>();
+        dialogs_ = std::make_unique<dialogs::ProgramDialogs>();
+        auto& program = makeProgram(false);
+        engines_->Attach(program);
+        dialogs_->Attach(program, *engines_);
+        return program;
+    }
+    // Drives the wizard as soon as it shows.
+    void driveWhenShown() {
+        QObject::connect(&poll_, &QTimer::timeout, [this] {
+            dialogs::SetupWizard* w = openWizard();
+            if (!w) return;
+            poll_.stop();
+            drive(*w);
+        });
+        poll_.start(20);
+    }
+    bool aliceMailStored() {
+        const fs::path mailDir = dir() / "accounts" / "alice@example.com" / "MailDir";
+        return platform::WaitUntil(
+            [&] {
+                std::error_code ec;
+                for (const auto& e : fs::recursive_directory_iterator(mailDir, ec))
+                    if (e.path().extension() == ".eml") return true;
+                return false;
+            },
+            kCollectMs);
+    }
+
+    std::unique_ptr<DovecotPeer> pop_;
+    std::unique_ptr<SmtpPeer> smtp_;
+    QTimer poll_;
     std::unique_ptr<mainwindow::ProgramEngines> engines_;
     std::unique_ptr<dialogs::ProgramDialogs> dialogs_;
     bool sawWizard_ = false;
 };
 
 TEST_F(FirstStartTest, TheWizardConfiguresTheAccountAndTheProgramThenRunsWithIt) {
-    DovecotPeer pop(QList<QPair<QString, QString>>{{"alice", "alice-pw"}});
-    ASSERT_TRUE(pop.start()) << pop.error().toStdString();
-    SmtpPeer smtp;
-    ASSERT_TRUE(smtp.start()) << smtp.error().toStdString();
-    ASSERT_FALSE(pop.deliver("alice", "From: friend@there.test\r\nTo: alice@example.com\r\nSubject: hello\r\n\r\nhi\r\n")
-                     .isEmpty());
-    ASSERT_TRUE(SeedRegistry(dir(), MailClientsFixture("127.0.0.1", pop.port(), "127.0.0.1", smtp.port())));
-    setValue("options", "POP3ServerPort", std::to_string(FreePort()));
-    setValue("options", "SMTPServerPort", std::to_string(FreePort()));
-    answerer_ = [](const Prompt::Request& r) {
-        return r.text.find("DO NOT want to protect") != std::string::npos ? Prompt::Answer::Yes
-                                                                           : Prompt::DefaultAnswer(r);
-    };
-
-    engines_ = std::make_unique<mainwindow::ProgramEngines>();
-    dialogs_ = std::make_unique<dialogs::ProgramDialogs>();
-    auto& program = makeProgram(false);
-    engines_->Attach(program);
-    dialogs_->Attach(program, *engines_);
+    startPeers();
+    auto& program = attachedProgram();
     int imports = 0;
     program.SetAddressImport([&](mainwindow::GlimmerpostProgram&, QWidget*) { ++imports; });
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        dialogs::SetupWizard* w = openWizard();
-        if (!w) return;
-        poll.stop();
-        drive(*w);
-    });
-    poll.start(20);
+    driveWhenShown();
 
     ASSERT_EQ(program.Start(), mainwindow::GlimmerpostProgram::StartResult::Running);
     EXPECT_TRUE(sawWizard_);
@@ -106,16 +134,30 @@ TEST_F(FirstStartTest, TheWizardConfiguresTheAccountAndTheProgramThenRunsWithIt)
     EXPECT_EQ(Registry::EnumRegistryValues(kAliceKey).Find("POP3 Server")->text, "localhost");
     EXPECT_EQ(Registry::EnumRegistryValues(kBobKey).Find("POP3 Server")->text, "127.0.0.1");
     EXPECT_TRUE(program.Engines().IsLoaded("POP3CollectorForm"));
-
     // The collector fetches the account's mail from dovecot.
-    const fs::path mailDir = dir() / "accounts" / "alice@example.com" / "MailDir";
-    const auto stored = [&] {
-        std::error_code ec;
-        for (const auto& e : fs::recursive_directory_iterator(mailDir, ec))
-            if (e.path().extension() == ".eml") return true;
-        return false;
-    };
-    EXPECT_TRUE(platform::WaitUntil(stored, kCollectMs)) << programLog();
+    EXPECT_TRUE(aliceMailStored()) << programLog();
+}
+
+TEST_F(FirstStartTest, FromTheOptionsDialogTheAliasesStayAndTheNewAccountIsCollectedAtOnce) {
+    startPeers();
+    addAccount();
+    CIniFile(ProgramFiles::AliasesIniPath().string()).Value("Aliases", "old@example.org", "1");
+    auto& program = attachedProgram();
+    ASSERT_EQ(program.Start(), mainwindow::GlimmerpostProgram::StartResult::Running);
+    EXPECT_FALSE(sawWizard_);
+    int imports = 0;
+    program.FormHooks().importAddressBook = [&] { ++imports; };
+    driveWhenShown();
+
+    const dialogs::SetupWizardOutcome outcome = dialogs::RunSetupWizardFromOptions(program, program.MainForm());
+    EXPECT_TRUE(sawWizard_);
+    EXPECT_TRUE(outcome.saved);
+    EXPECT_EQ(imports, 1);
+    CIniFile accounts(ProgramFiles::AccountsIniPath().string());
+    EXPECT_EQ(accounts.AllSectionsArray(), (std::vector<std::string>{kAccount, "alice@example.com"}));
+    EXPECT_EQ(CIniFile(ProgramFiles::AliasesIniPath().string()).AllSectionKeysArray("Aliases"),
+              std::vector<std::string>{"old@example.org"});
+    EXPECT_TRUE(aliceMailStored()) << programLog();
 }
 
 }  // namespace
