@@ -114,12 +114,16 @@ void DiscardPair(const fs::path& folder, int n) {
 
 std::optional<std::string> ReadUndoFile(const fs::path& file) {
     std::string text;
-    if (!MiscFuncs::ReadWholeFile(file, text, kMaxUndoFileSize + 1) || text.size() > kMaxUndoFileSize)
-        return std::nullopt;
+    if (!MiscFuncs::ReadWholeFile(file, text, kMaxUndoFileSize + 1)) return std::nullopt;
+    return ParseUndoText(text);
+}
+
+std::optional<std::string> ParseUndoText(std::string_view text) {
+    if (text.size() > kMaxUndoFileSize) return std::nullopt;
     const std::string head = std::string(RegFile::kHeader) + "\r\n[-";
     if (text.compare(0, head.size(), head) != 0 || text.size() < head.size() + 3) return std::nullopt;
     if (text.compare(text.size() - 3, 3, "]\r\n") != 0) return std::nullopt;
-    std::string key = text.substr(head.size(), text.size() - head.size() - 3);
+    std::string key(text.substr(head.size(), text.size() - head.size() - 3));
     if (key.find_first_of("\r\n]") != std::string::npos || !MailClients::IsAccountKey(key)) return std::nullopt;
     return key;
 }

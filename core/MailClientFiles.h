@@ -45,6 +45,7 @@ void DiscardPair(const std::filesystem::path& folder, int n);
 
 // The key an undo file deletes, when the file is exactly the two lines and the key is
 // an account key; nothing otherwise.
+std::optional<std::string> ParseUndoText(std::string_view text);
 std::optional<std::string> ReadUndoFile(const std::filesystem::path& file);
 
 // Every n for which clracc<n>.reg exists (n in decimal without leading zeros),
