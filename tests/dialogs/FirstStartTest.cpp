@@ -20,6 +20,7 @@
 #include "dialogs/SetupWizard.h"
 #include "dialogs/SetupWizardRun.h"
 #include "mainwindow/ProgramEngines.h"
+#include "mainwindow/ProgramPages.h"
 #include "mainwindow/ProgramTestSupport.h"
 #include "support/Peers.h"
 
@@ -35,6 +36,7 @@ protected:
     void TearDown() override {
         program_.reset();
         dialogs_.reset();
+        pages_.reset();
         engines_.reset();
         Registry::SetRegistryFile({});
         ProgramTest::TearDown();
@@ -80,11 +82,14 @@ protected:
                                                                                : Prompt::DefaultAnswer(r);
         };
     }
+    // Put together as the program's main puts it together.
     mainwindow::GlimmerpostProgram& attachedProgram() {
         engines_ = std::make_unique<mainwindow::ProgramEngines>();
+        pages_ = std::make_unique<mainwindow::ProgramPages>();
         dialogs_ = std::make_unique<dialogs::ProgramDialogs>();
         auto& program = makeProgram(false);
         engines_->Attach(program);
+        pages_->Attach(program, *engines_);
         dialogs_->Attach(program, *engines_);
         return program;
     }
@@ -114,6 +119,7 @@ protected:
     std::unique_ptr<SmtpPeer> smtp_;
     QTimer poll_;
     std::unique_ptr<mainwindow::ProgramEngines> engines_;
+    std::unique_ptr<mainwindow::ProgramPages> pages_;
     std::unique_ptr<dialogs::ProgramDialogs> dialogs_;
     bool sawWizard_ = false;
 };
