@@ -202,9 +202,11 @@ void SetupWizard::CancelClicked() {
     QDialog::reject();
 }
 
+// While the program closes, a running test is abandoned so that nothing waits on it.
 void SetupWizard::reject() {
     if (Prompt::Closing()) {
         finishing_ = true;
+        if (testing_) tester_.reset();
         QDialog::reject();
         return;
     }
@@ -214,6 +216,7 @@ void SetupWizard::reject() {
 void SetupWizard::closeEvent(QCloseEvent* event) {
     if (finishing_ || Prompt::Closing()) {
         finishing_ = true;
+        if (testing_) tester_.reset();
         QDialog::closeEvent(event);
         return;
     }
@@ -511,7 +514,7 @@ void SetupWizard::runTest() {
     const bool passed = test(account, error);
     if (!alive) return;
     setTesting(false);
-    if (index >= static_cast<int>(accounts_.size())) return;
+    if (finishing_ || index >= static_cast<int>(accounts_.size())) return;
     if (passed) {
         accounts_[index].AccountTested = 1;
         if (index == current_) showTested(true);

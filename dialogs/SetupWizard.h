@@ -13,7 +13,7 @@
 //   nothing; the wizard checks it still exists when the test returns.
 // - "Don't configure" goes on to the next page only after Yes.
 // - The close box and Escape count as Cancel; while the program closes, the wizard
-//   closes without a question and saves nothing.
+//   abandons a running account test and closes without a question, saving nothing.
 // - Nothing is written before the aliases page is left; when accounts.ini cannot be
 //   written the wizard says so and stays on that page.
 

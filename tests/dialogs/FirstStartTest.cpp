@@ -8,6 +8,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QTcpServer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -164,6 +167,54 @@ TEST_F(FirstStartTest, FromTheOptionsDialogTheAliasesStayAndTheNewAccountIsColle
     EXPECT_EQ(CIniFile(ProgramFiles::AliasesIniPath().string()).AllSectionKeysArray("Aliases"),
               std::vector<std::string>{"old@example.org"});
     EXPECT_TRUE(aliceMailStored()) << programLog();
+}
+
+TEST_F(FirstStartTest, AShutDownWhileTheWizardIsOpenClosesItAndSavesNothing) {
+    startPeers();
+    auto& program = attachedProgram();
+    QObject::connect(&poll_, &QTimer::timeout, [&] {
+        dialogs::SetupWizard* w = openWizard();
+        if (!w) return;
+        poll_.stop();
+        w->NextClicked();
+        w->NextClicked();  // on the accounts page, alice and bob found
+        program.RequestShutDown();
+    });
+    poll_.start(20);
+    EXPECT_NE(program.Start(), mainwindow::GlimmerpostProgram::StartResult::Running);
+    EXPECT_EQ(openWizard(), nullptr);
+    EXPECT_TRUE(CIniFile(ProgramFiles::AccountsIniPath().string()).AllSectionsArray().empty());
+    EXPECT_EQ(Registry::EnumRegistryValues(kAliceKey).Find("POP3 Server")->text, "127.0.0.1");
+    EXPECT_FALSE(fs::exists(dir() / "clracc0.reg"));
+    for (const auto& p : prompts_) EXPECT_EQ(p.text.find("Are you sure"), std::string::npos) << p.text;
+}
+
+TEST_F(FirstStartTest, AShutDownDuringAnAccountTestAbandonsTheTest) {
+    startPeers();
+    QTcpServer silent;  // accepts and never greets: the test would wait for its time-out
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    ASSERT_TRUE(SeedRegistry(dir(), MailClientsFixture("127.0.0.1", silent.serverPort(), "127.0.0.1", smtp_->port())));
+    auto& program = attachedProgram();
+    QObject::connect(&poll_, &QTimer::timeout, [&] {
+        dialogs::SetupWizard* w = openWizard();
+        if (!w) return;
+        poll_.stop();
+        w->NextClicked();
+        w->NextClicked();
+        QTest::keyClicks(w->findChild<QLineEdit*>(QStringLiteral("tPOP3Password")), QStringLiteral("alice-pw"));
+        QTimer::singleShot(300, [&] {
+            EXPECT_TRUE(w->Testing());
+            program.RequestShutDown();
+        });
+        w->findChild<QPushButton*>(QStringLiteral("bTest"))->click();
+    });
+    poll_.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_NE(program.Start(), mainwindow::GlimmerpostProgram::StartResult::Running);
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_TRUE(CIniFile(ProgramFiles::AccountsIniPath().string()).AllSectionsArray().empty());
+    EXPECT_TRUE(prompts_.empty()) << prompts_.front().text;
 }
 
 }  // namespace
