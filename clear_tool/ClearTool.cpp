@@ -12,6 +12,7 @@
 #include "core/Log.h"
 #include "core/MailClientFiles.h"
 #include "core/Prompt.h"
+#include "platform/SingleInstance.h"
 
 namespace fs = std::filesystem;
 
@@ -20,11 +21,11 @@ namespace {
 
 constexpr std::string_view kDeleteFailed = "Failed to delete file ";
 
-// Holds Glimmerpost's lock on the folder for the tool's run.
+// Holds Glimmerpost's lock on the folder (platform/SingleInstance.h) for the tool's run.
 class FolderLock {
 public:
     explicit FolderLock(const fs::path& folder) {
-        const std::string path = (folder / kLockFileName).string();
+        const std::string path = (folder / platform::SingleInstance::kLockFileName).string();
         fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (fd_ < 0) fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0) held_ = true;

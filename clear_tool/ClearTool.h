@@ -19,9 +19,6 @@ namespace modClear {
 
 enum ExitCode : int { kRestored = 0, kDeclined = 0, kRefused = 1, kIncomplete = 2 };
 
-// The lock file Glimmerpost holds while it runs on a data folder.
-inline constexpr const char* kLockFileName = "glimmerpost.lock";
-
 // Runs the tool over the data folder; returns the exit code.
 int Main(const std::filesystem::path& folder);
 

@@ -11,6 +11,7 @@
 #include "core/MailClients.h"
 #include "core/Prompt.h"
 #include "core/MailClientsFixture.h"
+#include "platform/SingleInstance.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -141,7 +142,7 @@ TEST_F(ClearToolTest, AFileThatCannotBeDeletedIsReportedAndStays) {
 TEST_F(ClearToolTest, RefusesWhileGlimmerpostRunsOnTheFolder) {
     takeOver(kAliceKey, 1);
     const std::string registry = Registry::Store().Text();
-    const int fd = ::open((data_ / modClear::kLockFileName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = ::open((data_ / platform::SingleInstance::kLockFileName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
     EXPECT_EQ(modClear::Main(data_), modClear::kRefused);

@@ -140,7 +140,11 @@ TEST_F(FirstStartTest, TheWizardConfiguresTheAccountAndTheProgramThenRunsWithIt)
     CIniFile accounts(ProgramFiles::AccountsIniPath().string());
     EXPECT_EQ(accounts.AllSectionsArray(), std::vector<std::string>{"alice@example.com"});
     EXPECT_EQ(accounts.Value("alice@example.com", "RegFileNo"), "0");
-    EXPECT_EQ(Registry::EnumRegistryValues(kAliceKey).Find("POP3 Server")->text, "localhost");
+    const Registry::RegistryValues alice = Registry::EnumRegistryValues(kAliceKey);
+    EXPECT_EQ(alice.Find("POP3 Server")->text, "localhost");
+    EXPECT_EQ(alice.Find("POP3 Port")->number, static_cast<std::uint32_t>(program.LocalPOP3Port()));
+    EXPECT_EQ(alice.Find("SMTP Port")->number, static_cast<std::uint32_t>(program.LocalSMTPPort()));
+    EXPECT_EQ(value("options", "POP3ServerPort"), std::to_string(program.LocalPOP3Port()));
     EXPECT_EQ(Registry::EnumRegistryValues(kBobKey).Find("POP3 Server")->text, "127.0.0.1");
     EXPECT_TRUE(program.Engines().IsLoaded("POP3CollectorForm"));
     // The collector fetches the account's mail from dovecot.
