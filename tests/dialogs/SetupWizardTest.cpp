@@ -348,4 +348,26 @@ TEST_F(SetupWizardTest, TwoAccountsKeepTheirOwnAuthenticationSettings) {
     EXPECT_NE(accounts_.Value("alice@example.com", "SMTPAuthPassword"), accounts_.Value("bob@example.com", "SMTPAuthPassword"));
 }
 
+TEST_F(SetupWizardTest, AnAccountWhoseSettingsCannotBeSavedIsKeptUnchangedAndTheUserIsTold) {
+    auto& w = make();
+    toAccounts("oOutlookExpress");
+    for (int i = 0; i < 2; ++i) {
+        selectAccount(i);
+        fillAccount("pw");
+        button("bTest")->click();
+    }
+    w.NextClicked();
+    ASSERT_TRUE(Registry::Store().DeleteKey(kBobKey));  // gone before it could be saved
+    prompts_.clear();
+    w.NextClicked();
+    ASSERT_EQ(w.Page(), 5);
+    ASSERT_EQ(prompts_.size(), 1u);
+    EXPECT_EQ(prompts_[0].kind, Prompt::Kind::Exclamation);
+    EXPECT_NE(prompts_[0].text.find("\r\nbob@example.com\r\n"), std::string::npos) << prompts_[0].text;
+    EXPECT_EQ(accounts_.Value("alice@example.com", "RegFileNo"), "0");
+    EXPECT_FALSE(accounts_.FindValue("bob@example.com", "RegFileNo"));
+    EXPECT_EQ(accounts_.Value("bob@example.com", "AccountEnabled"), "1");
+    EXPECT_EQ(UndoFiles::PairNumbers(dir()), std::vector<int>{0});
+}
+
 }  // namespace
