@@ -98,7 +98,7 @@ private:
     void markUntested();
     void showTested(bool tested);
     MailAccount* current();
-    void emailEdited();
+    bool emailEdited();  // false when a typed address was refused
     void addAccount();
     void removeAccount();
     void editAuth();

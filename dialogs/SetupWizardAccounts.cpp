@@ -92,13 +92,12 @@ bool SetupWizard::isListed(const std::string& address, int except) const {
     return false;
 }
 
-void SetupWizard::emailEdited() {
+bool SetupWizard::emailEdited() {
     MailAccount* a = current();
-    if (!a || loading_) return;
+    if (!a || loading_) return true;
     const std::string typed(MiscFuncs::TrimBlanks(text8(accountsPage_->tEMailAddress->text())));
-    if (typed == a->EMailAddress) return;
+    if (typed == a->EMailAddress) return true;
     const int index = current_;
-    const platform::AliveGuard alive(this);
     std::string refusal;
     if (!MiscFuncs::IsValidEmail(typed)) refusal = "Entered e-mail address is not valid";
     else if (isListed(typed, index))
@@ -106,12 +105,12 @@ void SetupWizard::emailEdited() {
     if (refusal.empty()) {
         a->EMailAddress = typed;
         accountsPage_->cbAccounts->setItemText(index, q(typed));
-        return;
+        return true;
     }
     // Put the stored address back first: the box lets the edit lose focus again.
     accountsPage_->tEMailAddress->setText(q(a->EMailAddress));
     ask(refusal, Prompt::Buttons::OK, Prompt::Kind::Exclamation);
-    (void)alive;
+    return false;
 }
 
 void SetupWizard::addAccount() {
@@ -218,9 +217,9 @@ void SetupWizard::setTesting(bool on) {
 
 void SetupWizard::runTest() {
     if (testing_ || !current()) return;
-    // A changed address is taken (or refused) before the test.
-    emailEdited();
-    if (!current() || !checkFields()) return;
+    // A changed address is taken before the test; a refused one stops it.
+    const platform::AliveGuard before(this);
+    if (!emailEdited() || !before || !current() || !checkFields()) return;
     const int index = current_;
     const MailAccount account = accounts_[index];
     const platform::AliveGuard alive(this);

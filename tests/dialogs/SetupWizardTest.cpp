@@ -142,6 +142,11 @@ TEST_F(SetupWizardTest, AddingAndEditingRefuseTheSameAddressInAnyLetterCase) {
     EXPECT_EQ(prompts_.size(), 1u);
     EXPECT_EQ(w.Accounts().back().EMailAddress, "carol@example.com");
     EXPECT_EQ(child<QLineEdit>("tEMailAddress")->text(), QStringLiteral("carol@example.com"));
+    // A refused address typed just before TEST stops the test.
+    child<QLineEdit>("tEMailAddress")->setText(QStringLiteral("bob@EXAMPLE.com"));
+    button("bTest")->click();
+    EXPECT_TRUE(tested_.empty());
+    EXPECT_EQ(child<QLineEdit>("tEMailAddress")->text(), QStringLiteral("carol@example.com"));
     setEmail(QStringLiteral("caroline@example.com"));
     EXPECT_EQ(w.Accounts().back().EMailAddress, "caroline@example.com");
     EXPECT_EQ(child<QComboBox>("cbAccounts")->currentText(), QStringLiteral("caroline@example.com"));
