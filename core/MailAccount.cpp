@@ -285,6 +285,22 @@ std::optional<AccountListFault> CheckAccountList(const CIniFile& ini, const std:
     return std::nullopt;
 }
 
+bool EnsureAccountFolders(std::string_view address) {
+    if (!IsSafeFolderName(address)) return false;
+    const fs::path mailDir = ProgramFiles::InAccountsFolder(std::string(MiscFuncs::TrimBlanks(address))) / "MailDir";
+    bool ok = true;
+    for (const char* leaf : {"InBox", "OutBox", "WaitingAuth", "Recycled"}) {
+        std::error_code ec;
+        fs::create_directories(mailDir / leaf, ec);
+        if (ec) {
+            MiscFuncs::WriteLog(1, "#", "Error in Accounts::EnsureAccountFolders " + (mailDir / leaf).string() + ": " +
+                                            ec.message());
+            ok = false;
+        }
+    }
+    return ok;
+}
+
 bool ProtectAccountsFile(const fs::path& file) {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return false;

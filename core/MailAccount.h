@@ -113,6 +113,11 @@ std::optional<AccountListFault> CheckAccountList(const CIniFile& accounts, const
 bool SaveAccountList(CIniFile& accounts, const std::vector<MailAccount>& records, std::string* error = nullptr,
                      bool* renamed = nullptr);
 
+// Creates the mail folders of an account that lacks them (accounts\<address>\MailDir
+// with InBox, OutBox, WaitingAuth and Recycled), so that an account added while the
+// program runs can collect at once. False when a folder could not be made.
+bool EnsureAccountFolders(std::string_view address);
+
 // Makes the file readable and writable by its owner only, creating it empty when it
 // is missing, so the scrambled passwords are never readable by others. False when
 // that could not be done.

@@ -1,5 +1,7 @@
 #include "engines/OwnMails.h"
 
+#include <optional>
+
 #include "core/Address.h"
 #include "core/CIniFile.h"
 #include "core/MiscUtils.h"
@@ -68,17 +70,8 @@ std::string mailtoFragment(std::string_view account) {
     return out;
 }
 
-void buildRequest(std::string_view recipient, std::string_view account, GeneratedMail& mail) {
-    const CIniFile options = optionsFile();
-    if (mail.UserText1.empty() && mail.UserText2.empty()) {
-        bool ok = loadText(options, "msg_RegRequest_Text1", mail.UserText1);
-        ok = loadText(options, "msg_RegRequest_Text2", mail.UserText2) && ok;
-        ok = loadText(options, "msg_RegRequest_Text3", mail.UserText3) && ok;
-        if (!ok) {
-            Prompt::Ask("Please edit registration messages!", ProgramFiles::kExecutableName,
-                        Prompt::Buttons::OK, Prompt::Kind::Exclamation);
-        }
-    }
+void requestBodies(std::string_view recipient, std::string_view account, const std::optional<std::string>& noteDays,
+                   GeneratedMail& mail) {
     const std::string link = ApprovalLink(recipient, account);
     const std::string twoBreaks = "\r\n\r\n";
     mail.TextBody = "You recently sent an email to " + std::string(account) + twoBreaks + mail.UserText1 +
@@ -92,9 +85,8 @@ void buildRequest(std::string_view recipient, std::string_view account, Generate
     html.append(link).append(kLinkTableClose);
     html += std::string(kCrLf) + mail.UserText2 + twoBreaks + mail.UserText3;
     mail.HtmlBody = std::move(html);
-    if (MiscFuncs::IsFlagSet(options.Value("options", "msg_RegRequest_SendAutoDelNote"))) {
-        const std::string note =
-            twoBreaks + MiscFuncs::DeletionNoticeText(options.Value("options", "AutoDeleteUnregisteredInterval"));
+    if (noteDays) {
+        const std::string note = twoBreaks + MiscFuncs::DeletionNoticeText(*noteDays);
         mail.TextBody += note;
         mail.HtmlBody += note;
     }
@@ -102,12 +94,33 @@ void buildRequest(std::string_view recipient, std::string_view account, Generate
     mail.ImagePart = ButtonImagePart();
 }
 
-void buildConfirmation(std::string_view account, GeneratedMail& mail) {
-    loadText(optionsFile(), "msg_Conf_Text1", mail.UserText1);
+void buildRequest(std::string_view recipient, std::string_view account, GeneratedMail& mail) {
+    const CIniFile options = optionsFile();
+    if (mail.UserText1.empty() && mail.UserText2.empty()) {
+        bool ok = loadText(options, "msg_RegRequest_Text1", mail.UserText1);
+        ok = loadText(options, "msg_RegRequest_Text2", mail.UserText2) && ok;
+        ok = loadText(options, "msg_RegRequest_Text3", mail.UserText3) && ok;
+        if (!ok) {
+            Prompt::Ask("Please edit registration messages!", ProgramFiles::kExecutableName,
+                        Prompt::Buttons::OK, Prompt::Kind::Exclamation);
+        }
+    }
+    std::optional<std::string> noteDays;
+    if (MiscFuncs::IsFlagSet(options.Value("options", "msg_RegRequest_SendAutoDelNote")))
+        noteDays = options.Value("options", "AutoDeleteUnregisteredInterval");
+    requestBodies(recipient, account, noteDays, mail);
+}
+
+void confirmationBodies(std::string_view account, GeneratedMail& mail) {
     mail.TextBody = "Messages to " + std::string(account) + " are accepted:\r\n\r\n" + mail.UserText1;
     std::string html(kPageHead);
     html += "Messages to " + mailtoFragment(account) + "</a> are accepted:\r\n\r\n" + mail.UserText1;
     mail.HtmlBody = joinLines(html + std::string(kPageClose));
+}
+
+void buildConfirmation(std::string_view account, GeneratedMail& mail) {
+    loadText(optionsFile(), "msg_Conf_Text1", mail.UserText1);
+    confirmationBodies(account, mail);
 }
 
 void buildTest(GeneratedMail& mail) {
@@ -167,6 +180,15 @@ void Generate(MessageType kind, std::string_view recipient, std::string_view acc
     switch (kind) {
     case MessageType::RegistrationRequest: buildRequest(recipient, account, mail); break;
     case MessageType::Confirmation: buildConfirmation(account, mail); break;
+    default: buildTest(mail); break;
+    }
+}
+
+void GenerateFromTexts(MessageType kind, std::string_view recipient, std::string_view account,
+                       const std::optional<std::string>& deletionNoteDays, GeneratedMail& mail) {
+    switch (kind) {
+    case MessageType::RegistrationRequest: requestBodies(recipient, account, deletionNoteDays, mail); break;
+    case MessageType::Confirmation: confirmationBodies(account, mail); break;
     default: buildTest(mail); break;
     }
 }

@@ -15,6 +15,7 @@
 // of line breaks and control characters before it reaches a header (engines/SmtpText.h).
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,6 +46,12 @@ bool IsMultipart(MessageType kind);
 // UserText2 are both empty, and warns "Please edit registration messages!" when one
 // does not unscramble; a confirmation always loads its text.
 void Generate(MessageType kind, std::string_view recipient, std::string_view account, GeneratedMail& mail);
+
+// The same bodies from the user texts as they stand, reading nothing from the settings
+// (the options dialog's preview of texts not saved yet): a request ends with the
+// deletion notice for that many days when they are given.
+void GenerateFromTexts(MessageType kind, std::string_view recipient, std::string_view account,
+                       const std::optional<std::string>& deletionNoteDays, GeneratedMail& mail);
 
 // The approval page's address for a recipient and account (the "d" query value is
 // the ScrambledText of recipient ":" account).

@@ -1,0 +1,61 @@
+#pragma once
+// The "General" tab of the options dialog: the program's switches, the number fields
+// of the unknown senders and of the registration dialogs, the start with the desktop
+// session, the local server ports and the servers' time-out slider.
+//
+// Fill puts DialogOptions into the controls; Collect reads them back (the message
+// texts are the messages tab's). Every change the user makes emits edited().
+
+#include <QWidget>
+
+#include "core/ProgramSettings.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+
+namespace dialogs {
+
+class OptionsGeneralTab : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit OptionsGeneralTab(QWidget* parent = nullptr);
+
+    void Fill(const DialogOptions& options);
+    // The general fields of `options` from the controls.
+    void Collect(DialogOptions& options) const;
+    // The control of a number field, to put the focus on after a refusal.
+    QLineEdit* FieldOf(DialogOptionField field) const;
+
+    QCheckBox* cbAutomaticalyAprove = nullptr;
+    QCheckBox* cbDeleteBounced = nullptr;
+    QCheckBox* cbAutoDeleteUnregistered = nullptr;
+    QLineEdit* tDays = nullptr;
+    QCheckBox* cbLimitNumberOfMessages = nullptr;
+    QLineEdit* tNMessages = nullptr;
+    QCheckBox* cbAutoSendRegRequests = nullptr;
+    QCheckBox* cbAutoRejectSendersExceedingLimit = nullptr;
+    QCheckBox* cbShowRegDialogs = nullptr;
+    QLineEdit* tRegDialogShowInterval = nullptr;
+    QCheckBox* cbAutoStart = nullptr;
+    QCheckBox* cbUseConfirmations = nullptr;
+    QLineEdit* tLocalSMTPServerPort = nullptr;
+    QLineEdit* tLocalPOP3ServerPort = nullptr;
+    QPushButton* bUseDefaultPorts = nullptr;
+    QSlider* TimeOutSlider = nullptr;
+    QLabel* lServerTimeout = nullptr;
+
+signals:
+    void edited();
+    // The days field changed: the deletion notice of the messages tab follows it.
+    void daysChanged(const QString& days);
+
+private:
+    void enableDependents();
+    void showTimeout(int minutes);
+};
+
+}  // namespace dialogs

@@ -1,0 +1,356 @@
+// The options dialog over a running program: what OK writes and in which order it
+// stops and starts the engines, what it refuses, the modified flag and Cancel, the
+// account list, and the sample preview.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+
+#include <functional>
+
+#include "OptionsDialogSupport.h"
+#include "core/Aliases.h"
+#include "core/CMessages.h"
+#include "core/MailAccount.h"
+#include "core/Scramble.h"
+#include "dialogs/OptionsAccountsTab.h"
+#include "dialogs/OptionsAliasesTab.h"
+#include "dialogs/OptionsGeneralTab.h"
+#include "dialogs/OptionsMessagesTab.h"
+
+namespace {
+
+using namespace testing_support;
+using dialogs::AccountsOptionsDialog;
+
+std::string golden(const std::string& name, const std::string& actual) {
+    const std::filesystem::path file = std::filesystem::path(GLP_TEST_DATA_DIR) / name;
+    if (qEnvironmentVariableIsSet("GLP_UPDATE_GOLDEN")) WriteFile(file, actual);
+    return ReadFile(file);
+}
+
+class OptionsDialogFlowTest : public OptionsDialogTest {
+protected:
+    void SetUp() override {
+        OptionsDialogTest::SetUp();
+        writeAccount("me@example.com");
+    }
+    std::vector<std::string> engineEvents() const {
+        std::vector<std::string> out;
+        for (const std::string& e : events_)
+            for (std::string_view name : mainwindow::EngineSet::kEngineUnloadOrder)
+                if (e == "load:" + std::string(name) || e == "unload:" + std::string(name)) out.push_back(e);
+        return out;
+    }
+};
+
+TEST_F(OptionsDialogFlowTest, AFreshOkWritesEveryKeyInOrderBetweenAStopAndAStartOfTheEngines) {
+    startProgram();
+    AccountsOptionsDialog& d = openDialog();
+    events_.clear();
+    ASSERT_TRUE(d.Save()) << ::testing::PrintToString(promptTexts());
+    const std::string empty = MiscFuncs::ScrambleText("");
+    EXPECT_EQ(sectionText(ProgramFiles::OptionsIniPath(), "options"),
+              "[options]\r\nLogLevel=1\r\nAutoApproveRecepients=0\r\nAutoDeleteBounced=0\r\nAutoDeleteUnregistered=0\r\n"
+              "AutoDeleteUnregisteredInterval=4\r\nLimitMessagesFromUnknown=0\r\nMaxMessagesCountFromUnknown=5\r\n"
+              "AutoSendRegRequests=0\r\nAutoRejectSendersExceedingLimit=0\r\nRegDialogShowInterval=1\r\n"
+              "msg_RegRequest_Text1=" + empty + "\r\nmsg_RegRequest_Text2=" + empty + "\r\nmsg_RegRequest_Text3=" +
+                  empty + "\r\nmsg_Conf_Text1=" + empty + "\r\nmsg_Conf_Text2=" + empty +
+                  "\r\nmsg_RegRequest_SendAutoDelNote=0\r\nStartWithWindows=0\r\nUseConfirmations=0\r\n"
+                  "ShowRegDialogs=0\r\nSMTPServerPort=3025\r\nPOP3ServerPort=3110\r\nServerTimeouts=15\r\n");
+    EXPECT_EQ(engineEvents(),
+              (std::vector<std::string>{"unload:POP3CollectorForm", "unload:POP3ServerForm", "unload:SMTPProxyForm",
+                                        "unload:SMTPSpooler", "load:SMTPProxyForm", "load:POP3ServerForm",
+                                        "load:SMTPSpooler", "load:POP3CollectorForm"}));
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_TRUE(prompts_.empty());
+    // The accounts file is rewritten for its owner's eyes only.
+    EXPECT_EQ(std::filesystem::status(ProgramFiles::AccountsIniPath()).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+TEST_F(OptionsDialogFlowTest, StartingWithTheSessionSetsAndRemovesTheRunValueAndTheAutostartEntry) {
+    startProgram();
+    openDialog().GeneralTab()->cbAutoStart->click();
+    ASSERT_TRUE(dialog_->Save());
+    EXPECT_EQ(AutoStart::RunValue(), "/usr/bin/glimmerpost");
+    EXPECT_NE(ReadFile(desktopFile()).find("Exec=/usr/bin/glimmerpost\n"), std::string::npos);
+    EXPECT_EQ(value("options", "StartWithWindows"), "1");
+    openDialog().GeneralTab()->cbAutoStart->click();
+    ASSERT_TRUE(dialog_->Save());
+    EXPECT_EQ(AutoStart::RunValue(), "");
+    EXPECT_FALSE(std::filesystem::exists(desktopFile()));
+}
+
+TEST_F(OptionsDialogFlowTest, RefusedFieldsKeepTheDialogOpenAndWriteNothing) {
+    startProgram();
+    struct Case {
+        const char* name;
+        std::function<void(AccountsOptionsDialog&)> edit;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"blank deletion days", [](AccountsOptionsDialog& d) { d.GeneralTab()->tDays->clear(); }, "number of days"},
+        {"port beyond 65535", [](AccountsOptionsDialog& d) { d.GeneralTab()->tLocalSMTPServerPort->setText("70000"); },
+         "local SMTP server port"},
+        {"the same port twice", [](AccountsOptionsDialog& d) { d.GeneralTab()->tLocalPOP3ServerPort->setText("3025"); },
+         "must differ"},
+        {"new account without address", [](AccountsOptionsDialog& d) { d.AccountsTab()->bAddAccount->click(); },
+         "no valid e-mail address"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        prompts_.clear();
+        events_.clear();
+        AccountsOptionsDialog& d = openDialog();
+        c.edit(d);
+        EXPECT_FALSE(d.Save());
+        ASSERT_EQ(prompts_.size(), 1u);
+        EXPECT_NE(prompts_[0].text.find(c.message), std::string::npos) << prompts_[0].text;
+        EXPECT_EQ(d.result(), 0);
+        EXPECT_TRUE(events_.empty());
+        EXPECT_EQ(value("options", "AutoDeleteUnregisteredInterval"), "");
+    }
+}
+
+TEST_F(OptionsDialogFlowTest, AnAccountsFileThatCannotBeWrittenKeepsTheDialogOpenWithTheEnginesRunning) {
+    startProgram();
+    AccountsOptionsDialog& d = openDialog(2);
+    QTest::keyClicks(d.AccountsTab()->tDisplayName, " Junior");
+    if (!makeFileReadOnly(ProgramFiles::AccountsIniPath())) GTEST_SKIP() << "no read-only files here";
+    const std::string before = ReadFile(ProgramFiles::AccountsIniPath());
+    events_.clear();
+    EXPECT_FALSE(d.Save());
+    ASSERT_EQ(prompts_.size(), 1u);
+    EXPECT_NE(prompts_[0].text.find("Could not write"), std::string::npos) << prompts_[0].text;
+    EXPECT_EQ(d.result(), 0);
+    EXPECT_TRUE(d.Modified());
+    EXPECT_EQ(ReadFile(ProgramFiles::AccountsIniPath()), before);
+    EXPECT_EQ(engineEvents().size(), 8u);  // stopped and started again all the same
+}
+
+TEST_F(OptionsDialogFlowTest, EveryEditMarksTheDialogModifiedAndCancelAsksBeforeDroppingIt) {
+    startProgram();
+    using D = AccountsOptionsDialog;
+    struct Case {
+        const char* name;
+        std::function<void(D&)> edit;
+    };
+    const std::vector<Case> cases = {
+        {"switch", [](D& d) { d.GeneralTab()->cbDeleteBounced->click(); }},
+        {"pop-up minutes", [](D& d) { QTest::keyClicks(d.GeneralTab()->tRegDialogShowInterval, "7"); }},
+        {"local port", [](D& d) { QTest::keyClicks(d.GeneralTab()->tLocalPOP3ServerPort, "1"); }},
+        {"default ports", [](D& d) { d.GeneralTab()->bUseDefaultPorts->click(); }},
+        {"slider", [](D& d) { d.GeneralTab()->TimeOutSlider->triggerAction(QSlider::SliderSingleStepSub); }},
+        {"account server", [](D& d) { QTest::keyClicks(d.AccountsTab()->tPOP3Server, "x"); }},
+        {"account name", [](D& d) { QTest::keyClicks(d.AccountsTab()->tDisplayName, "x"); }},
+        {"check interval", [](D& d) { d.AccountsTab()->tPOP3CheckInterval->stepUp(); }},
+        {"leave on server", [](D& d) { d.AccountsTab()->cbLeaveMessageOnServer->click(); }},
+        {"SPA", [](D& d) { d.AccountsTab()->cbPOP3UseSPA->click(); }},
+        {"new account", [](D& d) { d.AccountsTab()->bAddAccount->click(); }},
+        {"alias", [](D& d) {
+             d.AliasesTab()->tAliasEmailAddress->setText("*@example.org");
+             d.AliasesTab()->AddButton->click();
+         }},
+        {"message text", [](D& d) { QTest::keyClicks(d.MessagesTab()->tMessageHeader, "Hello"); }},
+        {"deletion notice", [](D& d) { d.MessagesTab()->cbAutoRejectNotification->click(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AccountsOptionsDialog& d = openDialog();
+        ASSERT_FALSE(d.Modified());
+        c.edit(d);
+        EXPECT_TRUE(d.Modified());
+        // Yes keeps the dialog open for OK; No drops the edits.
+        prompts_.clear();
+        answerer_ = [](const Prompt::Request&) { return Prompt::Answer::Yes; };
+        d.reject();
+        ASSERT_EQ(prompts_.size(), 1u);
+        EXPECT_EQ(prompts_[0].text, "You have made changes to options! Do you want to save changes?");
+        EXPECT_EQ(prompts_[0].caption, "E-mail accounts options");
+        EXPECT_EQ(d.result(), 0);
+        answerer_ = [](const Prompt::Request&) { return Prompt::Answer::No; };
+        d.reject();
+        EXPECT_EQ(d.result(), QDialog::Rejected);
+        answerer_ = nullptr;
+    }
+    // Unmodified, Cancel closes without a question.
+    prompts_.clear();
+    openDialog().reject();
+    EXPECT_TRUE(prompts_.empty());
+    EXPECT_EQ(dialog_->result(), QDialog::Rejected);
+}
+
+TEST_F(OptionsDialogFlowTest, AnAccountKeepsItsEditsAcrossSelectionsAndAServerChangeMarksItUntested) {
+    writeAccount("second@example.com");
+    startProgram();
+    AccountsOptionsDialog& d = openDialog(2);
+    dialogs::OptionsAccountsTab& tab = *d.AccountsTab();
+    EXPECT_EQ(d.AccountsOptionsTabStrip()->currentIndex(), 1);
+    ASSERT_EQ(tab.lbPOP3Accounts->count(), 2);
+    EXPECT_TRUE(tab.lTested->isVisibleTo(&d));
+    QTest::keyClicks(tab.tPOP3UserName, "-edited");
+    EXPECT_FALSE(tab.lTested->isVisibleTo(&d));
+    EXPECT_TRUE(tab.lNotTested->isVisibleTo(&d));
+    tab.lbPOP3Accounts->setCurrentRow(1);
+    EXPECT_EQ(tab.tPOP3UserName->text(), "user");
+    EXPECT_TRUE(tab.lTested->isVisibleTo(&d));
+    tab.lbPOP3Accounts->setCurrentRow(0);
+    EXPECT_EQ(tab.tPOP3UserName->text(), "user-edited");
+    EXPECT_FALSE(tab.lTested->isVisibleTo(&d));
+    // The leave-on-server days: 0 when unchecked, 2 when checked again.
+    tab.cbLeaveMessageOnServer->click();
+    EXPECT_EQ(tab.tLeaveForDays->value(), 2);
+    tab.cbLeaveMessageOnServer->click();
+    EXPECT_EQ(tab.tLeaveForDays->value(), 0);
+    ASSERT_TRUE(d.Save());
+    CIniFile accounts(ProgramFiles::AccountsIniPath().string());
+    EXPECT_EQ(accounts.Value("me@example.com", "POP3UserName"), "user-edited");
+    EXPECT_EQ(accounts.Value("me@example.com", "AccountTested"), "0");
+    EXPECT_EQ(accounts.Value("second@example.com", "AccountTested"), "1");
+}
+
+TEST_F(OptionsDialogFlowTest, AccountsAreAddedRenamedSwappedAndDeletedThroughTheDialog) {
+    writeAccount("second@example.com");
+    writeAccount("third@example.com");
+    CIniFile(ProgramFiles::AccountsIniPath().string()).Value("third@example.com", "RegFileNo", "4");
+    startProgram();
+    AccountsOptionsDialog& d = openDialog(2);
+    dialogs::OptionsAccountsTab& tab = *d.AccountsTab();
+    const auto setAddress = [&](int row, const QString& address) {
+        tab.lbPOP3Accounts->setCurrentRow(row);
+        tab.tEMailAddress->setText(address);
+        ASSERT_TRUE(tab.CommitAddress());
+    };
+    // Swap the first two, delete the third (its undo files are missing: nothing is restored).
+    setAddress(0, "second@example.com");
+    setAddress(1, "me@example.com");
+    tab.lbPOP3Accounts->setCurrentRow(2);
+    answerer_ = [](const Prompt::Request& r) {
+        return r.text == "Are you sure you want to delete account?" ? Prompt::Answer::Yes : Prompt::Answer::OK;
+    };
+    tab.bDeleteAccount->click();
+    ASSERT_EQ(prompts_.size(), 1u);
+    EXPECT_EQ(prompts_[0].caption, "Account deletion");
+    EXPECT_EQ(prompts_[0].defaultButton, 2);
+    EXPECT_FALSE(CIniFile(ProgramFiles::AccountsIniPath().string()).SectionExists("third@example.com"));
+    // Add one, with an address that is not valid first.
+    tab.bAddAccount->click();
+    tab.tEMailAddress->setText("not an address");
+    EXPECT_FALSE(tab.CommitAddress());
+    EXPECT_EQ(prompts_.back().text, "Entered e-mail address is not valid");
+    EXPECT_EQ(tab.tEMailAddress->text(), "<New account>");
+    setAddress(2, "Added@Example.com");
+    ASSERT_TRUE(d.Save()) << ::testing::PrintToString(promptTexts());
+    const std::string file = ReadFile(ProgramFiles::AccountsIniPath());
+    EXPECT_EQ(file, golden("accounts-after-edits.ini", file));
+    // The deleted account's folder stays; the new account can collect at once.
+    EXPECT_TRUE(std::filesystem::exists(dir() / "accounts" / "third@example.com"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir() / "accounts" / "Added@Example.com" / "MailDir" / "InBox"));
+}
+
+TEST_F(OptionsDialogFlowTest, AfterARenameTheMessageStoreListsTheMovedFiles) {
+    WriteFile(dir() / "accounts" / "me@example.com" / "MailDir" / "InBox" / "friend@there.test 1.eml",
+              "From: friend@there.test\r\nSubject: hi\r\n\r\nbody\r\n");
+    startProgram();
+    ASSERT_EQ(program_->Messages()->Count(), 1u);
+    AccountsOptionsDialog& d = openDialog(2);
+    d.AccountsTab()->tEMailAddress->setText("renamed@example.com");
+    ASSERT_TRUE(d.Save()) << ::testing::PrintToString(promptTexts());
+    ASSERT_EQ(program_->Messages()->Count(), 1u);
+    const std::string key(program_->Messages()->MessageIndex().begin()->Key());
+    EXPECT_EQ(key.rfind("renamed@example.com\\", 0), 0u) << key;
+    EXPECT_TRUE(std::filesystem::exists(dir() / "accounts" / "renamed@example.com" / "MailDir" / "InBox" /
+                                        "friend@there.test 1.eml"));
+}
+
+TEST_F(OptionsDialogFlowTest, DeletingTheOnlyAccountIsRefused) {
+    startProgram();
+    AccountsOptionsDialog& d = openDialog(2);
+    EXPECT_FALSE(d.AccountsTab()->bDeleteAccount->isEnabled());
+    QMetaObject::invokeMethod(d.AccountsTab()->bDeleteAccount, "clicked");
+    d.AccountsTab()->bDeleteAccount->setEnabled(true);
+    d.AccountsTab()->bDeleteAccount->click();
+    ASSERT_FALSE(prompts_.empty());
+    EXPECT_EQ(prompts_.back().text, "You can not delete the only account configured in Glimmerpost!");
+    EXPECT_TRUE(CIniFile(ProgramFiles::AccountsIniPath().string()).SectionExists("me@example.com"));
+}
+
+TEST_F(OptionsDialogFlowTest, ThePreviewShowsTheTextsAsTypedAndSavesNothing) {
+    setValue("options", "msg_Conf_Text1", MiscFuncs::ScrambleText("saved confirmation"));
+    startProgram();
+    AccountsOptionsDialog& d = openDialog(4);
+    dialogs::OptionsMessagesTab& m = *d.MessagesTab();
+    QTest::keyClicks(m.tMessageHeader, "Hello,");
+    QTest::keyClicks(m.tMessageMiddle, "Thanks.");
+    QTest::keyClicks(m.tMessageFooter, "Me");
+    m.cbAutoRejectNotification->click();
+    m.bPreview->click();
+    ASSERT_EQ(opened_.size(), 1u);
+    EXPECT_EQ(opened_[0], dir() / "msgpreview.eml");
+    const std::string request = ReadFile(opened_[0]);
+    EXPECT_EQ(request, golden("msgpreview-request.eml", request));
+
+    m.cMessageSelect->setCurrentIndex(1);
+    EXPECT_EQ(m.tMessageHeader->toPlainText(), "saved confirmation");
+    m.tMessageHeader->selectAll();
+    QTest::keyClicks(m.tMessageHeader, "Welcome!");
+    m.bPreview->click();
+    const std::string confirmation = ReadFile(dir() / "msgpreview.eml");
+    EXPECT_EQ(confirmation, golden("msgpreview-confirmation.eml", confirmation));
+    EXPECT_NE(confirmation.find("Welcome!"), std::string::npos);
+    // Back to the request: its three texts are as typed.
+    m.cMessageSelect->setCurrentIndex(0);
+    EXPECT_EQ(m.tMessageHeader->toPlainText(), "Hello,");
+    EXPECT_EQ(m.tMessageFooter->toPlainText(), "Me");
+    EXPECT_EQ(value("options", "msg_RegRequest_Text1"), "");
+    EXPECT_TRUE(prompts_.empty());
+
+    struct Case {
+        dialogs::OpenFileResult result;
+        const char* message;
+    };
+    for (const Case& c : {Case{dialogs::OpenFileResult::NoProgram, "Could not find e-mail client"},
+                          Case{dialogs::OpenFileResult::Failed, "Message could not be open by e-mail client"}}) {
+        openResult_ = c.result;
+        m.bPreview->click();
+        ASSERT_FALSE(prompts_.empty());
+        EXPECT_EQ(prompts_.back().text, c.message);
+        EXPECT_EQ(prompts_.back().kind, Prompt::Kind::Exclamation);
+    }
+}
+
+TEST_F(OptionsDialogFlowTest, AliasesAreCheckedAndTheListIsRewrittenAtOk) {
+    CIniFile(ProgramFiles::AliasesIniPath().string()).Value("Aliases", "old@example.com", "1");
+    startProgram();
+    AccountsOptionsDialog& d = openDialog(3);
+    dialogs::OptionsAliasesTab& a = *d.AliasesTab();
+    ASSERT_EQ(a.lbAliases->count(), 1);
+    struct Case {
+        const char* text;
+        bool accepted;
+    };
+    for (const Case& c : {Case{"*@example.org", true}, Case{"*", false}, Case{"friend@example.net", true},
+                          Case{"not an address", false}}) {
+        prompts_.clear();
+        a.tAliasEmailAddress->setText(c.text);
+        a.AddButton->click();
+        EXPECT_EQ(prompts_.empty(), c.accepted) << c.text;
+        if (!c.accepted) EXPECT_EQ(prompts_[0].text, "Entered e-mail address is invalid");
+    }
+    a.lbAliases->setCurrentRow(0);
+    answerer_ = [](const Prompt::Request&) { return Prompt::Answer::Yes; };
+    a.DeleteButton->click();
+    ASSERT_TRUE(d.Save());
+    EXPECT_EQ(Aliases::ReadAliases(CIniFile(ProgramFiles::AliasesIniPath().string())),
+              (std::vector<std::string>{"*@example.org", "friend@example.net"}));
+}
+
+}  // namespace
