@@ -1,20 +1,57 @@
 // Glimmerpost: one instance per data folder, started and ended as one whole.
 #include <QApplication>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
+#include <memory>
+
+#include "core/CommandLine.h"
 
 #include "dialogs/DialogsAttach.h"
 #include "mainwindow/ProgramEngines.h"
 #include "mainwindow/ProgramPages.h"
 #include "mainwindow/ProgramStartup.h"
+#include "mainwindow/frmMonitor.h"
 #include "platform/DataFolder.h"
 #include "platform/EventWait.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ShutdownRequests.h"
 #include "platform/SingleInstance.h"
 
+namespace {
+
+const std::vector<CommandLine::Switch> kSwitches = {
+    {"--monitor", "also show the connection monitor (the engines' socket states)"}};
+
+constexpr const char* kSummary =
+    "Glimmerpost collects the mail of your POP3 accounts, admits it only from senders\n"
+    "you have approved, and serves it to your mail program on localhost.";
+
+// --help and --version answer before anything is made; a wrong option ends with 2.
+int answerCommandLine(CommandLine::Action action, const std::string& error = {}) {
+    switch (action) {
+    case CommandLine::Action::Help:
+        std::fputs(CommandLine::UsageText("glimmerpost", kSummary, kSwitches).c_str(), stdout);
+        return 0;
+    case CommandLine::Action::Version:
+        std::printf("%s\n", CommandLine::VersionLine("glimmerpost").c_str());
+        return 0;
+    default:
+        std::fprintf(stderr, "glimmerpost: %s\n%s", error.c_str(), CommandLine::UsageText("glimmerpost", kSummary, kSwitches).c_str());
+        return 2;
+    }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    const CommandLine::Action early = CommandLine::EarlyAction(CommandLine::ArgumentsOf(argc, argv));
+    if (early != CommandLine::Action::Run) return answerCommandLine(early);
     QApplication app(argc, argv);
+    // The toolkit has taken its own options out of the list by now.
+    const CommandLine::Parsed parsed = CommandLine::Parse(CommandLine::ArgumentsOf(argc, argv), kSwitches);
+    if (parsed.action != CommandLine::Action::Run) return answerCommandLine(parsed.action, parsed.error);
     const QString folder = platform::UseDataFolder(app.arguments());
     if (folder.isEmpty()) {
         std::fprintf(stderr, "glimmerpost: the data folder cannot be created\n");
@@ -49,5 +86,12 @@ int main(int argc, char** argv) {
 
     program.Start();
     if (program.shutDownDone()) return program.exitCode();
+    // The connection monitor, on request; it goes before the program it looks at.
+    std::unique_ptr<mainwindow::frmMonitor> monitor;
+    if (std::find(parsed.switches.begin(), parsed.switches.end(), mainwindow::frmMonitor::kSwitch) !=
+        parsed.switches.end()) {
+        monitor = std::make_unique<mainwindow::frmMonitor>([&engines] { return mainwindow::LoadedEngines(engines); });
+        monitor->show();
+    }
     return app.exec();
 }

@@ -147,6 +147,13 @@ bool CMailRules::Delete(std::string_view name) {
     return true;
 }
 
+bool CMailRules::Forget(std::string_view name) {
+    const std::size_t i = IndexOf(name);
+    if (i == kNotFound) return false;
+    rules_.erase(rules_.begin() + static_cast<std::ptrdiff_t>(i));
+    return true;
+}
+
 bool CMailRules::SaveRules() {
     bool refused = false;
     const std::vector<bool> writable = WritableRules(refused);

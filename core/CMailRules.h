@@ -65,6 +65,10 @@ public:
     // not be written; a name that is not in the set is no failure.
     bool Delete(std::string_view name);
 
+    // Takes the rule off the set and leaves the file alone: for a rule that was
+    // added but could not be saved. False when no rule has that name.
+    bool Forget(std::string_view name);
+
     // The names in the order of the set, for the Rules page's list.
     std::vector<std::string> RuleNames() const;
     std::size_t Count() const { return rules_.size(); }

@@ -163,6 +163,14 @@ void CSenders::DeleteSender(std::string_view address) {
     changed();
 }
 
+bool CSenders::RemoveSender(std::string_view address) {
+    const std::string sender = MiscFuncs::LowerCase(MiscFuncs::TrimBlanks(address));
+    BulkUpdate bulk(*this);
+    DeleteSender(sender);
+    ini_.ClearSection(CIniFile::StoredSectionName(sender));
+    return bulk.Commit();
+}
+
 std::size_t CSenders::MessagesStored(std::string_view address, std::vector<std::string>* files) const {
     if (!store_) {
         MiscFuncs::WriteLog(0, "#", "Error in CSenders::MessagesStored the message store is not attached");

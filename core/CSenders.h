@@ -134,6 +134,10 @@ public:
 
     // Moves the sender's held mail to Recycled and takes the sender off the lists.
     void DeleteSender(std::string_view address);
+    // DeleteSender, and the sender's section leaves senders.ini too, so he is not
+    // listed again at the next start and the filter takes him for a new sender. False
+    // when senders.ini could not be written (inside a BulkUpdate: its Commit tells).
+    bool RemoveSender(std::string_view address);
 
     // The sender's files in WaitingAuth, then InBox. With files, appends each full
     // path and returns files->size(); without, returns the number found.

@@ -1,8 +1,35 @@
-// Attaches this family of dialogs to the program (filled as the dialogs arrive).
+// Attaches the about box and the feedback and recommendation forms to the main
+// window's commands; the recommendation form lives in its EngineSet slot.
+#include "core/ProductInfo.h"
+#include "dialogs/AboutDialog.h"
 #include "dialogs/DialogsAttach.h"
+#include "dialogs/FeedbackForms.h"
+#include "mainwindow/ProgramStartup.h"
 
 namespace dialogs {
+namespace {
 
-void AttachAboutAndForms(ProgramDialogs&, mainwindow::GlimmerpostProgram&) {}
+// The feedback form goes with the dialogs, at the latest.
+struct FeedbackPart : ProgramDialogs::Part {
+    ~FeedbackPart() override { CloseFeedback(); }
+};
+
+std::string productName() {
+    return ProductInfo::ProductName().empty() ? std::string(ProductInfo::kProductName) : ProductInfo::ProductName();
+}
+
+}  // namespace
+
+void AttachAboutAndForms(ProgramDialogs& dialogs, mainwindow::GlimmerpostProgram& program) {
+    dialogs.Keep<FeedbackPart>();
+    RegisterTellAFriend(program);
+    mainwindow::MainFormHooks& hooks = program.FormHooks();
+    hooks.showAbout = [&program] {
+        AboutDialog about(program.MainForm());
+        about.exec();
+    };
+    hooks.sendFeedback = [] { ShowFeedback(productName()); };
+    hooks.tellAFriend = [&program] { ShowTellAFriend(program, productName()); };
+}
 
 }  // namespace dialogs

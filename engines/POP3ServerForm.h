@@ -64,6 +64,8 @@ public:
     void Form_Unload();
 
     platform::SocketArray& POP3Server() { return sockets_; }
+    // Read-only, for the connection monitor.
+    const platform::SocketArray& POP3Server() const { return sockets_; }
     platform::TimerControl& timIdle() { return idleTimer_; }
     bool Listening() const;
     quint16 Port() const;

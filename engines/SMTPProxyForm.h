@@ -76,6 +76,9 @@ public:
     int openSessions() const { return openSessions_; }
     int sessionTimeOutSeconds() const { return timeOutSeconds_; }
     bool isBusy(int slot) const;
+    // The two socket arrays, read-only, for the connection monitor.
+    const platform::SocketArray& LocalSMTPSockets() const { return LocalSMTP; }
+    const platform::SocketArray& RemoteSMTPSockets() const { return RemoteSMTP; }
     // The session of a busy slot, else nullptr.
     const SmtpProxySession* session(int slot) const;
     // The slot's `timSMTPServer` (connection and greeting guard) and idle timer, for

@@ -110,6 +110,8 @@ public:
 
     // The tray's commands.
     void ShowTrayMenu();
+    // The window's own small tray menu, for when the tray-menu window is missing.
+    void PopupFallbackTrayMenu(const QPoint& at);
     void mOpen_Click();
     void mCheckNewMail_Click();
     void mExit_Click();

@@ -63,6 +63,8 @@ void GlimmerpostMainForm::ShowTrayMenu() {
     fallbackTrayMenu()->popup(QCursor::pos());
 }
 
+void GlimmerpostMainForm::PopupFallbackTrayMenu(const QPoint& at) { fallbackTrayMenu()->popup(at); }
+
 QMenu* GlimmerpostMainForm::fallbackTrayMenu() {
     if (trayMenu_) return trayMenu_;
     trayMenu_ = new QMenu(this);

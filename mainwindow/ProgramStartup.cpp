@@ -126,7 +126,8 @@ bool GlimmerpostProgram::createLists() {
     trace("CMessages");
     messages_ = std::make_unique<CMessages>(CMessages::Start::LoadCaches);
     hadMessageStore_ = true;
-    subscribe(messages_->Change, messagesToken_, &ListViews::fillSenders);
+    subscribe(messages_->Change, messagesToken_,
+              views_.fillMessages ? &ListViews::fillMessages : &ListViews::fillSenders);
     // Runs the moves of the held mail of the senders that the sender list expired.
     senders_->AttachMessageStore(*messages_);
     trace("CMailRules");

@@ -72,6 +72,8 @@ using AddressImportFn = std::function<void(GlimmerpostProgram&, QWidget* owner)>
 // The pages that show the lists; each refills its grid from the program's lists.
 struct ListViews {
     std::function<void(GlimmerpostProgram&)> fillSenders;  // senders and messages (page 1)
+    // The message store's changes; while empty they go to fillSenders.
+    std::function<void(GlimmerpostProgram&)> fillMessages;
     std::function<void(GlimmerpostProgram&)> fillDomains;  // domains (page 2)
     std::function<void(GlimmerpostProgram&)> fillRules;    // the rule list (page 3)
 };

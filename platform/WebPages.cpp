@@ -15,7 +15,7 @@ WebPageOpenerFn& opener() {
     return fn;
 }
 
-constexpr std::size_t kAddressCap = 2048;
+constexpr std::size_t kAddressCap = kWebAddressCap;
 constexpr std::size_t kLoggedCap = 200;
 
 // The address as it may appear in a log line: bounded, one line.

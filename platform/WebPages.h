@@ -5,10 +5,14 @@
 
 #include <QUrl>
 
+#include <cstddef>
 #include <functional>
 #include <string_view>
 
 namespace platform {
+
+// The longest address handed to the browser.
+inline constexpr std::size_t kWebAddressCap = 2048;
 
 using WebPageOpenerFn = std::function<bool(const QUrl&)>;
 

@@ -294,6 +294,16 @@ TEST_F(MailRulesTest, DeleteRemovesTheSectionAndTheRule) {
     EXPECT_EQ(CIniFile(ProgramFiles::RulesIniPath().string()).AllSectionsArray(), (std::vector<std::string>{"A"}));
 }
 
+TEST_F(MailRulesTest, ForgetTakesAnUnsavedRuleOffTheSetAndLeavesTheFile) {
+    writeRules(section("A", "a@", "1"));
+    CMailRules rules;
+    ASSERT_TRUE(rules.Add(rule("New", RuleAction::Accept, "n@")));
+    EXPECT_TRUE(rules.Forget("new"));
+    EXPECT_FALSE(rules.Forget("new"));
+    EXPECT_EQ(rules.RuleNames(), (std::vector<std::string>{"A"}));
+    EXPECT_EQ(rulesFile(), section("A", "a@", "1"));
+}
+
 TEST_F(MailRulesTest, NamesAreTakenAsTheFileStoresThem) {
     CMailRules rules;
     EXPECT_TRUE(rules.Add(rule("a[1]", RuleAction::Accept, "x@")));

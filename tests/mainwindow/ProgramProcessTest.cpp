@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <map>
 #include <string>
@@ -102,6 +104,43 @@ TEST_F(ProgramProcessTest, StartsOnceEndsOnSigtermAndASecondStartTouchesNothing)
     EXPECT_EQ(log.rfind("12-01-2026", 0), 0u) << "cut at a line boundary";
     EXPECT_NE(log.find("glimmerpost has been loaded successfuly"), std::string::npos) << "the newest lines stay";
     EXPECT_FALSE(fs::exists(dir() / "tmplog.txt"));
+}
+
+// --help and --version answer without a display or a data folder; a wrong option
+// prints the usage and ends with 2, also without touching a data folder.
+TEST(ProgramCommandLine, HelpVersionAndWrongOptions) {
+    const fs::path home = fs::temp_directory_path() / ("glp-cmdline-" + std::to_string(::getpid()));
+    fs::remove_all(home);
+    struct Case {
+        QStringList args;
+        int code;
+        const char* out;
+    };
+    const Case cases[] = {
+        {{"--version"}, 0, "glimmerpost 1.0.0\n"},
+        {{"--help"}, 0, "Usage: glimmerpost [--home DIR]"},
+        {{"-platform", "offscreen", "--bogus"}, 2, ""},
+        {{"-platform", "offscreen", "--home"}, 2, ""},
+    };
+    for (const Case& c : cases) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("GLIMMERPOST_HOME", QString::fromStdString(home.string()));
+        env.remove("DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        p.setProcessEnvironment(env);
+        p.start(QString::fromStdString((fs::path(GLP_BINARY_DIR) / "app" / "glimmerpost").string()), c.args);
+        ASSERT_TRUE(p.waitForFinished(kEndMs));
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), c.code);
+        const std::string out = p.readAllStandardOutput().toStdString();
+        EXPECT_EQ(out.rfind(c.out, 0), 0u) << out;
+        if (c.code == 2) {
+            EXPECT_NE(p.readAllStandardError().indexOf("Usage: glimmerpost"), -1);
+        }
+        EXPECT_FALSE(fs::exists(home));
+    }
 }
 
 }  // namespace

@@ -1,0 +1,111 @@
+#pragma once
+// AddressBookImportDialog: approves, in one step, every address found in a source:
+// the mail program's contacts and the recipients of its sent messages, an address
+// book file (the default one or another), or a CSV file (through CSVImportDialog).
+// What each source reads is described in core/MailProgramData.h.
+//
+// Each source is read item by item with the progress shown and events running, then
+// what it found is approved in one write of senders.ini; blocked senders stay blocked
+// and the final box counts them; a failed write is reported as such. While a source
+// is read the dialog cannot be closed (its buttons are off, Escape and the close box
+// are ignored); a shut-down closes it and the import stops at the next item.
+
+#include <QDialog>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/AddressImport.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+namespace mainwindow {
+class GlimmerpostProgram;
+}
+
+namespace dialogs {
+
+class ImportRun;
+
+// The CSV file chosen in the dialog, read by CSVImportDialog.
+std::string& CsvImportPath();
+
+// The open-file dialog: title, filter (Qt form), owner; "" when cancelled.
+using FileChooserFn = std::function<QString(const QString& title, const QString& filter, QWidget* owner)>;
+// nullptr restores QFileDialog.
+void SetFileChooser(FileChooserFn chooser);
+
+class AddressBookImportDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit AddressBookImportDialog(mainwindow::GlimmerpostProgram& program, QWidget* parent = nullptr);
+
+    void SelectSource(int source);  // 1 mail program, 2 address book, 3 CSV file
+    int source() const { return source_; }
+    void ImportButton_Click();
+    void bOpenWAB_Click();
+    void bOpenCSV_Click();
+
+    QRadioButton* oMSOutLook() const { return oOutlook_; }
+    QRadioButton* oMSOutlookExpress() const { return oExpress_; }
+    QRadioButton* oCsv() const { return oCsv_; }
+    QCheckBox* cbContacts() const { return contacts_; }
+    QCheckBox* cbSentFolder() const { return sent_; }
+    QRadioButton* oDefaultWab() const { return defaultWab_; }
+    QRadioButton* oOtherWab() const { return otherWab_; }
+    QLineEdit* tWabFileSpec() const { return wabFile_; }
+    QLineEdit* tCSVFileSpec() const { return csvFile_; }
+    QPushButton* ImportButton() const { return import_; }
+    QPushButton* CancelButton() const { return cancel_; }
+    QProgressBar* pbProgress() const { return progress_; }
+    QLabel* lDescription() const { return description_; }
+    bool importing() const { return importing_; }
+
+public slots:
+    void reject() override;
+
+protected:
+    void changeEvent(QEvent* e) override;
+
+private:
+    void build();
+    QGroupBox* outlookFrame();
+    QGroupBox* wabFrame();
+    QGroupBox* csvFrame();
+    void updateWabControls();
+    void setBusy(bool busy);
+
+    // Each collects into approvals and returns how many addresses it found.
+    std::size_t ImportOutlookContacts(ImportRun& run, std::vector<SenderUpdate>& approvals);
+    std::size_t ImportOutlookSentRecipients(ImportRun& run, std::vector<SenderUpdate>& approvals);
+    std::size_t ImportWAB(ImportRun& run, std::vector<SenderUpdate>& approvals);
+    void importCsv();
+    void showTotals(const AddressImport::Totals& totals);
+
+    mainwindow::GlimmerpostProgram& program_;
+    int source_ = 0;
+    QRadioButton *oOutlook_ = nullptr, *oExpress_ = nullptr, *oCsv_ = nullptr;
+    QGroupBox *frOutlook_ = nullptr, *frExpress_ = nullptr, *frCsv_ = nullptr;
+    QCheckBox *contacts_ = nullptr, *sent_ = nullptr;
+    QRadioButton *defaultWab_ = nullptr, *otherWab_ = nullptr;
+    QLineEdit *wabFile_ = nullptr, *csvFile_ = nullptr;
+    QPushButton *openWab_ = nullptr, *openCsv_ = nullptr;
+    QLabel* csvLabel_ = nullptr;
+    QPushButton *import_ = nullptr, *cancel_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QLabel* description_ = nullptr;
+    bool importing_ = false;
+};
+
+// Shows the dialog modally over owner.
+void ShowAddressBookImport(mainwindow::GlimmerpostProgram& program, QWidget* owner);
+
+}  // namespace dialogs
