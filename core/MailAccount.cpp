@@ -13,6 +13,7 @@
 #include "core/Address.h"
 #include "core/AtomicFile.h"
 #include "core/Log.h"
+#include "core/MailClientFiles.h"
 #include "core/MiscUtils.h"
 #include "core/ProgramFiles.h"
 #include "core/ProgramSettings.h"
@@ -261,26 +262,6 @@ std::optional<int> plainNumber(std::string_view text) {
     return n;
 }
 
-// Both files are read before either is imported: removing the key is only worth it
-// when the saved settings can be put back.
-bool readable(const fs::path& file) {
-    std::string text, why;
-    std::vector<RegFile::Statement> statements;
-    if (MiscFuncs::ReadWholeFile(file, text, 16 << 20) && RegFile::Parse(text, statements, why)) return true;
-    MiscFuncs::WriteLog(1, "#", "Error in Accounts::RestoreMailClient: " + file.string() + " cannot be read " + why);
-    return false;
-}
-
-bool importAndDelete(const fs::path& file) {
-    if (!Registry::ImportRegistryFile(file)) {
-        MiscFuncs::WriteLog(1, "#", "Error in Accounts::RestoreMailClient: import of " + file.string() + " failed");
-        return false;
-    }
-    std::error_code ec;
-    if (!fs::remove(file, ec) || ec) MiscFuncs::WriteLog(1, "#", "Failed to delete file " + file.string());
-    return true;
-}
-
 }  // namespace
 
 std::optional<AccountListFault> CheckAccountList(const CIniFile& ini, const std::vector<MailAccount>& records) {
@@ -388,9 +369,12 @@ MailClientRestore RestoreMailClient(const CIniFile& ini, std::string_view sectio
                                         " and " + saved.filename().string() + " are not both there");
         return MailClientRestore::FilesMissing;
     }
-    if (!readable(undo) || !readable(saved) || !importAndDelete(undo) || !importAndDelete(saved))
-        return MailClientRestore::ImportFailed;
-    return MailClientRestore::Restored;
+    // Both files are checked before either is imported (only an account key of a mail
+    // program may be deleted, and the saved settings must put back only that key).
+    std::string error;
+    if (UndoFiles::RestorePair(MiscFuncs::ProgramFolder(), *n, error)) return MailClientRestore::Restored;
+    MiscFuncs::WriteLog(1, "#", "Error in Accounts::RestoreMailClient: " + error);
+    return error.rfind("Failed to delete file ", 0) == 0 ? MailClientRestore::Restored : MailClientRestore::ImportFailed;
 }
 
 bool DeleteAccount(CIniFile& ini, std::string_view loadedSection, MailClientRestore* restore) {

@@ -287,7 +287,7 @@ TEST_F(AccountListTest, ACaseOnlyRenameIsAccepted) {
 }
 
 TEST_F(AccountListTest, DeletingRestoresTheMailClientOnlyFromACompleteCheckedPair) {
-    const std::string key = "HKEY_CURRENT_USER\\Software\\Mail\\Accounts\\00000001";
+    const std::string key = "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Account Manager\\Accounts\\00000001";
     struct Case {
         const char* name;
         const char* regFileNo;  // nullptr: no key

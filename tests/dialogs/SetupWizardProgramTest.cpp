@@ -1,0 +1,238 @@
+// The setup wizard inside the program, against dovecot and aiosmtpd. A first start on
+// an empty data folder shows it; this test, as the user, takes the mail program's
+// account over, tests it and finishes, and the program then runs and collects the
+// account's mail. Run again from the options dialog's button, it keeps the aliases,
+// opens the import and the engines collect the new account at once.
+// Before any Qt header: the registry store has a member named like a Qt macro.
+#include "core/MailClientsFixture.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include <filesystem>
+
+#include "dialogs/AccountsOptionsDialog.h"
+#include "dialogs/DialogsAttach.h"
+#include "dialogs/SetupWizard.h"
+#include "mainwindow/ProgramEngines.h"
+#include "mainwindow/ProgramPages.h"
+#include "mainwindow/ProgramTestSupport.h"
+#include "support/Peers.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+constexpr int kCollectMs = 20000;
+
+class WizardInProgramTest : public ProgramTest {
+protected:
+    void TearDown() override {
+        program_.reset();
+        dialogs_.reset();
+        pages_.reset();
+        engines_.reset();
+        Registry::SetRegistryFile({});
+        ProgramTest::TearDown();
+    }
+    dialogs::SetupWizard* openWizard() const {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* wizard = qobject_cast<dialogs::SetupWizard*>(w); wizard && wizard->isVisible()) return wizard;
+        return nullptr;
+    }
+    // What the user does in the wizard: Outlook Express, alice tested, bob not wanted.
+    void drive(dialogs::SetupWizard& w) {
+        w.NextClicked();
+        w.findChild<QRadioButton*>(QStringLiteral("oOutlookExpress"))->setChecked(true);
+        w.NextClicked();
+        ASSERT_EQ(w.Accounts().size(), 2u);
+        QTest::keyClicks(w.findChild<QLineEdit*>(QStringLiteral("tPOP3Password")), QStringLiteral("alice-pw"));
+        w.findChild<QPushButton*>(QStringLiteral("bTest"))->click();
+        ASSERT_EQ(w.Accounts()[0].AccountTested, 1) << (prompts_.empty() ? std::string() : prompts_.back().text);
+        QComboBox* list = w.findChild<QComboBox*>(QStringLiteral("cbAccounts"));
+        list->setCurrentIndex(1);
+        emit list->activated(1);
+        w.findChild<QPushButton*>(QStringLiteral("bDeleteAcount"))->click();  // answered Yes: on to page 4
+        ASSERT_EQ(w.Page(), 4);
+        w.NextClicked();
+        ASSERT_EQ(w.Page(), 5);
+        sawWizard_ = true;
+        w.NextClicked();
+    }
+
+    // dovecot with alice's mail, aiosmtpd, and the fixture's mail program pointing at them.
+    void startPeers() {
+        pop_ = std::make_unique<DovecotPeer>(QList<QPair<QString, QString>>{{"alice", "alice-pw"}});
+        ASSERT_TRUE(pop_->start()) << pop_->error().toStdString();
+        smtp_ = std::make_unique<SmtpPeer>();
+        ASSERT_TRUE(smtp_->start()) << smtp_->error().toStdString();
+        ASSERT_FALSE(pop_->deliver("alice", "From: friend@there.test\r\nTo: alice@example.com\r\nSubject: hello\r\n\r\nhi\r\n")
+                         .isEmpty());
+        ASSERT_TRUE(SeedRegistry(dir(), MailClientsFixture("127.0.0.1", pop_->port(), "127.0.0.1", smtp_->port())));
+        setValue("options", "POP3ServerPort", std::to_string(FreePort()));
+        setValue("options", "SMTPServerPort", std::to_string(FreePort()));
+        answerer_ = [](const Prompt::Request& r) {
+            return r.text.find("DO NOT want to protect") != std::string::npos ? Prompt::Answer::Yes
+                                                                               : Prompt::DefaultAnswer(r);
+        };
+    }
+    // Put together as the program's main puts it together.
+    mainwindow::GlimmerpostProgram& attachedProgram() {
+        engines_ = std::make_unique<mainwindow::ProgramEngines>();
+        pages_ = std::make_unique<mainwindow::ProgramPages>();
+        dialogs_ = std::make_unique<dialogs::ProgramDialogs>();
+        auto& program = makeProgram(false);
+        engines_->Attach(program);
+        pages_->Attach(program, *engines_);
+        dialogs_->Attach(program, *engines_);
+        return program;
+    }
+    // Drives the wizard as soon as it shows.
+    void driveWhenShown() {
+        QObject::connect(&poll_, &QTimer::timeout, [this] {
+            dialogs::SetupWizard* w = openWizard();
+            if (!w) return;
+            poll_.stop();
+            drive(*w);
+        });
+        poll_.start(20);
+    }
+    bool aliceMailStored() {
+        const fs::path mailDir = dir() / "accounts" / "alice@example.com" / "MailDir";
+        return platform::WaitUntil(
+            [&] {
+                std::error_code ec;
+                for (const auto& e : fs::recursive_directory_iterator(mailDir, ec))
+                    if (e.path().extension() == ".eml") return true;
+                return false;
+            },
+            kCollectMs);
+    }
+
+    std::unique_ptr<DovecotPeer> pop_;
+    std::unique_ptr<SmtpPeer> smtp_;
+    QTimer poll_;
+    std::unique_ptr<mainwindow::ProgramEngines> engines_;
+    std::unique_ptr<mainwindow::ProgramPages> pages_;
+    std::unique_ptr<dialogs::ProgramDialogs> dialogs_;
+    bool sawWizard_ = false;
+};
+
+TEST_F(WizardInProgramTest, TheWizardConfiguresTheAccountAndTheProgramThenRunsWithIt) {
+    startPeers();
+    auto& program = attachedProgram();
+    int imports = 0;
+    program.SetAddressImport([&](mainwindow::GlimmerpostProgram&, QWidget*) { ++imports; });
+    driveWhenShown();
+
+    ASSERT_EQ(program.Start(), mainwindow::GlimmerpostProgram::StartResult::Running);
+    EXPECT_TRUE(sawWizard_);
+    EXPECT_EQ(imports, 1);
+    CIniFile accounts(ProgramFiles::AccountsIniPath().string());
+    EXPECT_EQ(accounts.AllSectionsArray(), std::vector<std::string>{"alice@example.com"});
+    EXPECT_EQ(accounts.Value("alice@example.com", "RegFileNo"), "0");
+    const Registry::RegistryValues alice = Registry::EnumRegistryValues(kAliceKey);
+    EXPECT_EQ(alice.Find("POP3 Server")->text, "localhost");
+    EXPECT_EQ(alice.Find("POP3 Port")->number, static_cast<std::uint32_t>(program.LocalPOP3Port()));
+    EXPECT_EQ(alice.Find("SMTP Port")->number, static_cast<std::uint32_t>(program.LocalSMTPPort()));
+    EXPECT_EQ(value("options", "POP3ServerPort"), std::to_string(program.LocalPOP3Port()));
+    EXPECT_EQ(Registry::EnumRegistryValues(kBobKey).Find("POP3 Server")->text, "127.0.0.1");
+    EXPECT_TRUE(program.Engines().IsLoaded("POP3CollectorForm"));
+    // The collector fetches the account's mail from dovecot.
+    EXPECT_TRUE(aliceMailStored()) << programLog();
+}
+
+TEST_F(WizardInProgramTest, FromTheOptionsDialogTheAliasesStayAndTheNewAccountIsCollectedAtOnce) {
+    startPeers();
+    addAccount();
+    CIniFile(ProgramFiles::AliasesIniPath().string()).Value("Aliases", "old@example.org", "1");
+    auto& program = attachedProgram();
+    ASSERT_EQ(program.Start(), mainwindow::GlimmerpostProgram::StartResult::Running);
+    EXPECT_FALSE(sawWizard_);
+    int imports = 0;
+    program.FormHooks().importAddressBook = [&] { ++imports; };
+    driveWhenShown();
+    // The options dialog's "Run setup wizard" button.
+    QTimer optionsPoll;
+    bool clicked = false;
+    QObject::connect(&optionsPoll, &QTimer::timeout, [&] {
+        auto* options = program.MainForm()->findChild<dialogs::AccountsOptionsDialog*>();
+        if (!options || !options->isVisible()) return;
+        optionsPoll.stop();
+        auto* run = options->findChild<QPushButton*>(QStringLiteral("bRunSetupWizard"));
+        ASSERT_NE(run, nullptr);
+        ASSERT_TRUE(run->isEnabled());
+        clicked = true;
+        run->click();
+    });
+    optionsPoll.start(20);
+    ASSERT_TRUE(program.FormHooks().showOptions);
+    program.FormHooks().showOptions(1);
+    EXPECT_TRUE(clicked);
+    EXPECT_TRUE(sawWizard_);
+    EXPECT_EQ(imports, 1);
+    CIniFile accounts(ProgramFiles::AccountsIniPath().string());
+    EXPECT_EQ(accounts.AllSectionsArray(), (std::vector<std::string>{kAccount, "alice@example.com"}));
+    EXPECT_EQ(CIniFile(ProgramFiles::AliasesIniPath().string()).AllSectionKeysArray("Aliases"),
+              std::vector<std::string>{"old@example.org"});
+    EXPECT_TRUE(aliceMailStored()) << programLog();
+}
+
+TEST_F(WizardInProgramTest, AShutDownWhileTheWizardIsOpenClosesItAndSavesNothing) {
+    startPeers();
+    auto& program = attachedProgram();
+    QObject::connect(&poll_, &QTimer::timeout, [&] {
+        dialogs::SetupWizard* w = openWizard();
+        if (!w) return;
+        poll_.stop();
+        w->NextClicked();
+        w->NextClicked();  // on the accounts page, alice and bob found
+        program.RequestShutDown();
+    });
+    poll_.start(20);
+    EXPECT_NE(program.Start(), mainwindow::GlimmerpostProgram::StartResult::Running);
+    EXPECT_EQ(openWizard(), nullptr);
+    EXPECT_TRUE(CIniFile(ProgramFiles::AccountsIniPath().string()).AllSectionsArray().empty());
+    EXPECT_EQ(Registry::EnumRegistryValues(kAliceKey).Find("POP3 Server")->text, "127.0.0.1");
+    EXPECT_FALSE(fs::exists(dir() / "clracc0.reg"));
+    for (const auto& p : prompts_) EXPECT_EQ(p.text.find("Are you sure"), std::string::npos) << p.text;
+}
+
+TEST_F(WizardInProgramTest, AShutDownDuringAnAccountTestAbandonsTheTest) {
+    startPeers();
+    QTcpServer silent;  // accepts and never greets: the test would wait for its time-out
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    ASSERT_TRUE(SeedRegistry(dir(), MailClientsFixture("127.0.0.1", silent.serverPort(), "127.0.0.1", smtp_->port())));
+    auto& program = attachedProgram();
+    QObject::connect(&poll_, &QTimer::timeout, [&] {
+        dialogs::SetupWizard* w = openWizard();
+        if (!w) return;
+        poll_.stop();
+        w->NextClicked();
+        w->NextClicked();
+        QTest::keyClicks(w->findChild<QLineEdit*>(QStringLiteral("tPOP3Password")), QStringLiteral("alice-pw"));
+        QTimer::singleShot(300, [&] {
+            EXPECT_TRUE(w->Testing());
+            program.RequestShutDown();
+        });
+        w->findChild<QPushButton*>(QStringLiteral("bTest"))->click();
+    });
+    poll_.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_NE(program.Start(), mainwindow::GlimmerpostProgram::StartResult::Running);
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_TRUE(CIniFile(ProgramFiles::AccountsIniPath().string()).AllSectionsArray().empty());
+    EXPECT_TRUE(prompts_.empty()) << prompts_.front().text;
+}
+
+}  // namespace

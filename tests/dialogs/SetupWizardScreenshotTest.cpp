@@ -1,0 +1,47 @@
+// Draws every page of the setup wizard, with data, as setupwizard-<n>.png in the build
+// folder (and the account page during a test), so that a reviewer can look at them.
+#include "SetupWizardFixture.h"
+
+#include <QPixmap>
+
+#include <filesystem>
+
+using namespace testing_support;
+
+namespace {
+
+bool save(QWidget& w, const std::string& name) {
+    platform::PumpEvents();
+    const QPixmap shot = w.grab();
+    const std::filesystem::path file = std::filesystem::path(GLP_BINARY_DIR) / name;
+    return !shot.isNull() && shot.save(QString::fromStdString(file.string()), "PNG") &&
+           std::filesystem::file_size(file) > 0;
+}
+
+TEST_F(SetupWizardTest, ScreenshotsOfEveryPage) {
+    auto& w = make();
+    EXPECT_TRUE(save(w, "setupwizard-1.png"));
+    w.NextClicked();
+    EXPECT_TRUE(save(w, "setupwizard-2.png"));
+    w.NextClicked();
+    ASSERT_EQ(w.Page(), 3);
+    fillAccount("secret");
+    onTest_ = [&] { EXPECT_TRUE(save(w, "setupwizard-3-testing.png")); };
+    button("bTest")->click();
+    onTest_ = nullptr;
+    selectAccount(1);
+    EXPECT_TRUE(save(w, "setupwizard-3.png"));
+    answers_ = {Prompt::Answer::No};
+    w.NextClicked();
+    ASSERT_EQ(w.Page(), 4);
+    for (const char* alias : {"*@example.org", "me@home.example.net"}) {
+        child<QLineEdit>("tAliasEmailAddress")->setText(QString::fromLatin1(alias));
+        button("AddButton")->click();
+    }
+    EXPECT_TRUE(save(w, "setupwizard-4.png"));
+    w.NextClicked();
+    ASSERT_EQ(w.Page(), 5);
+    EXPECT_TRUE(save(w, "setupwizard-5.png"));
+}
+
+}  // namespace
