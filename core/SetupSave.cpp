@@ -25,9 +25,10 @@ void makeFolders(const MailAccount& a) {
 
 bool saveAccounts(const std::vector<MailAccount>& accounts, CIniFile& ini) {
     CIniFile::Batch batch(ini);
+    bool saved = true;
     for (const MailAccount& a : accounts)
-        if (a.AccountTested == 1) Accounts::SaveWizardAccount(ini, a);
-    return batch.Commit();
+        if (a.AccountTested == 1) saved = Accounts::SaveWizardAccount(ini, a) && saved;
+    return batch.Commit() && saved;
 }
 
 }  // namespace

@@ -259,8 +259,8 @@ void AccountsOptionsDialog::previewMessage() {
         Prompt::Ask("The sample message could not be written.", kCaption, Prompt::Buttons::OK, Prompt::Kind::Exclamation);
         return;
     }
-    const OpenFileResult opened = services_.openFile ? services_.openFile(*path) : OpenFileResult::NoProgram;
-    if (opened == OpenFileResult::NoProgram)
+    const OpenFileResult opened = services_.openFile ? services_.openFile(*path) : OpenFileResult::NoHandler;
+    if (opened == OpenFileResult::NoHandler)
         Prompt::Ask("Could not find e-mail client", kCaption, Prompt::Buttons::OK, Prompt::Kind::Exclamation);
     else if (opened == OpenFileResult::Failed)
         Prompt::Ask("Message could not be open by e-mail client", kCaption, Prompt::Buttons::OK,

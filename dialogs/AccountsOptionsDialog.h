@@ -25,6 +25,7 @@
 #include <functional>
 
 #include "core/ProgramSettings.h"
+#include "platform/OpenFile.h"
 
 class QLabel;
 class QPushButton;
@@ -43,7 +44,7 @@ class OptionsGeneralTab;
 class OptionsMessagesTab;
 
 // What opening the preview file with the desktop's mail program gave.
-enum class OpenFileResult { Opened, NoProgram, Failed };
+using OpenFileResult = platform::OpenFileResult;
 
 // The platform services the dialog uses, filled by the attach step; tests fill their own.
 struct OptionsDialogServices {

@@ -2,10 +2,8 @@
 // main window's options buttons open AccountsOptionsDialog on their tab, and the
 // slot "AuthSettingsDialog" holds the one authentication dialog of the run.
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QPointer>
-#include <QUrl>
 
 #include <memory>
 
@@ -27,13 +25,6 @@ struct OptionsPart : ProgramDialogs::Part {
     }
 };
 
-// The one place that hands a file to the desktop's program for its type.
-OpenFileResult openWithDesktop(const std::filesystem::path& file) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.string())))
-               ? OpenFileResult::Opened
-               : OpenFileResult::Failed;
-}
-
 // The data folder goes on the start line only when the program would not find it
 // by itself (the XDG default).
 std::string dataFolderForStartLine() {
@@ -53,7 +44,7 @@ bool setAutoStart(bool on) {
 
 OptionsDialogServices DesktopOptionsServices() {
     OptionsDialogServices services;
-    services.openFile = openWithDesktop;
+    services.openFile = platform::OpenWithDesktop;
     services.setAutoStart = setAutoStart;
     services.runSetupWizard = OptionsSetupWizard();
     return services;

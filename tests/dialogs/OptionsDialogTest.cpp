@@ -347,7 +347,7 @@ TEST_F(OptionsDialogFlowTest, ThePreviewShowsTheTextsAsTypedAndSavesNothing) {
         dialogs::OpenFileResult result;
         const char* message;
     };
-    for (const Case& c : {Case{dialogs::OpenFileResult::NoProgram, "Could not find e-mail client"},
+    for (const Case& c : {Case{dialogs::OpenFileResult::NoHandler, "Could not find e-mail client"},
                           Case{dialogs::OpenFileResult::Failed, "Message could not be open by e-mail client"}}) {
         openResult_ = c.result;
         m.bPreview->click();
