@@ -1,5 +1,7 @@
 #include "engines/MessageFilter.h"
 
+#include <algorithm>
+
 #include "core/Address.h"
 #include "core/CDomains.h"
 #include "core/CIniFile.h"
@@ -16,12 +18,30 @@ MessageFilter::MessageFilter(const CIniFile& accounts, const CIniFile& aliases, 
     : accounts_(accounts), settings_(settings), domains_(domains), rules_(rules), senders_(senders),
       own_(accounts, aliases) {}
 
+namespace {
+
+// Whether the reading of a From header gave something shaped like an address: one
+// "@" and none of the blanks, quotes, brackets and separators that a header we failed
+// to take apart (a group, a display name without an address, text that is no mail
+// header at all) leaves in it. A readable address may still be invalid.
+bool readable(std::string_view sender) {
+    if (std::count(sender.begin(), sender.end(), '@') != 1) return false;
+    for (char c : sender) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u >= 0x7F) return false;
+        if (std::string_view("\"<>(),;:\\[]").find(c) != std::string_view::npos) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 FilterVerdict MessageFilter::FilterMessage(std::string_view account, const CMessage& message, std::string& reason) {
     std::string displayName;
     const std::string sender = MiscFuncs::ParseAddress(message.From, displayName);
     if (sender == ServiceAddresses::ServiceSenderAddress) return FilterVerdict::RegistrationReply;
-    // No address at all is a header we cannot read, not proof of a bad sender.
-    if (sender.empty()) {
+    // A header we cannot read is no proof of a bad sender: the message stays.
+    if (!readable(sender)) {
         reason = FilterReasons::NoSenderAddress;
         return FilterVerdict::LeaveOnServer;
     }

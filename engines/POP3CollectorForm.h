@@ -18,7 +18,9 @@
 //   unknown); ServiceMessage and RegistrationReply: engines/RegistrationReplies.h.
 // - A message file holds the RETR data exactly as received: CR LF line ends and the
 //   dot-stuffing of the wire, so the local POP3 server sends it on unchanged. Its
-//   header fields are read from that text as it is.
+//   header fields are read from that text as it is. A message that is only a header
+//   block (no empty line) gets the empty line that ends its header block, in the
+//   first pass and in the stored file alike.
 // - Files are named and written by core/MessageFiles.h: never over another file, and
 //   a message already stored with the same bytes (collected again after a session
 //   that died before QUIT) is recognised and not stored twice.

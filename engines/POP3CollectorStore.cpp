@@ -31,6 +31,14 @@ std::string_view bodyOf(const CMessage& message) {
     return end == std::string_view::npos ? std::string_view() : text.substr(end + kHeaderEnd.size());
 }
 
+// A message that is only a header block (RFC 5322 allows it) has no empty line: TOP
+// and RETR give its header lines alone. It gets its empty line here, so that it is
+// read, filed and stored like any other; a message that has one is left as it is.
+std::string withHeaderEnd(std::string text) {
+    if (text.find(kHeaderEnd) == std::string::npos && text.size() >= 2 && text.ends_with("\r\n")) text += "\r\n";
+    return text;
+}
+
 bool isServiceMailbox(const std::string& sender) {
     const std::string user = MiscFuncs::LowerCase(MiscFuncs::UserOf(sender));
     return user == "mailer-daemon" || user == "postmaster";
@@ -56,7 +64,7 @@ bool POP3CollectorForm::SlotHandler::store(int, const engines::Classified& decis
     const std::shared_ptr<AccountSlot> slot = live();
     if (!slot) return false;
     CMessage parsed;
-    if (!parsed.CreateFromText(std::move(message))) return false;
+    if (!parsed.CreateFromText(withHeaderEnd(std::move(message)))) return false;
     return form_->StoreMessage(*slot, parsed, decision);
 }
 
@@ -77,7 +85,7 @@ void POP3CollectorForm::SlotHandler::checkpoint(std::string_view point) {
 
 engines::Classified POP3CollectorForm::classify(AccountSlot& slot, std::string headerData) {
     CMessage message;
-    if (!message.CreateFromText(std::move(headerData))) {
+    if (!message.CreateFromText(withHeaderEnd(std::move(headerData)))) {
         MiscFuncs::WriteMessageLog("", "left on server", FilterReasons::NoHeaderBlock);
         return {FilterVerdict::LeaveOnServer, std::string(FilterReasons::NoHeaderBlock)};
     }
