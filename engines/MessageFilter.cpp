@@ -9,6 +9,7 @@
 #include "core/CMessage.h"
 #include "core/CSenders.h"
 #include "core/Dates.h"
+#include "core/Log.h"
 #include "core/MiscUtils.h"
 #include "core/ProgramSettings.h"
 #include "core/ServiceAddresses.h"
@@ -113,11 +114,17 @@ FilterVerdict MessageFilter::unregistered(std::string_view account, const std::s
     const std::size_t held = senders_.MessagesStoredAwaitingAuth(sender);
     const std::optional<std::int64_t> limit = NumberOfSetting(accounts_.Value(account, kMaxMessageCountKey));
     if (limit && static_cast<std::int64_t>(held) >= *limit) {
-        senders_.SetStatus("", sender, SenderStatus::Blocked, FilterReasons::BlockedAtLimit, MiscFuncs::NowDate());
+        if (senders_.ChangeStatus("", sender, SenderStatus::Blocked, FilterReasons::BlockedAtLimit,
+                                  MiscFuncs::NowDate()) == StatusChange::Failed)
+            MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::FilterMessage the sender " + sender +
+                                            " could not be blocked");
         reason = FilterReasons::LimitExceeded;
         return FilterVerdict::DeleteFromServer;
     }
-    senders_.SetStatus("", sender, SenderStatus::Unknown, message.Subject, senderDate(message));
+    if (senders_.ChangeStatus("", sender, SenderStatus::Unknown, message.Subject, senderDate(message)) ==
+        StatusChange::Failed)
+        MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::FilterMessage the sender " + sender +
+                                        " could not be updated");
     reason = FilterReasons::LimitNotExceeded;
     return FilterVerdict::HoldUnregistered;
 }

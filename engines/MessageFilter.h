@@ -26,7 +26,8 @@
 //
 // The filter keeps the entry of a known but unregistered sender up to date (its reason
 // becomes the subject of his latest held message) and blocks him at his limit; it
-// writes no log itself. A non-numeric or blank UnAuthSenderMaxMessageCount is no limit.
+// writes no log itself, but for a status change that senders.ini could not take. A
+// non-numeric or blank UnAuthSenderMaxMessageCount is no limit.
 
 #include <cstdint>
 #include <string>
