@@ -44,7 +44,7 @@ inline constexpr int kClientDeadlineMs = 10000;
 
 // ---------------------------------------------------------------- availability
 
-enum class PeerProgram { Python, Aiosmtpd, Dovecot, Curl, Swaks, Fetchmail };
+enum class PeerProgram { Python, Aiosmtpd, Dovecot, Curl, Swaks, Fetchmail, Mpop, Msmtp };
 
 // "" when every program can run here, else one message naming what is missing and
 // the Debian package that brings it (scripts/setup-debian.sh installs them all).
