@@ -82,6 +82,20 @@ void SmtpProxySession::pump() {
 
 void SmtpProxySession::command(std::string_view line) {
     const std::string_view text = WithoutLineEnd(line);
+    if (text.find_first_of(std::string_view("\r\0", 2)) != std::string_view::npos) {
+        // RFC 5321 2.3.8: a server that reads a bare CR as a line end would see a
+        // second command in it (an RSET and a MAIL FROM of a stranger, say). Such a
+        // line is neither kept nor passed on.
+        logClientLine(maskNextLine_ ? std::string_view("****") : text, maskNextLine_ ? "****" : "");
+        if (maskNextLine_) {
+            // The server still waits for an answer to its 334: cancel the exchange.
+            maskNextLine_ = false;
+            forward("*\r\n", "AUTH");
+            return;
+        }
+        errorReply("501 5.5.2 Syntax error: bare CR or NUL in the command line");
+        return;
+    }
     if (maskNextLine_) {
         // The answer to a 334 carries the password.
         maskNextLine_ = false;
@@ -139,6 +153,7 @@ void SmtpProxySession::mailCommand(std::string_view line, std::string_view argum
         errorReply("503 5.5.1 Send HELO or EHLO first");
         return;
     }
+    mailParameters_ = SmtpProxyText::MailParameters(argument);
     connectForSender(*address);
 }
 
@@ -229,9 +244,10 @@ void SmtpProxySession::greetingReply(const std::string& reply, std::string_view 
 
 void SmtpProxySession::heloReply(const std::string& reply, std::string_view code) {
     if (code[0] == '2') {
-        sendServer("MAIL FROM:<" + sender_ + ">", kMailSent);
-        awaiting_ = Awaiting::ProxyMail;
-        return;
+        serverExtensions_ = heloFallbackTried_ || Verb(WithoutLineEnd(greeting_)) != "EHLO"
+                                ? std::vector<std::string>{}
+                                : SmtpProxyText::EhloKeywords(reply);
+        return proxyMailFrom();
     }
     const std::string_view greeting = WithoutLineEnd(greeting_);
     if (code[0] == '5' && !heloFallbackTried_ && Verb(greeting) == "EHLO") {
@@ -242,6 +258,17 @@ void SmtpProxySession::heloReply(const std::string& reply, std::string_view code
     }
     MiscFuncs::WriteLog(1, "#", "SMTP server refused proxy socket #" + Slot(slot_) + ": " + LogText(reply));
     failServer("421 4.4.0 SMTP server not ready: " + ServerText(reply));
+}
+
+// The proxy's own MAIL FROM, with the parameters of the client's (BODY=8BITMIME,
+// SIZE=...) that the server's EHLO reply offers: the proxy offers 8BITMIME to the
+// client, so the server must hear of an 8-bit body.
+void SmtpProxySession::proxyMailFrom() {
+    std::string command = "MAIL FROM:<" + sender_ + ">";
+    for (const std::string& parameter : mailParameters_)
+        if (SmtpProxyText::ParameterOffered(parameter, serverExtensions_)) command += " " + parameter;
+    sendServer(command, kMailSent);
+    awaiting_ = Awaiting::ProxyMail;
 }
 
 void SmtpProxySession::clientCommandReply(std::string_view code) {

@@ -9,7 +9,11 @@
 //   itself. MAIL FROM must name one of the user's accounts (accounts.ini); the session
 //   then asks for a connection to that account's SMTP server, greets it with the
 //   client's own HELO/EHLO line (HELO again when the server refuses EHLO) and sends its
-//   own MAIL FROM, whose reply answers the client's MAIL FROM.
+//   own MAIL FROM, whose reply answers the client's MAIL FROM. That MAIL FROM carries
+//   the parameters of the client's (BODY=8BITMIME, SIZE=...) that the server offers.
+// - A command line holding a CR or NUL before its line end is refused (501) and goes
+//   nowhere (RFC 5321 2.3.8): a server reading the CR as a line end would take the
+//   rest for a command of the client's.
 // - The client's input is split into lines and handled one line at a time, in order.
 //   Towards the server the session goes in lock-step: one command, then its reply, so
 //   any server works although the client may pipeline. Lines that come meanwhile
@@ -103,6 +107,7 @@ private:
     void greetingReply(const std::string& reply, std::string_view code);
     void heloReply(const std::string& reply, std::string_view code);
     void clientCommandReply(std::string_view code);
+    void proxyMailFrom();
     void beginMessageText();
     void messageBytes(std::string_view bytes);
 
@@ -127,6 +132,8 @@ private:
     int state_ = kWaitGreeting;
     std::string greeting_;
     std::string sender_;
+    std::vector<std::string> mailParameters_;    // of the client's MAIL FROM
+    std::vector<std::string> serverExtensions_;  // the keywords of the server's EHLO reply
     std::vector<std::string> approved_;
     bool serverOpen_ = false;
     bool heloFallbackTried_ = false;
