@@ -4,11 +4,37 @@
 
 #include <string>
 
+#include "core/CIniFile.h"
 #include "core/Digest.h"
+#include "core/Scramble.h"
 #include "core/MiscUtils.h"
 #include "engines/SmtpClientSession.h"
 
 namespace engines {
+
+SmtpAccountAuth ReadSmtpAccountAuth(const CIniFile& accounts, std::string_view account) {
+    SmtpAccountAuth auth;
+    if (!MiscFuncs::IsFlagSet(accounts.Value(account, "SMTPRequiresAuth"))) return auth;
+    const auto plain = [](std::string_view scrambled) {
+        std::string text;
+        MiscFuncs::UnscrambleText(scrambled, text);
+        return text;
+    };
+    const std::string type(MiscFuncs::TrimBlanks(accounts.Value(account, "SMTPAuthType")));
+    if (type == "1") {
+        auth.pop3User = accounts.Value(account, "POP3UserName");
+        auth.pop3Password = plain(accounts.Value(account, "POP3Password"));
+        auth.pop3Server = accounts.Value(account, "POP3Server");
+        auth.pop3Port = accounts.Value(account, "POP3ServerPort");
+    } else if (type == "2") {
+        auth.authUser = accounts.Value(account, "POP3UserName");
+        auth.authPassword = plain(accounts.Value(account, "POP3Password"));
+    } else {
+        auth.authUser = accounts.Value(account, "SMTPAuthUserName");
+        auth.authPassword = plain(accounts.Value(account, "SMTPAuthPassword"));
+    }
+    return auth;
+}
 
 SmtpAuthExchange::SmtpAuthExchange(std::string user, std::string password)
     : user_(std::move(user)), password_(std::move(password)) {}

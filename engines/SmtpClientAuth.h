@@ -21,7 +21,24 @@
 #include <string_view>
 #include <vector>
 
+class CIniFile;
+
 namespace engines {
+
+// What an account asks of a send to its SMTP server (accounts.ini): nothing unless
+// SMTPRequiresAuth is "1"; then by SMTPAuthType "1" a POP3 login first
+// (POP-before-SMTP, with the POP3 keys), "2" AUTH with the POP3 login, anything else
+// AUTH with SMTPAuthUserName and SMTPAuthPassword. Passwords are stored scrambled and
+// come out plain.
+struct SmtpAccountAuth {
+    std::string authUser{};  // AUTH when not empty
+    std::string authPassword{};
+    std::string pop3Server{};  // POP-before-SMTP when not blank
+    std::string pop3Port{};    // as written
+    std::string pop3User{};
+    std::string pop3Password{};
+};
+SmtpAccountAuth ReadSmtpAccountAuth(const CIniFile& accounts, std::string_view account);
 
 struct SmtpAuthStep {
     enum class Kind {

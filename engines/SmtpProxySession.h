@@ -18,6 +18,15 @@
 //   Towards the server the session goes in lock-step: one command, then its reply, so
 //   any server works although the client may pipeline. Lines that come meanwhile
 //   wait (up to kMaxBacklog bytes; beyond that the engine stops reading the client).
+// - Towards the server the proxy authenticates as the account asks (accounts.ini
+//   SMTPRequiresAuth "1"), exactly as the program's SMTP client does and with its code
+//   (engines/SmtpClientAuth.h): SMTPAuthType "1" logs in to the account's POP3 server
+//   first (USER, PASS, STAT, QUIT; a failure there is logged and the SMTP server
+//   judges); other types run AUTH CRAM-MD5, LOGIN or PLAIN, as the server offers them,
+//   after the EHLO and before the proxy's MAIL FROM. None of that exchange reaches the
+//   client; when every mechanism fails, the server's refusal answers the client's MAIL
+//   FROM and the server connection is closed (the next MAIL FROM starts afresh).
+//   Credentials never reach a log.
 // - Every RCPT TO address is handed out as a recipient to approve.
 // - After the 354 that answers DATA the message text passes through untouched up to
 //   its "CRLF.CRLF"; the reply after it ends the transaction (remote state 1 again),
@@ -35,6 +44,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engines/SmtpClientAuth.h"
 #include "engines/SmtpProxySessionText.h"
 
 class SmtpProxySession {
@@ -91,7 +101,9 @@ public:
 
 private:
     // What the reply that the server owes answers.
-    enum class Awaiting { Nothing, Greeting, Helo, ProxyMail, ClientCommand, DataEnd };
+    enum class Awaiting { Nothing, Pop3, Greeting, Helo, Auth, ProxyMail, ClientCommand, DataEnd };
+    // POP-before-SMTP: the reply the POP3 server owes.
+    enum class PopStep { Greeting, User, Pass, Stat };
 
     void pump();
     void command(std::string_view line);
@@ -108,6 +120,13 @@ private:
     void heloReply(const std::string& reply, std::string_view code);
     void clientCommandReply(std::string_view code);
     void proxyMailFrom();
+    void startAuth(const std::string& ehloReply);
+    void authReply(const std::string& reply);
+    void authFailed();
+    void popReply(const std::string& reply);
+    void popDone();
+    void connectSmtp();
+    void sendServerSecret(std::string_view text);
     void beginMessageText();
     void messageBytes(std::string_view bytes);
 
@@ -134,6 +153,13 @@ private:
     std::string sender_;
     std::vector<std::string> mailParameters_;    // of the client's MAIL FROM
     std::vector<std::string> serverExtensions_;  // the keywords of the server's EHLO reply
+    // Authentication towards the server, as the account asks for it (the SMTP
+    // client's own exchange and settings, engines/SmtpClientAuth.h).
+    engines::SmtpAccountAuth accountAuth_;
+    engines::SmtpAuthExchange auth_;
+    std::string authRefusal_;  // the server's reply that refused the last mechanism
+    SmtpProxyText::ServerAddress smtpServer_;
+    PopStep popStep_ = PopStep::Greeting;
     std::vector<std::string> approved_;
     bool serverOpen_ = false;
     bool heloFallbackTried_ = false;

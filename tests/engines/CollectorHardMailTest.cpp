@@ -46,9 +46,11 @@ TEST_F(CollectorHardMailTest, FoldedAndQuotedFromHeadersOfAFriendReachTheInBox) 
         "From:\r\n\t\"Friend, the (real) one\"\r\n\t<Friend@Good.example>",
     };
     int n = 0;
-    for (const char* from : froms)
-        deliver(std::string(from) + "\r\nTo: " + kMe + "\r\nSubject: folded " + std::to_string(++n) +
-                "\r\nMessage-ID: <f" + std::to_string(n) + "@good.example>\r\n\r\nhello\r\n");
+    for (const char* from : froms) {
+        const std::string number = std::to_string(++n);
+        deliver(std::string(from) + "\r\nTo: " + kMe + "\r\nSubject: folded " + number + "\r\nMessage-ID: <f" +
+                number + "@good.example>\r\n\r\nhello\r\n");
+    }
     ASSERT_TRUE(collect());
     EXPECT_EQ(ended, std::vector<std::int32_t>{3});
     EXPECT_EQ(storedIn("InBox").size(), 3u);

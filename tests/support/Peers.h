@@ -185,6 +185,7 @@ struct SmtpTransaction {
     QString authUser{};  // empty without AUTH
     QString authMechanism{};
     QString mailFrom{};
+    QStringList mailOptions{};  // the MAIL FROM parameters (BODY=8BITMIME, SIZE=...)
     QStringList rcptTos{};  // accepted recipients
     QStringList refusedRcpts{};
     QByteArray data{};  // after the final dot, dot-stuffing removed
