@@ -23,6 +23,7 @@ struct POP3CollectorForm::AccountSlot {
     platform::TimerControl PullTimer;
     platform::TimerControl inactivity;
     std::shared_ptr<SessionRun> run;
+    std::string failure;  // why the last session failed, "" after a success
 };
 
 class POP3CollectorForm::SlotHandler : public engines::Pop3SessionHandler {

@@ -100,6 +100,11 @@ void ProgramEngines::loadCollector(GlimmerpostProgram& program) {
     if (!program.Domains() || !program.Senders() || !program.Messages() || !program.Rules()) return;
     POP3CollectorForm::Hooks hooks;
     hooks.sessionStarted = [this] { report(program_, [](GlimmerpostMainForm& f) { f.POP3SessionStarted(); }); };
+    hooks.sessionOutcome = [this](std::string_view account, std::string_view failure) {
+        report(program_, [a = std::string(account), w = std::string(failure)](GlimmerpostMainForm& f) {
+            f.activity().POP3AccountResult(a, w);
+        });
+    };
     hooks.sessionEnded = [this](std::int32_t n) {
         report(program_, [n](GlimmerpostMainForm& f) { f.POP3SessionEnded(n); });
     };

@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "CollectorPeerFixture.h"
+#include <QLabel>
+#include <QProgressBar>
+
 #include "core/Log.h"
+#include "platform/ProgressDisplay.h"
 
 using namespace testing_support;
 
@@ -144,6 +148,38 @@ TEST_F(CollectorHardMailTest, ASendersFileThatCannotBeWrittenIsReportedAndChange
     EXPECT_EQ(senders->ChangeStatus("", "known@far.example", SenderStatus::Approved, "no"), StatusChange::Failed);
     EXPECT_EQ(storedIn("WaitingAuth").size(), held);
     EXPECT_EQ(senders->StatusOf("known@far.example"), SenderStatus::Unknown);
+}
+
+// A refused password is no "no new messages": the progress text and the window hear
+// why the account failed, until a session of it succeeds.
+TEST_F(CollectorHardMailTest, ARefusedPasswordIsReportedUntilASessionSucceeds) {
+    GLP_REQUIRE_PEERS(PeerProgram::Dovecot);
+    addAccount(kMe, peer->port(), "alice", "wrong");
+    openLists();
+    QLabel label;
+    QProgressBar bar;
+    modProgress::AttachCollectControls(&label, &bar);
+    std::vector<std::pair<std::string, std::string>> outcomes;
+    POP3CollectorForm::Hooks hooks = recordingHooks();
+    hooks.sessionOutcome = [&](std::string_view account, std::string_view failure) {
+        outcomes.emplace_back(std::string(account), std::string(failure));
+    };
+    form = std::make_unique<POP3CollectorForm>(lists(), hooks);
+    form->Form_Load();
+    ASSERT_TRUE(waitForEnds(1));
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].first, kMe);
+    EXPECT_TRUE(outcomes[0].second.starts_with("the server refused: -ERR ")) << outcomes[0].second;
+    EXPECT_EQ(form->LastFailure(1), outcomes[0].second);
+    EXPECT_EQ(label.text().toStdString(), POP3CollectorForm::FailureText(kMe, outcomes[0].second));
+    EXPECT_EQ(outcomes[0].second.find("wrong"), std::string::npos);
+
+    addAccount(kMe, peer->port(), "alice", "secret");
+    ASSERT_TRUE(collectAgain());
+    ASSERT_EQ(outcomes.size(), 2u);
+    EXPECT_EQ(outcomes[1], std::make_pair(kMe, std::string()));
+    EXPECT_EQ(form->LastFailure(1), "");
+    modProgress::AttachCollectControls(nullptr, nullptr);
 }
 
 }  // namespace

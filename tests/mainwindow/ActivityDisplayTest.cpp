@@ -68,6 +68,33 @@ TEST_F(ActivityDisplayTest, CollectionWithoutMailAnimatesThenRestsAndClearsThePa
     EXPECT_FALSE(display_.statusBarGetTimer().enabled()) << "it fires once";
 }
 
+// A refused login is no "No new messages": the failure stays in view until the
+// account's next session succeeds.
+TEST_F(ActivityDisplayTest, AFailedCollectionShowsWhyUntilTheAccountSucceeds) {
+    const std::string failure = "Collecting me@home.test failed: the server refused: -ERR <b>Authentication</b> failed.";
+    display_.POP3SessionStarted();
+    display_.POP3AccountResult("me@home.test", "the server refused: -ERR <b>Authentication</b> failed.");
+    display_.POP3SessionEnded(0);
+    EXPECT_EQ(bar_.panelText("GetMail").toStdString(), failure) << "plain text, as the server wrote it";
+    tickUntilRest();
+    EXPECT_EQ(iconTip().toStdString(),
+              MiscFuncs::TrayTipText("Glimmerpost - me@home.test failed: the server refused: -ERR  b Authentication"));
+    ASSERT_TRUE(display_.statusBarGetTimer().fire());
+    EXPECT_EQ(bar_.panelText("GetMail").toStdString(), failure) << "the rest keeps it";
+
+    // Another account fails too, then the first one succeeds.
+    display_.POP3AccountResult("other@home.test", "the server could not be reached: Connection refused");
+    display_.POP3SessionEnded(0);
+    EXPECT_EQ(bar_.panelText("GetMail").toStdString(),
+              "Collecting other@home.test failed: the server could not be reached: Connection refused (and 1 more "
+              "account(s))");
+    display_.POP3AccountResult("other@home.test", "");
+    display_.POP3AccountResult("me@home.test", "");
+    display_.POP3SessionEnded(0);
+    EXPECT_EQ(bar_.panelText("GetMail"), "No new messages");
+    EXPECT_EQ(display_.failureText(), "");
+}
+
 TEST_F(ActivityDisplayTest, NewMailStopsTheCollectionAtOnceAndEndsInWaitingOrRest) {
     display_.POP3SessionStarted();
     display_.trayTimer().fire();
