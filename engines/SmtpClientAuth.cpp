@@ -1,14 +1,13 @@
 // The AUTH exchange (RFC 4954) shared by the SMTP client and the SMTP proxy, and the
-// SMTP client's steps that use it.
+// accounts' authentication settings.
 #include "engines/SmtpClientAuth.h"
 
 #include <string>
 
 #include "core/CIniFile.h"
 #include "core/Digest.h"
-#include "core/Scramble.h"
 #include "core/MiscUtils.h"
-#include "engines/SmtpClientSession.h"
+#include "core/Scramble.h"
 
 namespace engines {
 
@@ -124,34 +123,6 @@ SmtpAuthStep SmtpAuthExchange::challenge(std::string_view text) {
     }
     }
     return send("*\r\n", false, Stage::Cancel);
-}
-
-// ---------------------------------------------------------------- the SMTP client's steps
-
-void SmtpClientSession::nextMechanism() {
-    if (const std::optional<std::string> command = auth_.Begin()) {
-        enterPhase(Phase::AuthStart);
-        return send(*command);
-    }
-    mailFrom();
-}
-
-void SmtpClientSession::handleAuth(const ServerReply& reply) {
-    const SmtpAuthStep step = auth_.Answer(reply.code, reply.lastLineText());
-    switch (step.kind) {
-    case SmtpAuthStep::Kind::Send:
-        switch (auth_.stage()) {
-        case SmtpAuthExchange::Stage::Step1: enterPhase(Phase::AuthStep1); break;
-        case SmtpAuthExchange::Stage::Step2: enterPhase(Phase::AuthStep2); break;
-        case SmtpAuthExchange::Stage::Cancel: enterPhase(Phase::AuthCancel); break;
-        default: break;
-        }
-        return send(step.bytes, step.secret ? Secret::Whole : Secret::None);
-    case SmtpAuthStep::Kind::Authenticated: return mailFrom();
-    case SmtpAuthStep::Kind::Refused:
-        if (!step.error.empty()) addError(step.error);
-        return nextMechanism();
-    }
 }
 
 }  // namespace engines

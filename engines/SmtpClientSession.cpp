@@ -348,4 +348,32 @@ void SmtpClientSession::finish() {
     connected_ = false;
 }
 
+// ---------------------------------------------------------------- AUTH (engines/SmtpClientAuth.h)
+
+void SmtpClientSession::nextMechanism() {
+    if (const std::optional<std::string> command = auth_.Begin()) {
+        enterPhase(Phase::AuthStart);
+        return send(*command);
+    }
+    mailFrom();
+}
+
+void SmtpClientSession::handleAuth(const ServerReply& reply) {
+    const SmtpAuthStep step = auth_.Answer(reply.code, reply.lastLineText());
+    switch (step.kind) {
+    case SmtpAuthStep::Kind::Send:
+        switch (auth_.stage()) {
+        case SmtpAuthExchange::Stage::Step1: enterPhase(Phase::AuthStep1); break;
+        case SmtpAuthExchange::Stage::Step2: enterPhase(Phase::AuthStep2); break;
+        case SmtpAuthExchange::Stage::Cancel: enterPhase(Phase::AuthCancel); break;
+        default: break;
+        }
+        return send(step.bytes, step.secret ? Secret::Whole : Secret::None);
+    case SmtpAuthStep::Kind::Authenticated: return mailFrom();
+    case SmtpAuthStep::Kind::Refused:
+        if (!step.error.empty()) addError(step.error);
+        return nextMechanism();
+    }
+}
+
 }  // namespace engines

@@ -117,7 +117,7 @@ private:
     void sendData();
     void mailFrom();
 
-    // AUTH (SmtpClientAuth.cpp).
+    // AUTH, by the shared exchange (SmtpClientAuth.h).
     void nextMechanism();
     void handleAuth(const ServerReply& reply);
 
