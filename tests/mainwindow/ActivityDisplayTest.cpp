@@ -4,6 +4,8 @@
 
 #include <QPixmap>
 
+#include <filesystem>
+
 #include "mainwindow/MainPictures.h"
 #include "mainwindow/MainStatusBar.h"
 #include "platform/TrayIcon.h"
@@ -81,6 +83,9 @@ TEST_F(ActivityDisplayTest, AFailedCollectionShowsWhyUntilTheAccountSucceeds) {
               MiscFuncs::TrayTipText("Glimmerpost - me@home.test failed: the server refused: -ERR  b Authentication"));
     ASSERT_TRUE(display_.statusBarGetTimer().fire());
     EXPECT_EQ(bar_.panelText("GetMail").toStdString(), failure) << "the rest keeps it";
+    bar_.resize(760, bar_.sizeHint().height());
+    const QString shot = QString::fromStdString((std::filesystem::path(GLP_BINARY_DIR) / "statusbar-failure.png").string());
+    EXPECT_TRUE(bar_.grab().save(shot, "PNG"));
 
     // Another account fails too, then the first one succeeds.
     display_.POP3AccountResult("other@home.test", "the server could not be reached: Connection refused");
