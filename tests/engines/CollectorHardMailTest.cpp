@@ -9,6 +9,10 @@
 #include <QProgressBar>
 
 #include "core/Log.h"
+#include "core/ProgramSettings.h"
+#include "engines/OutBoxMessage.h"
+#include "engines/SMTPSpooler.h"
+#include "platform/EventWait.h"
 #include "platform/ProgressDisplay.h"
 
 using namespace testing_support;
@@ -180,6 +184,37 @@ TEST_F(CollectorHardMailTest, ARefusedPasswordIsReportedUntilASessionSucceeds) {
     EXPECT_EQ(outcomes[1], std::make_pair(kMe, std::string()));
     EXPECT_EQ(form->LastFailure(1), "");
     modProgress::AttachCollectControls(nullptr, nullptr);
+}
+
+// The same through the real outgoing queue: the SMTP server hears one request.
+TEST_F(CollectorHardMailTest, TheStrangersOneRequestIsAllThatReachesTheSmtpServer) {
+    GLP_REQUIRE_PEERS(PeerProgram::Dovecot, PeerProgram::Aiosmtpd);
+    platform::InstallEventPump();
+    SmtpPeer smtp;
+    ASSERT_TRUE(smtp.start()) << smtp.error().toStdString();
+    setOption("AutoSendRegRequests", "1");
+    {
+        ProgramSettings settings;
+        for (MessageText t : {MessageText::RegRequest1, MessageText::RegRequest2, MessageText::RegRequest3})
+            settings.SetMessageText(t, "Please register.");
+    }
+    setAccountKey(kMe, "SMTPServer", "127.0.0.1");
+    setAccountKey(kMe, "SMTPServerPort", std::to_string(smtp.port()));
+    std::filesystem::create_directories(OutBox::FolderOf(kMe));
+    openLists();
+    SMTPSpooler spooler{SMTPSpooler::Hooks{}};
+    POP3CollectorForm::Hooks hooks = recordingHooks();
+    hooks.addNewMessage = POP3CollectorForm::SpoolerQueue(spooler);
+    form = std::make_unique<POP3CollectorForm>(lists(), hooks);
+    for (const char* subject : {"one", "two", "three"}) deliver(Mail("Stranger <stranger@far.example>", subject));
+    form->Form_Load();
+    ASSERT_TRUE(waitForEnds(1));
+    // A run sends one mail and is over when fire() returns: four runs send all there is.
+    for (int run = 0; run < 4; ++run) spooler.PollTimer().fire();
+    ASSERT_TRUE(smtp.waitForTransactions(1));
+    const QList<SmtpTransaction> sent = smtp.transactions();
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(sent[0].rcptTos, QStringList{"stranger@far.example"});
 }
 
 }  // namespace
