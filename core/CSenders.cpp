@@ -157,6 +157,8 @@ StatusChange CSenders::ChangeStatus(std::string_view name, std::string_view addr
         changed();
     });
     if (!bulk.Commit()) {
+        // Only a change made inside another's mail move can still be waiting here.
+        if (!afterWrite_.empty()) afterWrite_.pop_back();
         MiscFuncs::WriteLog(0, "#", "Error in CSenders::SetStatus the status of " + ForLog(bare) +
                                         " could not be written to " + ini_.IniFile());
         return StatusChange::Failed;
@@ -236,11 +238,14 @@ bool CSenders::BulkUpdate::Commit() {
         MiscFuncs::WriteLog(0, "#", "Error in CSenders::BulkUpdate " + senders_.ini_.IniFile() + " could not be written");
     if (senders_.bulkDepth_ == 1) {
         // The outermost update: what the written changes move and list follows now,
-        // or, when the file could not be written, never.
-        std::vector<std::function<void()>> after = std::move(senders_.afterWrite_);
-        senders_.afterWrite_.clear();
-        if (result_)
+        // or, when the file could not be written, never. A step may lead to a change
+        // of its own (through a listener of the message store); that one follows too.
+        if (!result_) senders_.afterWrite_.clear();
+        while (!senders_.afterWrite_.empty()) {
+            std::vector<std::function<void()>> after = std::move(senders_.afterWrite_);
+            senders_.afterWrite_.clear();
             for (const auto& step : after) step();
+        }
     }
     if (--senders_.bulkDepth_ > 0 || !senders_.bulkChanged_) return result_;
     senders_.bulkChanged_ = false;
