@@ -15,15 +15,42 @@ struct Reading {
     bool nameSet = false;
 };
 
-// Apostrophes go; round and square brackets become angle brackets.
+// The text with every quoted string ("...", backslash escapes honoured) blanked out,
+// so that brackets and "@" inside a display name are not taken for the address's.
+// From a quote left open on, the text stays as it stands.
+std::string unquoted(const std::string& t) {
+    std::string out = t;
+    bool inQuotes = false, escaped = false;
+    std::size_t opened = 0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const char c = out[i];
+        if (inQuotes) {
+            out[i] = ' ';
+            if (escaped) escaped = false;
+            else if (c == '\\') escaped = true;
+            else if (c == '"') inQuotes = false;
+        } else if (c == '"') {
+            inQuotes = true;
+            opened = i;
+        }
+    }
+    if (inQuotes) out.replace(opened, std::string::npos, t, opened, std::string::npos);
+    return out;
+}
+
+// Apostrophes go; round and square brackets become angle brackets, except inside a
+// quoted display name.
 std::string normaliseBrackets(std::string_view value) {
     std::string out;
     out.reserve(value.size());
-    for (char c : value) {
-        if (c == '\'') continue;
+    for (char c : value)
+        if (c != '\'') out += c;
+    const std::string outside = unquoted(out);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (outside[i] != out[i]) continue;
+        char& c = out[i];
         if (c == '(' || c == '[') c = '<';
         else if (c == ')' || c == ']') c = '>';
-        out += c;
     }
     return out;
 }
@@ -45,8 +72,10 @@ Reading readUnbracketed(const std::string& t) {
 
 Reading readValue(std::string_view value) {
     const std::string t = normaliseBrackets(value);
-    const std::size_t g = t.find('>');
-    const std::size_t l = t.rfind('<');
+    // Brackets inside a quoted display name are part of the name.
+    const std::string outside = unquoted(t);
+    const std::size_t g = outside.find('>');
+    const std::size_t l = outside.rfind('<');
     Reading r;
     if (g == std::string::npos || l == std::string::npos) {
         r = readUnbracketed(t);

@@ -32,6 +32,13 @@ const std::array<FieldSlot, 15> kFields = {{
     {"message-id", &CMessage::MessageID},
 }};
 
+// Blanks and tabs at either end go (an unfolded value may begin with a tab).
+std::string_view trimWhite(std::string_view text) {
+    const std::size_t b = text.find_first_not_of(" \t");
+    if (b == std::string_view::npos) return {};
+    return text.substr(b, text.find_last_not_of(" \t") - b + 1);
+}
+
 std::string cleanMessageId(std::string_view raw) {
     std::string id;
     id.reserve(raw.size());
@@ -100,27 +107,44 @@ std::string CMessage::MessageBody() const {
     return text_.substr(bodyStart_);
 }
 
+// Header fields are unfolded (RFC 5322 2.2.3): a line that begins with a blank or a
+// tab continues the field above it, so a long From whose address sits on its second
+// line is read whole. Received keeps its own rule: each of its lines is looked at
+// alone, and the first that holds a ";" is kept.
 void CMessage::parseHeaderBlock() {
     std::string current;  // the header name the lines now belong to
+    std::string value;    // its value so far, unfolded
+    bool open = false;    // a field waits to be stored
+    const auto flush = [&] {
+        if (open) storeField(current, trimWhite(value));
+        open = false;
+    };
     std::size_t pos = 0;
     while (pos <= Headers.size()) {
         std::size_t eol = Headers.find("\r\n", pos);
         if (eol == std::string::npos) eol = Headers.size();
         const std::string_view line(Headers.data() + pos, eol - pos);
         pos = eol + 2;
-        const std::size_t colon = line.find(':');
-        std::string_view value;
-        if (colon != std::string_view::npos && line.substr(0, colon).find(' ') == std::string_view::npos) {
-            current = MiscFuncs::LowerCase(line.substr(0, colon));
-            value = MiscFuncs::TrimBlanks(line.substr(colon + 1));
-        } else if (current == "received") {
-            value = MiscFuncs::TrimBlanks(line);
-        } else {
-            current.clear();
+        const bool folded = !line.empty() && (line.front() == ' ' || line.front() == '\t');
+        if (folded && open) {
+            if (value.size() < kMaxUnfoldedBytes) value.append(line.substr(0, kMaxUnfoldedBytes - value.size()));
             continue;
         }
-        storeField(current, value);
+        const std::size_t colon = line.find(':');
+        if (!folded && colon != std::string_view::npos && line.substr(0, colon).find(' ') == std::string_view::npos) {
+            flush();
+            current = MiscFuncs::LowerCase(line.substr(0, colon));
+            value.assign(line.substr(colon + 1, kMaxUnfoldedBytes));
+            open = current != "received";
+            if (!open) storeField(current, MiscFuncs::TrimBlanks(line.substr(colon + 1)));
+        } else if (current == "received") {
+            storeField(current, MiscFuncs::TrimBlanks(line));
+        } else {
+            flush();
+            current.clear();
+        }
     }
+    flush();
 }
 
 void CMessage::storeField(const std::string& name, std::string_view value) {

@@ -2,6 +2,10 @@
 // One mail message as 8-bit text: the whole text, its header block, its body and the
 // header fields the program reads (RFC 822 / RFC 5322 header lines).
 //
+// Header fields are unfolded before they are read: a line that begins with a blank
+// or a tab continues the field above it (Received keeps its first line that holds a
+// ";", each of its lines looked at alone).
+//
 // Filled from received text (CreateFromText), a stored message file (CreateFromFile)
 // or only the head of one (LoadHeadersFromFile); SaveMessage writes it back. Field
 // values are stored raw: display names, comments and encoded words stay in them.
@@ -30,6 +34,9 @@ public:
 
     std::string Encrypted, Comments, Keywords, References, InReplyTo, bcc, cc, Sender, replyTo,
         Subject, From, MessageTo, MessageID, SendDate, Received, ReturnPath;
+
+    // The longest value a folded header field is unfolded to; the rest is dropped.
+    static constexpr std::size_t kMaxUnfoldedBytes = 64 * 1024;
 
     // The longest header block read from a stored file that has no header end.
     static constexpr std::size_t kMaxHeaderFileBytes = 1 << 20;

@@ -50,11 +50,14 @@ bool isListed(SenderStatus status) { return status >= SenderStatus::Blocked && s
 
 std::string_view fileOfKey(std::string_view key) { return key.substr(key.rfind('\\') + 1); }
 
-// A stored file of the sender: its name is the address, a blank and more, ".eml".
+// A stored file of the sender, among the files the message store links to him. Most
+// names begin with his address and a blank; a name cut to fit the file system may
+// have lost both, and the store then knows the sender by the file's From header.
 bool isFileOf(std::string_view file, std::string_view sender) {
-    return file.size() > sender.size() + 1 && file[sender.size()] == ' ' &&
-           MiscFuncs::EqualsIgnoreCase(file.substr(0, sender.size()), sender) &&
-           MessageKeys::IsMessageFileName(file);
+    const std::size_t blank = file.find(' ');
+    const bool named = blank != std::string_view::npos;
+    if (named && !MiscFuncs::EqualsIgnoreCase(file.substr(0, blank), sender)) return false;
+    return MessageKeys::IsMessageFileName(file);
 }
 
 }  // namespace
@@ -118,35 +121,50 @@ std::vector<std::string> CSenders::heldFiles(std::string_view sender, std::strin
 
 bool CSenders::SetStatus(std::string_view name, std::string_view address, SenderStatus status,
                          std::string_view reason, MiscFuncs::DateValue date) {
+    return ChangeStatus(name, address, status, reason, date) == StatusChange::Changed;
+}
+
+StatusChange CSenders::ChangeStatus(std::string_view name, std::string_view address, SenderStatus status,
+                                    std::string_view reason, MiscFuncs::DateValue date) {
     std::string ignored;
     const std::string bare = trimTabs(MiscFuncs::ParseAddress(address, ignored));
     if (bare.empty() || holdsSeparator(bare)) {
         MiscFuncs::WriteLog(0, "#", "Error in CSenders::SetStatus no address in " + ForLog(address));
-        return false;
+        return StatusChange::Failed;
     }
     if (!isListed(status)) status = SenderStatus::NotListed;
     const SenderStatus old = StatusOf(bare);
     const bool dated = std::isfinite(date) && std::nearbyint(date) != 0;
-    if (!dated && old == status) return false;
+    if (!dated && old == status) return StatusChange::Unchanged;
     const MiscFuncs::DateValue stamp = dated ? date : MiscFuncs::NowDate();
     BulkUpdate bulk(*this);
     ini_.Value(bare, kModificationDate, MiscFuncs::DayNumberText(stamp));
     ini_.Value(bare, kAccessLevel, LevelText(status));
-    if (status == SenderStatus::Approved) {
-        ini_.Value(bare, kRegistrationRequestSent, "");
-        AcceptMessagesFrom(bare);
-    } else if (status == SenderStatus::Blocked) {
-        DeleteAllMessagesFrom(bare);
-    }
+    if (status == SenderStatus::Approved) ini_.Value(bare, kRegistrationRequestSent, "");
     if (!MiscFuncs::IsBlank(name)) ini_.Value(bare, kName, name);
     if (!MiscFuncs::IsBlank(reason)) ini_.Value(bare, kAuthReason, reason);
-    unlist(bare);
-    if (isListed(status)) {
-        const std::string dateText = dated ? localeDateTimeText(date) : MiscFuncs::ListDateText(stamp);
-        lists_[static_cast<std::size_t>(status)].Add(SenderEntry::Make(bare, name, reason, dateText, stamp));
+    // Mail moves and lists follow once senders.ini holds the change (at the end of
+    // the outermost bulk update); a failed write leaves both as they were.
+    std::string dateText;
+    if (isListed(status)) dateText = dated ? localeDateTimeText(date) : MiscFuncs::ListDateText(stamp);
+    afterWrite_.push_back([this, bare, status, entryName = std::string(name), entryReason = std::string(reason),
+                           dateText = std::move(dateText), stamp] {
+        if (status == SenderStatus::Approved) AcceptMessagesFrom(bare);
+        else if (status == SenderStatus::Blocked) DeleteAllMessagesFrom(bare);
+        unlist(bare);
+        if (isListed(status))
+            lists_[static_cast<std::size_t>(status)].Add(
+                SenderEntry::Make(bare, entryName, entryReason, dateText, stamp));
+        changed();
+    });
+    if (!bulk.Commit()) {
+        // Only a change made inside another's mail move can still be waiting here.
+        if (!afterWrite_.empty()) afterWrite_.pop_back();
+        MiscFuncs::WriteLog(0, "#", "Error in CSenders::SetStatus the status of " + ForLog(bare) +
+                                        " could not be written to " + ini_.IniFile());
+        return StatusChange::Failed;
     }
-    changed();
-    return true;
+    return StatusChange::Changed;
 }
 
 std::size_t CSenders::SetStatusMany(const std::vector<SenderUpdate>& updates) {
@@ -236,6 +254,17 @@ bool CSenders::BulkUpdate::Commit() {
     result_ = batch_.Commit();
     if (!result_)
         MiscFuncs::WriteLog(0, "#", "Error in CSenders::BulkUpdate " + senders_.ini_.IniFile() + " could not be written");
+    if (senders_.bulkDepth_ == 1) {
+        // The outermost update: what the written changes move and list follows now,
+        // or, when the file could not be written, never. A step may lead to a change
+        // of its own (through a listener of the message store); that one follows too.
+        if (!result_) senders_.afterWrite_.clear();
+        while (!senders_.afterWrite_.empty()) {
+            std::vector<std::function<void()>> after = std::move(senders_.afterWrite_);
+            senders_.afterWrite_.clear();
+            for (const auto& step : after) step();
+        }
+    }
     if (--senders_.bulkDepth_ > 0 || !senders_.bulkChanged_) return result_;
     senders_.bulkChanged_ = false;
     // A listener may release the sender list: nothing of it is touched afterwards.

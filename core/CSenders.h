@@ -18,10 +18,11 @@
 // DeleteSender keep them in step. DeleteSender leaves senders.ini alone: the filter
 // still finds the stored status and the sender is listed again at the next start.
 //
-// Held mail: a sender's stored messages are the files whose name is the sender's
-// bare address, a blank and the rest, ending in ".eml" (letter case ignored); they
-// are found through the message store's table of senders, never by a folder listing
-// or a pattern. Approval moves the sender's WaitingAuth files to InBox, blocking and
+// Held mail: a sender's stored messages are the ".eml" files the message store links
+// to him: by the name's text before its first blank (the sender's bare address,
+// letter case ignored), or, for a name without a blank (an address too long for a
+// whole file name), by the file's From header. They are found through the store's
+// table of senders, never by a folder listing or a pattern. Approval moves the sender's WaitingAuth files to InBox, blocking and
 // deletion move them to Recycled. The sender list is created before the message
 // store at start-up: moves asked for before AttachMessageStore are kept (the last one
 // per sender wins) and run when the store is attached, among them the moves of the
@@ -36,6 +37,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -53,6 +55,10 @@ struct SenderRecord;
 }
 
 enum class SenderStatus : int { NotListed = -1, Blocked = 0, Unknown = 1, WaitingAuth = 2, Approved = 3 };
+
+// What a status change did: nothing (the status was already so), the change, or
+// nothing because senders.ini could not be written (or no address was given).
+enum class StatusChange { Unchanged, Changed, Failed };
 
 // One sender in a list: display ("address" or "address (name)"), reason, date text,
 // bare address and MinutesSince2000 of the status date, separated by TAB. No field
@@ -127,8 +133,16 @@ public:
     // held mail (Approved: to InBox; Blocked: to Recycled), writes Name and AuthReason
     // when not blank and lists the sender under its new status only. Without a date
     // an unchanged status changes nothing. True when something changed.
+    //
+    // All or nothing: senders.ini is written first (inside a BulkUpdate, at its end);
+    // the mail moves, the lists and Change follow only when that write succeeded.
+    // When it fails, no file has moved, the lists and the file are as they were, the
+    // failure is logged and ChangeStatus says Failed (SetStatus false). Inside a bulk
+    // update the change is done or dropped with the whole update.
     bool SetStatus(std::string_view name, std::string_view address, SenderStatus status,
                    std::string_view reason, MiscFuncs::DateValue date = 0);
+    StatusChange ChangeStatus(std::string_view name, std::string_view address, SenderStatus status,
+                              std::string_view reason, MiscFuncs::DateValue date = 0);
     // SetStatus for each update inside one BulkUpdate; the number that changed.
     std::size_t SetStatusMany(const std::vector<SenderUpdate>& updates);
 
@@ -201,6 +215,8 @@ private:
     MiscFuncs::KeyedList<Target> pendingMoves_;
     // The load's writes, grouped; opened at its first write (a batch reads the file).
     std::unique_ptr<BulkUpdate> loadWrites_;
+    // What the changes written in the current bulk update do once it is written.
+    std::vector<std::function<void()>> afterWrite_;
     int bulkDepth_ = 0;
     bool bulkChanged_ = false;
 };

@@ -55,16 +55,15 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-// First pass: the offset of the first kept line; fileLength when none is kept.
-bool findCut(int fd, std::int64_t fileLength, std::int64_t limit, std::int64_t& cut) {
+// Calls line(start, length) for every line of the file from its start: the line's
+// offset and its length without its line end (CR LF, LF or CR). A last line without
+// a line end counts too.
+template <typename LineFn>
+bool forEachLine(int fd, LineFn line) {
+    if (::lseek(fd, 0, SEEK_SET) < 0) return false;
     char buf[kChunk];
-    std::int64_t offset = 0, lineStart = 0, lineLength = 0, sum = 0;
+    std::int64_t offset = 0, lineStart = 0, lineLength = 0;
     bool afterCR = false;
-    const auto endLine = [&]() {
-        sum += lineLength;
-        lineLength = 0;
-        return fileLength - sum < limit;
-    };
     for (ssize_t n; (n = readChunk(fd, buf)) != 0; offset += n) {
         if (n < 0) return false;
         for (ssize_t i = 0; i < n; ++i) {
@@ -72,10 +71,8 @@ bool findCut(int fd, std::int64_t fileLength, std::int64_t limit, std::int64_t& 
             if (c == '\n' && afterCR) {
                 afterCR = false;
             } else if (c == '\n' || c == '\r') {
-                if (endLine()) {
-                    cut = lineStart;
-                    return true;
-                }
+                if (!line(lineStart, lineLength)) return true;
+                lineLength = 0;
                 afterCR = c == '\r';
             } else {
                 afterCR = false;
@@ -85,8 +82,31 @@ bool findCut(int fd, std::int64_t fileLength, std::int64_t limit, std::int64_t& 
             lineStart = offset + i + 1;
         }
     }
-    cut = (lineLength > 0 && endLine()) ? lineStart : fileLength;
+    if (lineLength > 0) line(lineStart, lineLength);
     return true;
+}
+
+// The offset of the first kept line; fileLength when none is kept. Each kept line is
+// written with CR LF, so a line takes its length and two bytes of the limit: the
+// first pass adds up what the whole log would take, the second drops lines from the
+// front until the rest fits.
+bool findCut(int fd, std::int64_t fileLength, std::int64_t limit, std::int64_t& cut) {
+    std::int64_t total = 0;
+    if (!forEachLine(fd, [&](std::int64_t, std::int64_t length) {
+            total += length + 2;
+            return true;
+        }))
+        return false;
+    cut = fileLength;
+    std::int64_t dropped = 0;
+    return forEachLine(fd, [&](std::int64_t start, std::int64_t length) {
+        if (total - dropped <= limit) {
+            cut = start;
+            return false;
+        }
+        dropped += length + 2;
+        return true;
+    });
 }
 
 // Second pass: copies from the cut to the end, every line ended by CR LF.

@@ -2,13 +2,12 @@
 // Cutting a log (glplog.txt, msglog.txt) to its maximum size at shut-down, keeping
 // its newest lines.
 //
-// With L the file's length in bytes and S the running sum of the line lengths read
-// so far (line ends not counted, the current line included), a line is dropped while
-// L - S is at least the limit; that line and every later one are kept. So the cut
-// falls on a line boundary and the kept text is about the limit. Lines end at CR LF,
-// LF or CR; the kept lines are written with CR LF.
+// The newest lines that fit in the limit are kept, each counted with the CR LF it is
+// written with: the cut falls on a line boundary, and the kept text is at most the
+// limit. Lines end at CR LF, LF or CR; the kept lines are written with CR LF. A last
+// line longer than the limit leaves the log empty.
 //
-// The log is read twice as a stream (once to find the cut, once to copy the tail),
+// The log is read as a stream (twice to find the cut, once to copy the tail),
 // so its size does not matter. The tail goes to tmplog.txt in the program folder,
 // which is synced and renamed over the log: at any moment the log is either the old
 // one, whole, or the trimmed one. On failure the old log stays and tmplog.txt is

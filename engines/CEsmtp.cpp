@@ -10,6 +10,7 @@
 #include "core/MiscUtils.h"
 #include "core/ProgramFiles.h"
 #include "core/Scramble.h"
+#include "engines/SmtpClientAuth.h"
 #include "engines/SmtpClientSession.h"
 #include "engines/SmtpSocketDriver.h"
 #include "engines/SmtpText.h"
@@ -26,12 +27,6 @@ int portNumber(std::string_view text) {
     const auto [end, error] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), port);
     (void)end;
     return error == std::errc() && port > 0 ? port : 0;
-}
-
-std::string unscrambled(std::string_view scrambled) {
-    std::string plain;
-    MiscFuncs::UnscrambleText(scrambled, plain);
-    return plain;
 }
 
 std::string bareAddress(std::string_view value) {
@@ -58,23 +53,14 @@ void CEsmtp::readAccount(MessageType kind) {
     if (kind == MessageType::Test) return;
     smtpServer_ = accounts.Value(section, "SMTPServer");
     smtpPort_ = portNumber(accounts.Value(section, "SMTPServerPort"));
-    pop3Server_.clear();
-    authUser_.clear();
-    authPassword_.clear();
-    if (!MiscFuncs::IsFlagSet(accounts.Value(section, "SMTPRequiresAuth"))) return;
-    const std::string type(MiscFuncs::TrimBlanks(accounts.Value(section, "SMTPAuthType")));
-    if (type == "1") {
-        pop3User_ = accounts.Value(section, "POP3UserName");
-        pop3Password_ = unscrambled(accounts.Value(section, "POP3Password"));
-        pop3Server_ = accounts.Value(section, "POP3Server");
-        pop3Port_ = portNumber(accounts.Value(section, "POP3ServerPort"));
-    } else if (type == "2") {
-        authUser_ = accounts.Value(section, "POP3UserName");
-        authPassword_ = unscrambled(accounts.Value(section, "POP3Password"));
-    } else {
-        authUser_ = accounts.Value(section, "SMTPAuthUserName");
-        authPassword_ = unscrambled(accounts.Value(section, "SMTPAuthPassword"));
-    }
+    const engines::SmtpAccountAuth auth = engines::ReadSmtpAccountAuth(accounts, section);
+    pop3Server_ = auth.pop3Server;
+    authUser_ = auth.authUser;
+    authPassword_ = auth.authPassword;
+    if (MiscFuncs::IsBlank(auth.pop3Server)) return;
+    pop3User_ = auth.pop3User;
+    pop3Password_ = auth.pop3Password;
+    pop3Port_ = portNumber(auth.pop3Port);
 }
 
 bool CEsmtp::SendMessage(MessageType kind, std::string_view account, std::string_view recipient,

@@ -1,5 +1,7 @@
 #include "engines/MessageFilter.h"
 
+#include <algorithm>
+
 #include "core/Address.h"
 #include "core/CDomains.h"
 #include "core/CIniFile.h"
@@ -7,6 +9,7 @@
 #include "core/CMessage.h"
 #include "core/CSenders.h"
 #include "core/Dates.h"
+#include "core/Log.h"
 #include "core/MiscUtils.h"
 #include "core/ProgramSettings.h"
 #include "core/ServiceAddresses.h"
@@ -16,12 +19,30 @@ MessageFilter::MessageFilter(const CIniFile& accounts, const CIniFile& aliases, 
     : accounts_(accounts), settings_(settings), domains_(domains), rules_(rules), senders_(senders),
       own_(accounts, aliases) {}
 
+namespace {
+
+// Whether the reading of a From header gave something shaped like an address: one
+// "@" and none of the blanks, quotes, brackets and separators that a header we failed
+// to take apart (a group, a display name without an address, text that is no mail
+// header at all) leaves in it. A readable address may still be invalid.
+bool readable(std::string_view sender) {
+    if (std::count(sender.begin(), sender.end(), '@') != 1) return false;
+    for (char c : sender) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u >= 0x7F) return false;
+        if (std::string_view("\"<>(),;:\\[]").find(c) != std::string_view::npos) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 FilterVerdict MessageFilter::FilterMessage(std::string_view account, const CMessage& message, std::string& reason) {
     std::string displayName;
     const std::string sender = MiscFuncs::ParseAddress(message.From, displayName);
     if (sender == ServiceAddresses::ServiceSenderAddress) return FilterVerdict::RegistrationReply;
-    // No address at all is a header we cannot read, not proof of a bad sender.
-    if (sender.empty()) {
+    // A header we cannot read is no proof of a bad sender: the message stays.
+    if (!readable(sender)) {
         reason = FilterReasons::NoSenderAddress;
         return FilterVerdict::LeaveOnServer;
     }
@@ -93,11 +114,17 @@ FilterVerdict MessageFilter::unregistered(std::string_view account, const std::s
     const std::size_t held = senders_.MessagesStoredAwaitingAuth(sender);
     const std::optional<std::int64_t> limit = NumberOfSetting(accounts_.Value(account, kMaxMessageCountKey));
     if (limit && static_cast<std::int64_t>(held) >= *limit) {
-        senders_.SetStatus("", sender, SenderStatus::Blocked, FilterReasons::BlockedAtLimit, MiscFuncs::NowDate());
+        if (senders_.ChangeStatus("", sender, SenderStatus::Blocked, FilterReasons::BlockedAtLimit,
+                                  MiscFuncs::NowDate()) == StatusChange::Failed)
+            MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::FilterMessage the sender " + sender +
+                                            " could not be blocked");
         reason = FilterReasons::LimitExceeded;
         return FilterVerdict::DeleteFromServer;
     }
-    senders_.SetStatus("", sender, SenderStatus::Unknown, message.Subject, senderDate(message));
+    if (senders_.ChangeStatus("", sender, SenderStatus::Unknown, message.Subject, senderDate(message)) ==
+        StatusChange::Failed)
+        MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::FilterMessage the sender " + sender +
+                                        " could not be updated");
     reason = FilterReasons::LimitNotExceeded;
     return FilterVerdict::HoldUnregistered;
 }

@@ -19,13 +19,15 @@
 //      approval HoldUnregistered (his mail stays reachable until the user decides).
 //
 // The sender is the bare address of the From header (core/Address.h). A From header
-// that yields no address at all, and a header block that cannot be read, leave the
+// that is missing or cannot be read (what it yields holds no single "@", or blanks,
+// quotes, brackets or separators) and a header block that cannot be read leave the
 // message on the server: deleting mail unread is kept for senders that are known to
-// be invalid, blocked or over their limit.
+// be invalid (an address read whole that fails the check), blocked or over their limit.
 //
 // The filter keeps the entry of a known but unregistered sender up to date (its reason
 // becomes the subject of his latest held message) and blocks him at his limit; it
-// writes no log itself. A non-numeric or blank UnAuthSenderMaxMessageCount is no limit.
+// writes no log itself, but for a status change that senders.ini could not take. A
+// non-numeric or blank UnAuthSenderMaxMessageCount is no limit.
 
 #include <cstdint>
 #include <string>

@@ -229,10 +229,18 @@ void POP3CollectorForm::endSession(AccountSlot& slot) {
     slot.PullTimer.setEnabled(true);
     slot.tick = 0;
     MiscFuncs::EndBusy();
+    slot.failure = outcome.end == engines::Pop3End::Quit ? std::string() : outcome.failure;
+    if (slot.failure.empty() && outcome.end != engines::Pop3End::Quit) slot.failure = "the session failed";
+    const std::string account = slot.account, failure = slot.failure;
+    const platform::AliveGuard alive(this);
+    if (hooks_.sessionOutcome) hooks_.sessionOutcome(account, failure);
+    if (!alive) return;
     if (hooks_.sessionEnded) hooks_.sessionEnded(run->newCount);
     MiscFuncs::WriteLog(1, "i", "POP3 Collector Session ended " + std::to_string(run->newCount) +
-                                    " new messages for " + slot.account);
-    modProgress::HideCollectProgress();
+                                    " new messages for " + account);
+    // A failure stays in the progress text (until the next session shows its own).
+    if (failure.empty()) modProgress::HideCollectProgress();
+    else modProgress::SetCollectProgressText(FailureText(account, failure));
     if (!outcome.errorFirst && !outcome.errorLine.empty()) MiscFuncs::WriteLog(1, "#", outcome.errorLine);
 }
 
@@ -248,6 +256,15 @@ void POP3CollectorForm::showProgress(const engines::Pop3Progress& step) {
                                                 " of " + std::to_string(modProgress::GetCollectProgressMax()));
             return;
     }
+}
+
+std::string POP3CollectorForm::FailureText(std::string_view account, std::string_view why) {
+    return "Collecting " + std::string(account) + " failed: " + std::string(why);
+}
+
+std::string POP3CollectorForm::LastFailure(int n) const {
+    const std::shared_ptr<AccountSlot> slot = slotAt(n);
+    return slot ? slot->failure : std::string();
 }
 
 std::string POP3CollectorForm::AccountOf(int n) const {

@@ -18,7 +18,9 @@
 //   unknown); ServiceMessage and RegistrationReply: engines/RegistrationReplies.h.
 // - A message file holds the RETR data exactly as received: CR LF line ends and the
 //   dot-stuffing of the wire, so the local POP3 server sends it on unchanged. Its
-//   header fields are read from that text as it is.
+//   header fields are read from that text as it is. A message that is only a header
+//   block (no empty line) gets the empty line that ends its header block, in the
+//   first pass and in the stored file alike.
 // - Files are named and written by core/MessageFiles.h: never over another file, and
 //   a message already stored with the same bytes (collected again after a session
 //   that died before QUIT) is recognised and not stored twice.
@@ -29,6 +31,10 @@
 // - A session that hears nothing for the inactivity time-out (kInactivityMs) is given
 //   up without QUIT. Every session end closes the socket, re-arms the account's timer,
 //   ends the busy pointer and reports the number of messages stored to the main window.
+// - A session that fails (a refused login, a server that cannot be reached or stops
+//   answering) is never shown as "no new messages": the collect progress text says
+//   "Collecting <account> failed: " and why (the server's reply, cleaned), and
+//   sessionOutcome tells the main window, which shows it until a session succeeds.
 // - Unloading ends the running sessions where they are, without QUIT and without a
 //   report; what they stored stays stored, what they did not stays on the server.
 //
@@ -85,6 +91,9 @@ public:
     struct Hooks {
         std::function<void()> sessionStarted;                     // GlimmerpostMainForm.POP3SessionStarted
         std::function<void(std::int32_t newMessages)> sessionEnded;  // GlimmerpostMainForm.POP3SessionEnded
+        // Before sessionEnded: the account and why its session failed ("" when it
+        // succeeded), so that the window shows a failure until the next success.
+        std::function<void(std::string_view account, std::string_view failure)> sessionOutcome;
         QueueMail addNewMessage;                                   // SMTPSpooler::AddNewMessage
         // Named points of a session (tests stop the program there); may be empty.
         std::function<void(std::string_view point)> checkpoint;
@@ -123,6 +132,10 @@ public:
     engines::Pop3ClientState SessionState(int slot) const;
     int Tick(int slot) const;
     int Countdown(int slot) const;
+    // Why the account's last session failed, "" when it succeeded (or none ran).
+    std::string LastFailure(int slot) const;
+    // The text shown for a failed session of the account.
+    static std::string FailureText(std::string_view account, std::string_view why);
 
     // Event handlers (public so that tests can drive them as the controls would).
     void PullTimer_Timer(int slot);

@@ -9,6 +9,8 @@
 #include <QPointer>
 
 #include <memory>
+#include <set>
+#include <string>
 
 #include "core/AtomicFile.h"
 #include "engines/POP3CollectorForm.h"
@@ -21,6 +23,7 @@ struct POP3CollectorForm::AccountSlot {
     platform::TimerControl PullTimer;
     platform::TimerControl inactivity;
     std::shared_ptr<SessionRun> run;
+    std::string failure;  // why the last session failed, "" after a success
 };
 
 class POP3CollectorForm::SlotHandler : public engines::Pop3SessionHandler {
@@ -51,4 +54,6 @@ struct POP3CollectorForm::SessionRun {
     engines::Pop3ClientSession session;
     MiscFuncs::SyncBatch batch;
     std::int32_t newCount = 0;
+    // The unknown senders asked to register in this session, whatever senders.ini says.
+    std::set<std::string> requested;
 };

@@ -31,6 +31,14 @@ std::string_view bodyOf(const CMessage& message) {
     return end == std::string_view::npos ? std::string_view() : text.substr(end + kHeaderEnd.size());
 }
 
+// A message that is only a header block (RFC 5322 allows it) has no empty line: TOP
+// and RETR give its header lines alone. It gets its empty line here, so that it is
+// read, filed and stored like any other; a message that has one is left as it is.
+std::string withHeaderEnd(std::string text) {
+    if (text.find(kHeaderEnd) == std::string::npos && text.size() >= 2 && text.ends_with("\r\n")) text += "\r\n";
+    return text;
+}
+
 bool isServiceMailbox(const std::string& sender) {
     const std::string user = MiscFuncs::LowerCase(MiscFuncs::UserOf(sender));
     return user == "mailer-daemon" || user == "postmaster";
@@ -56,7 +64,7 @@ bool POP3CollectorForm::SlotHandler::store(int, const engines::Classified& decis
     const std::shared_ptr<AccountSlot> slot = live();
     if (!slot) return false;
     CMessage parsed;
-    if (!parsed.CreateFromText(std::move(message))) return false;
+    if (!parsed.CreateFromText(withHeaderEnd(std::move(message)))) return false;
     return form_->StoreMessage(*slot, parsed, decision);
 }
 
@@ -77,7 +85,7 @@ void POP3CollectorForm::SlotHandler::checkpoint(std::string_view point) {
 
 engines::Classified POP3CollectorForm::classify(AccountSlot& slot, std::string headerData) {
     CMessage message;
-    if (!message.CreateFromText(std::move(headerData))) {
+    if (!message.CreateFromText(withHeaderEnd(std::move(headerData)))) {
         MiscFuncs::WriteMessageLog("", "left on server", FilterReasons::NoHeaderBlock);
         return {FilterVerdict::LeaveOnServer, std::string(FilterReasons::NoHeaderBlock)};
     }
@@ -108,20 +116,38 @@ bool POP3CollectorForm::StoreMessage(AccountSlot& slot, CMessage& message, const
             if (!saveIn(slot, MessageKeys::kWaitingAuth, sender, message)) return false;
             MiscFuncs::WriteMessageLog(logged(message.From), "Downloaded for storage", decision.reason);
             break;
-        case FilterVerdict::UnknownSender:
+        case FilterVerdict::UnknownSender: {
+            // Every message of a session is classified before the first is stored:
+            // three from one stranger (or a From forged again and again) all came out
+            // unknown. His status is looked at again, so he gets one request.
+            if (lists_.senders.StatusOf(sender) != SenderStatus::NotListed) {
+                engines::Classified again;
+                FilterMessage(slot.index, message, again.reason, again.verdict);
+                if (again.verdict != FilterVerdict::UnknownSender) {
+                    if (again.verdict != FilterVerdict::DeleteFromServer && again.verdict != FilterVerdict::LeaveOnServer)
+                        return StoreMessage(slot, message, again);
+                    // Left for the next session, which deletes or leaves it as usual.
+                    MiscFuncs::WriteMessageLog(logged(message.From), "left on server", again.reason);
+                    return false;
+                }
+            }
             // Stored first: a message that cannot be stored stays on the server, and
             // must not bring its sender a request at every session.
             if (!saveIn(slot, MessageKeys::kWaitingAuth, sender, message)) return false;
-            if (settings_->AutoSendRegRequests()) {
+            // Entered before his request is queued, which may let events run.
+            if (lists_.senders.ChangeStatus(displayName, sender, SenderStatus::Unknown, message.Subject,
+                                            senderDate(message)) == StatusChange::Failed)
+                MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::StoreMessage the sender " + logged(sender) +
+                                                " could not be entered as unknown");
+            if (settings_->AutoSendRegRequests() && slot.run && slot.run->requested.insert(sender).second) {
                 // A queue that cannot queue asks the user, with events running.
                 const platform::AliveGuard alive(this);
                 queueMail(MessageType::RegistrationRequest, slot.account, message.From, message.Subject);
                 if (!alive || !slot.run) return true;
             }
             MiscFuncs::WriteMessageLog(logged(message.From), "Downloaded for storage", decision.reason);
-            lists_.senders.SetStatus(displayName, sender, SenderStatus::Unknown, message.Subject,
-                                     senderDate(message));
             break;
+        }
         case FilterVerdict::ServiceMessage: return HandleServiceMessage(slot, message);
         case FilterVerdict::RegistrationReply: return HandleRegistrationReply(slot, message);
         case FilterVerdict::DeleteFromServer:
@@ -164,8 +190,13 @@ bool POP3CollectorForm::HandleServiceMessage(AccountSlot& slot, CMessage& messag
         // Anyone can write a bounce: one must never block a sender the user approved.
         if (lists_.senders.StatusOf(*recipient) == SenderStatus::Approved)
             MiscFuncs::WriteLog(1, "!", "Registration request bounce ignored for the approved sender " + logged(*recipient));
-        else
-            lists_.senders.SetStatus("", *recipient, SenderStatus::Blocked, "Registration request message bounced back");
+        else if (lists_.senders.ChangeStatus("", *recipient, SenderStatus::Blocked,
+                                             "Registration request message bounced back") == StatusChange::Failed) {
+            // Kept on the server: the next session tries again.
+            MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::HandleServiceMessage the sender " +
+                                            logged(*recipient) + " could not be blocked");
+            return false;
+        }
         return true;
     }
     if (!saveIn(slot, MessageKeys::kInBox, sender, message)) return false;
@@ -190,7 +221,13 @@ bool POP3CollectorForm::HandleRegistrationReply(AccountSlot& slot, CMessage& mes
         MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::HandleRegistrationReply " + error);
         return false;
     }
-    lists_.senders.SetStatus(reply.name, address, SenderStatus::Approved, reply.reason);
+    if (lists_.senders.ChangeStatus(reply.name, address, SenderStatus::Approved, reply.reason) ==
+        StatusChange::Failed) {
+        // Kept on the server: the next session tries again.
+        MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::HandleRegistrationReply the sender " +
+                                        logged(address) + " could not be approved");
+        return false;
+    }
     MiscFuncs::WriteLog(3, "i", "Registration: Sending confirmation to " + address);
     queueMail(MessageType::Confirmation, MiscFuncs::TrimBlanks(slot.account), reply.from, "Thank you for registering");
     return true;

@@ -103,7 +103,8 @@ std::vector<Pop3Action> Pop3ClientSession::received(std::string_view bytes) {
         const Pop3ReplyReader::Status status = reader_.poll();
         if (status == Pop3ReplyReader::Status::Incomplete) break;
         if (status == Pop3ReplyReader::Status::TooLong) {
-            fail(Pop3End::TooLong, "Error in POP3Client::DataArrival() the server's reply passes its size limit");
+            fail(Pop3End::TooLong, "Error in POP3Client::DataArrival() the server's reply passes its size limit",
+                 "the server's reply passes its size limit");
             break;
         }
         handle(reader_.take());
@@ -114,8 +115,10 @@ std::vector<Pop3Action> Pop3ClientSession::received(std::string_view bytes) {
 
 std::vector<Pop3Action> Pop3ClientSession::closed() {
     if (!ended()) {
-        if (state_ != Pop3ClientState::QuitSent)
+        if (state_ != Pop3ClientState::QuitSent) {
             MiscFuncs::WriteLog(2, "i", "POP3 Collector connection closed by the server for " + config_.account);
+            outcome_.failure = "the server closed the connection";
+        }
         finish(state_ == Pop3ClientState::QuitSent ? Pop3End::Quit : Pop3End::ServerClosed);
     }
     return take();
@@ -123,12 +126,15 @@ std::vector<Pop3Action> Pop3ClientSession::closed() {
 
 std::vector<Pop3Action> Pop3ClientSession::socketError(int number, std::string_view description) {
     if (!ended())
-        fail(Pop3End::SocketError, "Winsock Error: #" + std::to_string(number) + "\t" + LogText(description), true);
+        fail(Pop3End::SocketError, "Winsock Error: #" + std::to_string(number) + "\t" + LogText(description),
+             "the server could not be reached: " + LogText(description, kMaxFailureText), true);
     return take();
 }
 
 std::vector<Pop3Action> Pop3ClientSession::timedOut(std::string_view why) {
-    if (!ended()) fail(Pop3End::TimedOut, "POP3 Error! User " + config_.account + ":" + std::string(why));
+    if (!ended())
+        fail(Pop3End::TimedOut, "POP3 Error! User " + config_.account + ":" + std::string(why),
+             "the server stopped answering (" + LogText(why, kMaxFailureText) + ")");
     return take();
 }
 
@@ -158,7 +164,8 @@ void Pop3ClientSession::handle(Pop3Reply reply) {
 
 void Pop3ClientSession::statAnswered(const Pop3Reply& reply) {
     if (!statCount(reply.status, count_))
-        return fail(Pop3End::Failed, "Error in POP3Client::DataArrival() unreadable STAT reply: " + LogText(reply.status));
+        return fail(Pop3End::Failed, "Error in POP3Client::DataArrival() unreadable STAT reply: " + LogText(reply.status),
+                    "unreadable STAT reply: " + LogText(reply.status, kMaxFailureText));
     if (count_ < 1) return quit();
     handler_.progress({Pop3Progress::Kind::Maximum, {}, count_});
     decisions_.reserve(static_cast<std::size_t>(count_));
@@ -230,7 +237,8 @@ void Pop3ClientSession::refused(const Pop3Reply& reply) {
 void Pop3ClientSession::quit() {
     if (!handler_.commit())
         return fail(Pop3End::Failed,
-                    "Error in POP3Client::DataArrival() the stored messages could not be written to disk");
+                    "Error in POP3Client::DataArrival() the stored messages could not be written to disk",
+                    "the collected messages could not be written to disk");
     handler_.checkpoint("before-quit");
     send("QUIT", Pop3ClientState::QuitSent);
     outcome_.quitSent = true;
@@ -238,11 +246,13 @@ void Pop3ClientSession::quit() {
 }
 
 void Pop3ClientSession::negative(const Pop3Reply& reply) {
-    fail(Pop3End::Negative, "POP3 Error! User " + config_.account + ":" + LogText(reply.status));
+    fail(Pop3End::Negative, "POP3 Error! User " + config_.account + ":" + LogText(reply.status),
+         "the server refused: " + LogText(reply.status, kMaxFailureText));
 }
 
-void Pop3ClientSession::fail(Pop3End end, std::string line, bool first) {
+void Pop3ClientSession::fail(Pop3End end, std::string line, std::string failure, bool first) {
     outcome_.errorLine = std::move(line);
+    outcome_.failure = std::move(failure);
     outcome_.errorFirst = first;
     finish(end);
 }

@@ -92,6 +92,9 @@ struct Pop3Outcome {
     // session end when errorFirst, else after it.
     std::string errorLine{};
     bool errorFirst = false;
+    // Why the session failed, for the user (the server's reply or the socket's error,
+    // cleaned and cut); "" when it ended by QUIT.
+    std::string failure{};
 };
 
 struct Pop3SessionConfig {
@@ -111,6 +114,8 @@ public:
     static constexpr int kMaxMessagesPerSession = 32767;
     static constexpr int kTranscriptLogLevel = 4;
     static constexpr std::size_t kMaxLoggedReply = 512;
+    // Server text quoted in the failure shown to the user.
+    static constexpr std::size_t kMaxFailureText = 200;
 
     Pop3ClientSession(Pop3SessionConfig config, Pop3SessionHandler& handler);
 
@@ -149,7 +154,7 @@ private:
     void refused(const Pop3Reply& reply);
 
     void negative(const Pop3Reply& reply);
-    void fail(Pop3End end, std::string line, bool first = false);
+    void fail(Pop3End end, std::string line, std::string failure, bool first = false);
     void finish(Pop3End end);
 
     Pop3SessionConfig config_;

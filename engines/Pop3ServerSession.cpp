@@ -1,9 +1,16 @@
 #include "engines/Pop3ServerSession.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <unordered_map>
 
 #include "core/CIniFile.h"
 #include "core/CMessages.h"
+#include "core/Digest.h"
 #include "core/Log.h"
 #include "core/MessageKey.h"
 #include "core/MiscUtils.h"
@@ -40,7 +47,7 @@ const Pop3ServerSession::Command Pop3ServerSession::kCommands[] = {
     {"DELE", false, true, &Pop3ServerSession::onDele, "-ERR User was not found", true},
     {"RSET", false, true, &Pop3ServerSession::onRset, "-ERR User first", false},
     {"NOOP", false, true, &Pop3ServerSession::onNoop, "-ERR User first", false},
-    {"UIDL", true, true, &Pop3ServerSession::onUidl, "", false},
+    {"UIDL", false, true, &Pop3ServerSession::onUidl, "-ERR User first", false},
     {"QUIT", true, true, &Pop3ServerSession::onQuit, "", false},
 };
 
@@ -241,6 +248,7 @@ void Pop3ServerSession::onPass(std::string_view argument) {
 // The maildrop is fixed here, once: RFC 1939 4 has the server lock it at login.
 void Pop3ServerSession::loadMailbox() {
     mailbox_.clear();
+    uids_.clear();
     for (const auto& item : messages_.MessageIndex()) {
         MessageKeys::KeyParts parts;
         if (!MessageKeys::SplitKey(item.Key(), parts)) continue;
@@ -253,6 +261,67 @@ void Pop3ServerSession::loadMailbox() {
         mailbox_.push_back({std::string(item.Key()), std::move(path), size, false});
     }
     recount();
+}
+
+// A message's unique-id is the MD5 digest of its stored bytes: the collector writes a
+// file once and nothing changes it afterwards, so the id stays the same across
+// sessions, restarts and moves between folders (which may rename the file), and a
+// new message never gets the id of one deleted before, even under its old name. The
+// digests are kept per file (path, size, time stamps, inode), so a file is read once
+// per run of the program. Two files of the same bytes in one mailbox (a message
+// collected twice) are told apart by a suffix, as RFC 1939 wants ids unique there.
+std::string Pop3ServerSession::uniqueIdOf(std::size_t index) {
+    if (uids_.empty()) {
+        uids_.resize(mailbox_.size());
+        std::unordered_map<std::string, int> seen;
+        for (std::size_t i = 0; i < mailbox_.size(); ++i) {
+            std::string id = Pop3ServerSession::FileDigest(mailbox_[i].path);
+            const int n = ++seen[id];
+            if (n > 1) id += "-" + std::to_string(n);
+            uids_[i] = std::move(id);
+        }
+    }
+    return uids_[index];
+}
+
+std::string Pop3ServerSession::FileDigest(const std::filesystem::path& path) {
+    struct Known {
+        std::uint64_t size = 0, inode = 0;
+        std::int64_t stampNs = 0, changeNs = 0;
+        std::string digest;
+    };
+    static std::unordered_map<std::string, Known> known;
+    constexpr std::size_t kMaxKnown = 200000;
+    struct stat info {};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        if (fd >= 0) ::close(fd);
+        // Gone under the session: an id no file can have (digests are hex).
+        return "gone-" + MiscFuncs::MD5Hex(path.string());
+    }
+    const auto ns = [](const timespec& t) { return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; };
+    const std::int64_t stampNs = ns(info.st_mtim), changeNs = ns(info.st_ctim);
+    auto it = known.find(path.string());
+    if (it != known.end() && it->second.size == static_cast<std::uint64_t>(info.st_size) &&
+        it->second.inode == info.st_ino && it->second.stampNs == stampNs &&
+        it->second.changeNs == changeNs) {
+        ::close(fd);
+        return it->second.digest;
+    }
+    MiscFuncs::MD5Context context;
+    MiscFuncs::MD5Init(context);
+    std::string buffer(kPieceBytes, '\0');
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        MiscFuncs::MD5Update(context, std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+    }
+    ::close(fd);
+    std::string digest = MiscFuncs::MD5DigestHex(MiscFuncs::MD5Final(context), false);
+    if (known.size() >= kMaxKnown) known.clear();
+    known[path.string()] = {static_cast<std::uint64_t>(info.st_size), info.st_ino, stampNs, changeNs, digest};
+    return digest;
 }
 
 void Pop3ServerSession::recount() {
@@ -295,8 +364,6 @@ void Pop3ServerSession::onRset(std::string_view) {
 }
 
 void Pop3ServerSession::onNoop(std::string_view) { reply("+OK"); }
-
-void Pop3ServerSession::onUidl(std::string_view) { reply("-ERR", "-ERR NO UIDL SUPPORT"); }
 
 void Pop3ServerSession::onQuit(std::string_view) {
     const bool update = state_ == State::Transaction;

@@ -12,7 +12,10 @@
 //   in turn, so commands split across pieces and pipelined commands both work.
 //   Lines that arrive while a multi-line answer is still going out wait their turn.
 // - Commands: USER, PASS (Authorization); STAT, LIST [n], RETR n, TOP n k, DELE n,
-//   RSET, NOOP (Transaction); UIDL (answered "-ERR": not supported); QUIT (both).
+//   RSET, NOOP, UIDL [n] (Transaction); QUIT (both).
+// - UIDL gives each message an id stable across sessions, restarts and moves, and
+//   never reused for another message: the digest of its stored bytes (see
+//   uniqueIdOf), so mail programs that leave mail on the server fetch it once.
 //   Keywords are matched without regard to case (RFC 1939 3).
 // - The mailbox is an account's InBox as the message index holds it, in index order,
 //   read once at PASS: messages stored meanwhile do not renumber the session's list.
@@ -90,6 +93,10 @@ public:
     // The connection is gone (or the server unloads): the session ends quietly.
     void Drop();
 
+    // The MD5 digest of a file's bytes, in lower-case hex; kept per file while its
+    // size, time stamp and inode stay.
+    static std::string FileDigest(const std::filesystem::path& path);
+
     State CurrentState() const { return state_; }
     bool Ended() const { return state_ == State::Ended; }
     int Slot() const { return slot_; }
@@ -148,6 +155,8 @@ private:
     void onQuit(std::string_view argument);
 
     void loadMailbox();
+    // The unique-id of mailbox entry index (UIDL).
+    std::string uniqueIdOf(std::size_t index);
     void recount();
     Message* findMessage(std::string_view argument);
     void startFile(const Message& message, long long bodyLines);
@@ -164,6 +173,7 @@ private:
     State state_ = State::Authorization;
     std::string account_;
     std::vector<Message> mailbox_;
+    std::vector<std::string> uids_;  // filled at the first UIDL
     std::size_t liveCount_ = 0;
     std::uint64_t liveOctets_ = 0;
     std::size_t removed_ = 0;

@@ -83,6 +83,21 @@ void Pop3ServerSession::onList(std::string_view argument) {
     producePiece();
 }
 
+void Pop3ServerSession::onUidl(std::string_view argument) {
+    if (!MiscFuncs::TrimBlanks(argument).empty()) {
+        const Message* message = findMessage(argument);
+        if (message == nullptr) return;
+        const std::size_t index = static_cast<std::size_t>(message - mailbox_.data());
+        reply("+OK " + std::to_string(index + 1) + " " + uniqueIdOf(index));
+        return;
+    }
+    reply("+OK");
+    transfer_ = std::make_unique<Transfer>(Transfer::Kind::Listing);
+    transfer_->uids = true;
+    transfer_->record = "+OK";
+    producePiece();
+}
+
 void Pop3ServerSession::onRetr(std::string_view argument) {
     const Message* message = findMessage(argument);
     if (message != nullptr) startFile(*message, -1);
@@ -169,7 +184,8 @@ void Pop3ServerSession::listPiece() {
     while (t.next < mailbox_.size() && lines < kListLinesPerPiece) {
         const Message& message = mailbox_[t.next++];
         if (message.marked) continue;
-        output_.append(std::to_string(t.next)).append(" ").append(std::to_string(message.size)).append("\r\n");
+        output_.append(std::to_string(t.next)).append(" ");
+        output_.append(t.uids ? uniqueIdOf(t.next - 1) : std::to_string(message.size)).append("\r\n");
         ++lines;
     }
     if (t.next < mailbox_.size()) return;

@@ -1,6 +1,6 @@
 #pragma once
 // The multi-line answer a Pop3ServerSession is producing: a message file read piece
-// by piece (RETR, and TOP with its body-line budget), or a listing (LIST).
+// by piece (RETR, and TOP with its body-line budget), or a listing (LIST, UIDL).
 // Internal to the session's two source files.
 
 #include <cstdint>
@@ -35,6 +35,8 @@ struct Pop3ServerSession::Transfer {
     char last = 0;
     char beforeLast = 0;
 
-    // Kind::Listing: the next mailbox entry to list
+    // Kind::Listing: the next mailbox entry to list, and whether the listing gives
+    // unique-ids (UIDL) rather than sizes (LIST)
     std::size_t next = 0;
+    bool uids = false;
 };

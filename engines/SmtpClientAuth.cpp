@@ -1,80 +1,128 @@
-// The AUTH steps of SmtpClientSession (RFC 4954): CRAM-MD5 (RFC 2195), LOGIN (the
-// draft-murchison-sasl-login exchange: user name, then password, whatever the
-// prompts say) and PLAIN (RFC 4616), tried in that order among those offered.
-#include "engines/SmtpClientSession.h"
+// The AUTH exchange (RFC 4954) shared by the SMTP client and the SMTP proxy, and the
+// accounts' authentication settings.
+#include "engines/SmtpClientAuth.h"
 
 #include <string>
 
+#include "core/CIniFile.h"
 #include "core/Digest.h"
+#include "core/MiscUtils.h"
+#include "core/Scramble.h"
 
 namespace engines {
 
-void SmtpClientSession::nextMechanism() {
+SmtpAccountAuth ReadSmtpAccountAuth(const CIniFile& accounts, std::string_view account) {
+    SmtpAccountAuth auth;
+    if (!MiscFuncs::IsFlagSet(accounts.Value(account, "SMTPRequiresAuth"))) return auth;
+    const auto plain = [](std::string_view scrambled) {
+        std::string text;
+        MiscFuncs::UnscrambleText(scrambled, text);
+        return text;
+    };
+    const std::string type(MiscFuncs::TrimBlanks(accounts.Value(account, "SMTPAuthType")));
+    if (type == "1") {
+        auth.pop3User = accounts.Value(account, "POP3UserName");
+        auth.pop3Password = plain(accounts.Value(account, "POP3Password"));
+        auth.pop3Server = accounts.Value(account, "POP3Server");
+        auth.pop3Port = accounts.Value(account, "POP3ServerPort");
+    } else if (type == "2") {
+        auth.authUser = accounts.Value(account, "POP3UserName");
+        auth.authPassword = plain(accounts.Value(account, "POP3Password"));
+    } else {
+        auth.authUser = accounts.Value(account, "SMTPAuthUserName");
+        auth.authPassword = plain(accounts.Value(account, "SMTPAuthPassword"));
+    }
+    return auth;
+}
+
+SmtpAuthExchange::SmtpAuthExchange(std::string user, std::string password)
+    : user_(std::move(user)), password_(std::move(password)) {}
+
+void SmtpAuthExchange::Reset() {
+    offered_ = {};
+    next_ = 0;
+    stage_ = Stage::Idle;
+}
+
+void SmtpAuthExchange::Offer(const std::vector<std::string>& ehloLines) {
+    for (const std::string& line : ehloLines) {
+        if (line.size() < 9 || MiscFuncs::UpperCase(line.substr(4, 5)) != "AUTH ") continue;
+        std::string_view rest = std::string_view(line).substr(9);
+        while (!rest.empty()) {
+            const std::size_t blank = rest.find(' ');
+            const std::string word = MiscFuncs::UpperCase(rest.substr(0, blank));
+            rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
+            if (word == "CRAM-MD5") offered_[static_cast<std::size_t>(Mechanism::CramMd5)] = true;
+            if (word == "LOGIN") offered_[static_cast<std::size_t>(Mechanism::Login)] = true;
+            if (word == "PLAIN") offered_[static_cast<std::size_t>(Mechanism::Plain)] = true;
+        }
+    }
+}
+
+bool SmtpAuthExchange::AnyOffered() const { return offered_[0] || offered_[1] || offered_[2]; }
+
+std::optional<std::string> SmtpAuthExchange::Begin() {
     // Without a user name there is nothing to authenticate with; the server judges
     // the mail without it.
-    while (!config_.authUser.empty() && nextMechanism_ < offered_.size()) {
-        const std::size_t index = nextMechanism_++;
+    while (!user_.empty() && next_ < offered_.size()) {
+        const std::size_t index = next_++;
         if (!offered_[index]) continue;
         mechanism_ = static_cast<Mechanism>(index);
-        enterPhase(Phase::AuthStart);
+        stage_ = Stage::Start;
         switch (mechanism_) {
-        case Mechanism::CramMd5: send("AUTH CRAM-MD5\r\n"); break;
-        case Mechanism::Login: send("AUTH LOGIN\r\n"); break;
-        case Mechanism::Plain: send("AUTH PLAIN\r\n"); break;
+        case Mechanism::CramMd5: return std::string("AUTH CRAM-MD5\r\n");
+        case Mechanism::Login: return std::string("AUTH LOGIN\r\n");
+        case Mechanism::Plain: return std::string("AUTH PLAIN\r\n");
         }
-        return;
     }
-    mailFrom();
+    stage_ = Stage::Idle;
+    return std::nullopt;
 }
 
-void SmtpClientSession::handleAuth(const ServerReply& reply) {
-    if (phase_ == Phase::AuthCancel) return nextMechanism();
-    const bool awaitsChallenge =
-        phase_ == Phase::AuthStart || (phase_ == Phase::AuthStep1 && mechanism_ == Mechanism::Login);
-    if (reply.code == 334 && awaitsChallenge) return authChallenge(reply.lastLineText());
-    authFinal(reply);
+SmtpAuthStep SmtpAuthExchange::send(std::string bytes, bool secret, Stage next) {
+    stage_ = next;
+    return {SmtpAuthStep::Kind::Send, std::move(bytes), secret, {}, {}};
 }
 
-void SmtpClientSession::authChallenge(std::string_view challenge) {
-    const std::string& user = config_.authUser;
-    const std::string& password = config_.authPassword;
-    if (phase_ == Phase::AuthStep1) {
-        enterPhase(Phase::AuthStep2);
-        return send(MiscFuncs::Base64Encode(password) + "\r\n", Secret::Whole);
+SmtpAuthStep SmtpAuthExchange::Answer(int code, std::string_view lastLineText) {
+    if (stage_ == Stage::Cancel) {
+        stage_ = Stage::Idle;
+        return {SmtpAuthStep::Kind::Refused, {}, false, {}, {}};
     }
-    enterPhase(Phase::AuthStep1);
+    const bool awaitsChallenge = stage_ == Stage::Start || (stage_ == Stage::Step1 && mechanism_ == Mechanism::Login);
+    if (code == 334 && awaitsChallenge) return challenge(lastLineText);
+    if (code == 235) {
+        stage_ = Stage::Idle;
+        return {SmtpAuthStep::Kind::Authenticated, {}, false, {}, {}};
+    }
+    // A further challenge nobody asked for: end the exchange before going on.
+    if (code == 334) return send("*\r\n", false, Stage::Cancel);
+    stage_ = Stage::Idle;
+    SmtpAuthStep refused{SmtpAuthStep::Kind::Refused, {}, false, {}, std::to_string(code)};
+    if (code == 535)
+        refused.error = mechanism_ == Mechanism::CramMd5 ? "authenticating user on SMTP server failed"
+                                                         : "Authenticating user on SMTP server failed";
+    return refused;
+}
+
+SmtpAuthStep SmtpAuthExchange::challenge(std::string_view text) {
+    if (stage_ == Stage::Step1) return send(MiscFuncs::Base64Encode(password_) + "\r\n", true, Stage::Step2);
     switch (mechanism_) {
     case Mechanism::CramMd5: {
-        const std::string decoded = MiscFuncs::Base64Decode(challenge);
-        if (decoded.empty()) {
-            // RFC 4954 4: "*" cancels an exchange the client cannot answer.
-            enterPhase(Phase::AuthCancel);
-            return send("*\r\n");
-        }
-        return send(MiscFuncs::Base64Encode(user + " " + MiscFuncs::HmacMD5(password, decoded)) + "\r\n",
-                    Secret::Whole);
+        const std::string decoded = MiscFuncs::Base64Decode(text);
+        // RFC 4954 4: "*" cancels an exchange the client cannot answer.
+        if (decoded.empty()) return send("*\r\n", false, Stage::Cancel);
+        return send(MiscFuncs::Base64Encode(user_ + " " + MiscFuncs::HmacMD5(password_, decoded)) + "\r\n", true,
+                    Stage::Step1);
     }
-    case Mechanism::Login: return send(MiscFuncs::Base64Encode(user) + "\r\n", Secret::Whole);
+    case Mechanism::Login: return send(MiscFuncs::Base64Encode(user_) + "\r\n", true, Stage::Step1);
     case Mechanism::Plain: {
         std::string credentials(1, '\0');
-        credentials.append(user).append(1, '\0').append(password);
-        return send(MiscFuncs::Base64Encode(credentials) + "\r\n", Secret::Whole);
+        credentials.append(user_).append(1, '\0').append(password_);
+        return send(MiscFuncs::Base64Encode(credentials) + "\r\n", true, Stage::Step1);
     }
     }
-}
-
-void SmtpClientSession::authFinal(const ServerReply& reply) {
-    if (reply.code == 235) return mailFrom();
-    if (reply.code == 334) {
-        // A further challenge nobody asked for: end the exchange before going on.
-        enterPhase(Phase::AuthCancel);
-        return send("*\r\n");
-    }
-    if (reply.code == 535) {
-        addError(mechanism_ == Mechanism::CramMd5 ? "authenticating user on SMTP server failed"
-                                                  : "Authenticating user on SMTP server failed");
-    }
-    nextMechanism();
+    return send("*\r\n", false, Stage::Cancel);
 }
 
 }  // namespace engines

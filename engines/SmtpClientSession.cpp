@@ -27,7 +27,8 @@ std::string oneLine(std::string text) {
 
 }  // namespace
 
-SmtpClientSession::SmtpClientSession(SmtpSessionConfig config) : config_(std::move(config)) {
+SmtpClientSession::SmtpClientSession(SmtpSessionConfig config)
+    : config_(std::move(config)), auth_(config_.authUser, config_.authPassword) {
     config_.pop3User = oneLine(std::move(config_.pop3User));
     config_.pop3Password = oneLine(std::move(config_.pop3Password));
 }
@@ -298,26 +299,12 @@ void SmtpClientSession::ehloAnswered(const ServerReply& reply) {
     }
     if (reply.code != 250) return fail(kNotPositive);
     if (phase_ == Phase::Ehlo) parseEsmtp(reply);
-    nextMechanism_ = 0;
     nextMechanism();
 }
 
 // The mechanisms of every "AUTH" line of the EHLO reply (its continuation lines
 // and its last line alike).
-void SmtpClientSession::parseEsmtp(const ServerReply& reply) {
-    for (const std::string& line : reply.lines) {
-        if (line.size() < 9 || MiscFuncs::UpperCase(line.substr(4, 5)) != "AUTH ") continue;
-        std::string_view rest = std::string_view(line).substr(9);
-        while (!rest.empty()) {
-            const std::size_t blank = rest.find(' ');
-            const std::string word = MiscFuncs::UpperCase(rest.substr(0, blank));
-            rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
-            if (word == "CRAM-MD5") offer(Mechanism::CramMd5);
-            if (word == "LOGIN") offer(Mechanism::Login);
-            if (word == "PLAIN") offer(Mechanism::Plain);
-        }
-    }
-}
+void SmtpClientSession::parseEsmtp(const ServerReply& reply) { auth_.Offer(reply.lines); }
 
 void SmtpClientSession::mailFrom() {
     progress(3, "Sending msg - Composing message..");
@@ -359,6 +346,34 @@ void SmtpClientSession::finish() {
     progress(4, "Sending msg - Completed");
     enterPhase(Phase::Done);
     connected_ = false;
+}
+
+// ---------------------------------------------------------------- AUTH (engines/SmtpClientAuth.h)
+
+void SmtpClientSession::nextMechanism() {
+    if (const std::optional<std::string> command = auth_.Begin()) {
+        enterPhase(Phase::AuthStart);
+        return send(*command);
+    }
+    mailFrom();
+}
+
+void SmtpClientSession::handleAuth(const ServerReply& reply) {
+    const SmtpAuthStep step = auth_.Answer(reply.code, reply.lastLineText());
+    switch (step.kind) {
+    case SmtpAuthStep::Kind::Send:
+        switch (auth_.stage()) {
+        case SmtpAuthExchange::Stage::Step1: enterPhase(Phase::AuthStep1); break;
+        case SmtpAuthExchange::Stage::Step2: enterPhase(Phase::AuthStep2); break;
+        case SmtpAuthExchange::Stage::Cancel: enterPhase(Phase::AuthCancel); break;
+        default: break;
+        }
+        return send(step.bytes, step.secret ? Secret::Whole : Secret::None);
+    case SmtpAuthStep::Kind::Authenticated: return mailFrom();
+    case SmtpAuthStep::Kind::Refused:
+        if (!step.error.empty()) addError(step.error);
+        return nextMechanism();
+    }
 }
 
 }  // namespace engines

@@ -26,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engines/SmtpClientAuth.h"
 #include "engines/SmtpReplyReader.h"
 
 namespace engines {
@@ -90,7 +91,6 @@ private:
         SmtpGreeting, Ehlo, Helo, AuthStart, AuthStep1, AuthStep2, AuthCancel,
         MailFrom, RcptTo, Data, DataEnd, Quit, Done,
     };
-    enum class Mechanism { CramMd5, Login, Plain };
     enum class Secret { None, Argument, Whole };
 
     // The actions of one input, collected by the steps below.
@@ -114,15 +114,12 @@ private:
     void greeted(const ServerReply& reply);
     void ehloAnswered(const ServerReply& reply);
     void parseEsmtp(const ServerReply& reply);
-    void offer(Mechanism mechanism) { offered_[static_cast<std::size_t>(mechanism)] = true; }
     void sendData();
     void mailFrom();
 
-    // AUTH (SmtpClientAuth.cpp).
+    // AUTH, by the shared exchange (SmtpClientAuth.h).
     void nextMechanism();
     void handleAuth(const ServerReply& reply);
-    void authChallenge(std::string_view challenge);
-    void authFinal(const ServerReply& reply);
 
     std::string phaseFailureLine() const;
     void fail(std::string_view line);
@@ -133,10 +130,8 @@ private:
     SmtpReplyReader reader_;
     bool connected_ = false;
     std::string ehloName_;
-    // SmtpAuthMechanism: set for each mechanism an EHLO reply offers, in the order tried.
-    std::array<bool, 3> offered_{};
-    std::size_t nextMechanism_ = 0;
-    Mechanism mechanism_ = Mechanism::Plain;
+    // The AUTH exchange, with the mechanisms the EHLO reply offers (SmtpAuthMechanism).
+    SmtpAuthExchange auth_;
     std::vector<SmtpAction> actions_;
     SmtpOutcome outcome_;
 };

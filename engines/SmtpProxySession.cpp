@@ -1,7 +1,9 @@
 #include "engines/SmtpProxySession.h"
 
 #include <algorithm>
+#include <cctype>
 
+#include "core/CIniFile.h"
 #include "core/Log.h"
 #include "core/MiscUtils.h"
 #include "core/ProgramFiles.h"
@@ -43,6 +45,14 @@ std::string ServerText(const std::string& reply) {
 
 std::string Slot(int slot) { return std::to_string(slot); }
 
+// A setting as a command argument: a line break in it would start a command of its own.
+std::string OneLine(std::string_view text) {
+    std::string out;
+    for (char c : text)
+        if (c != '\r' && c != '\n' && c != '\0') out += c;
+    return out;
+}
+
 }  // namespace
 
 SmtpProxySession::SmtpProxySession(int slot, Sink& sink) : slot_(slot), sink_(sink) {}
@@ -82,6 +92,20 @@ void SmtpProxySession::pump() {
 
 void SmtpProxySession::command(std::string_view line) {
     const std::string_view text = WithoutLineEnd(line);
+    if (text.find_first_of(std::string_view("\r\0", 2)) != std::string_view::npos) {
+        // RFC 5321 2.3.8: a server that reads a bare CR as a line end would see a
+        // second command in it (an RSET and a MAIL FROM of a stranger, say). Such a
+        // line is neither kept nor passed on.
+        logClientLine(maskNextLine_ ? std::string_view("****") : text, maskNextLine_ ? "****" : "");
+        if (maskNextLine_) {
+            // The server still waits for an answer to its 334: cancel the exchange.
+            maskNextLine_ = false;
+            forward("*\r\n", "AUTH");
+            return;
+        }
+        errorReply("501 5.5.2 Syntax error: bare CR or NUL in the command line");
+        return;
+    }
     if (maskNextLine_) {
         // The answer to a 334 carries the password.
         maskNextLine_ = false;
@@ -139,6 +163,7 @@ void SmtpProxySession::mailCommand(std::string_view line, std::string_view argum
         errorReply("503 5.5.1 Send HELO or EHLO first");
         return;
     }
+    mailParameters_ = SmtpProxyText::MailParameters(argument);
     connectForSender(*address);
 }
 
@@ -156,11 +181,56 @@ void SmtpProxySession::connectForSender(const std::string& sender) {
     }
     sender_ = sender;
     MiscFuncs::WriteLog(2, "i", "Started SMTP session for " + LogText(sender_) + " on proxy socket #" + Slot(slot_));
+    {
+        const CIniFile accounts(ProgramFiles::AccountsIniPath().string());
+        accountAuth_ = engines::ReadSmtpAccountAuth(accounts, sender);
+    }
+    auth_ = engines::SmtpAuthExchange(accountAuth_.authUser, accountAuth_.authPassword);
+    smtpServer_ = server;
     state_ = kWaitGreeting;
-    heloFallbackTried_ = false;
     serverOpen_ = true;
+    const std::string pop3Host(MiscFuncs::TrimBlanks(accountAuth_.pop3Server));
+    if (pop3Host.empty()) return connectSmtp();
+    // POP-before-SMTP: the POP3 login opens the SMTP server to this machine.
+    const std::optional<int> port =
+        MiscFuncs::IsBlank(accountAuth_.pop3Port) ? 110 : SmtpProxyText::PortNumber(accountAuth_.pop3Port);
+    popStep_ = PopStep::Greeting;
+    awaiting_ = Awaiting::Pop3;
+    sink_.connectServer({pop3Host, port.value_or(110)});
+}
+
+void SmtpProxySession::connectSmtp() {
+    replies_ = SmtpProxyText::ReplyReader();
+    heloFallbackTried_ = false;
     awaiting_ = Awaiting::Greeting;
-    sink_.connectServer(server);
+    sink_.connectServer(smtpServer_);
+}
+
+void SmtpProxySession::popReply(const std::string& reply) {
+    const bool positive = reply.rfind("+OK", 0) == 0;
+    if (!positive) {
+        MiscFuncs::WriteLog(1, "#", "SMTP proxy: the POP3 login before SMTP failed for " + LogText(sender_) +
+                                        " on proxy socket #" + Slot(slot_) + ": " + ServerText(reply));
+        return popDone();
+    }
+    switch (popStep_) {
+    case PopStep::Greeting:
+        popStep_ = PopStep::User;
+        return sendServer("USER " + OneLine(accountAuth_.pop3User), state_);
+    case PopStep::User:
+        popStep_ = PopStep::Pass;
+        return sendServerSecret("PASS " + OneLine(accountAuth_.pop3Password));
+    case PopStep::Pass:
+        popStep_ = PopStep::Stat;
+        return sendServer("STAT", state_);
+    case PopStep::Stat: return popDone();
+    }
+}
+
+void SmtpProxySession::popDone() {
+    sink_.toServer("QUIT\r\n");
+    sink_.dropServer();
+    connectSmtp();
 }
 
 void SmtpProxySession::rcptCommand(std::string_view line, std::string_view argument) {
@@ -207,6 +277,8 @@ void SmtpProxySession::onReply(const std::string& reply) {
     if (MiscFuncs::LogWanted(4)) MiscFuncs::WriteLog(4, "i", "SMTPR <-" + Slot(slot_) + " " + LogText(reply));
     const std::string code = MiscFuncs::UpperCase(reply.substr(0, 3));
     const Awaiting answered = awaiting_;
+    if (answered == Awaiting::Pop3) return popReply(reply);
+    if (answered == Awaiting::Auth) return authReply(reply);
     if (answered == Awaiting::Greeting) return greetingReply(reply, code);
     if (answered == Awaiting::Helo) return heloReply(reply, code);
     awaiting_ = Awaiting::Nothing;
@@ -229,9 +301,9 @@ void SmtpProxySession::greetingReply(const std::string& reply, std::string_view 
 
 void SmtpProxySession::heloReply(const std::string& reply, std::string_view code) {
     if (code[0] == '2') {
-        sendServer("MAIL FROM:<" + sender_ + ">", kMailSent);
-        awaiting_ = Awaiting::ProxyMail;
-        return;
+        const bool extended = !heloFallbackTried_ && Verb(WithoutLineEnd(greeting_)) == "EHLO";
+        serverExtensions_ = extended ? SmtpProxyText::EhloKeywords(reply) : std::vector<std::string>{};
+        return startAuth(extended ? reply : std::string());
     }
     const std::string_view greeting = WithoutLineEnd(greeting_);
     if (code[0] == '5' && !heloFallbackTried_ && Verb(greeting) == "EHLO") {
@@ -242,6 +314,73 @@ void SmtpProxySession::heloReply(const std::string& reply, std::string_view code
     }
     MiscFuncs::WriteLog(1, "#", "SMTP server refused proxy socket #" + Slot(slot_) + ": " + LogText(reply));
     failServer("421 4.4.0 SMTP server not ready: " + ServerText(reply));
+}
+
+// AUTH as the account asks, by the mechanisms the EHLO reply offers; without a user
+// name or an offered mechanism the server judges the mail as it is.
+void SmtpProxySession::startAuth(const std::string& ehloReply) {
+    std::vector<std::string> lines;
+    std::string_view rest = ehloReply;
+    while (!rest.empty()) {
+        const std::size_t eol = rest.find('\n');
+        const std::size_t take = eol == std::string_view::npos ? rest.size() : eol + 1;
+        lines.emplace_back(WithoutLineEnd(rest.substr(0, take)));
+        rest.remove_prefix(take);
+    }
+    auth_.Reset();
+    auth_.Offer(lines);
+    authRefusal_.clear();
+    if (const std::optional<std::string> command = auth_.Begin()) {
+        awaiting_ = Awaiting::Auth;
+        return sendServer(WithoutLineEnd(*command), state_);
+    }
+    proxyMailFrom();
+}
+
+void SmtpProxySession::authReply(const std::string& reply) {
+    const std::string_view last = WithoutLineEnd(std::string_view(reply).substr(reply.rfind('\n', reply.size() - 2) + 1));
+    const int code = std::isdigit(static_cast<unsigned char>(reply[0])) && reply.size() >= 3
+                         ? (reply[0] - '0') * 100 + (reply[1] - '0') * 10 + (reply[2] - '0')
+                         : 0;
+    const engines::SmtpAuthStep step = auth_.Answer(code, last.size() > 4 ? last.substr(4) : std::string_view());
+    switch (step.kind) {
+    case engines::SmtpAuthStep::Kind::Send:
+        if (step.secret) return sendServerSecret(WithoutLineEnd(step.bytes));
+        return sendServer(WithoutLineEnd(step.bytes), state_);
+    case engines::SmtpAuthStep::Kind::Authenticated:
+        MiscFuncs::WriteLog(2, "i", "SMTP proxy authenticated " + LogText(sender_) + " on proxy socket #" + Slot(slot_));
+        return proxyMailFrom();
+    case engines::SmtpAuthStep::Kind::Refused:
+        if (!step.reply.empty()) authRefusal_ = reply;
+        if (const std::optional<std::string> command = auth_.Begin())
+            return sendServer(WithoutLineEnd(*command), state_);
+        return authFailed();
+    }
+}
+
+// Every mechanism failed: the server's refusal answers the client's MAIL FROM.
+void SmtpProxySession::authFailed() {
+    MiscFuncs::WriteLog(1, "#", "SMTP server refused the authentication of " + LogText(sender_) +
+                                    " on proxy socket #" + Slot(slot_) + ": " + ServerText(authRefusal_));
+    const bool refusal = !authRefusal_.empty() && (authRefusal_[0] == '4' || authRefusal_[0] == '5');
+    awaiting_ = Awaiting::Nothing;
+    if (refusal) sink_.toClient(authRefusal_);
+    else reply("535 5.7.8 Authentication to the SMTP server failed");
+    politeQuit();
+    sink_.dropServer();
+    serverOpen_ = false;
+    state_ = kWaitGreeting;
+}
+
+// The proxy's own MAIL FROM, with the parameters of the client's (BODY=8BITMIME,
+// SIZE=...) that the server's EHLO reply offers: the proxy offers 8BITMIME to the
+// client, so the server must hear of an 8-bit body.
+void SmtpProxySession::proxyMailFrom() {
+    std::string command = "MAIL FROM:<" + sender_ + ">";
+    for (const std::string& parameter : mailParameters_)
+        if (SmtpProxyText::ParameterOffered(parameter, serverExtensions_)) command += " " + parameter;
+    sendServer(command, kMailSent);
+    awaiting_ = Awaiting::ProxyMail;
 }
 
 void SmtpProxySession::clientCommandReply(std::string_view code) {
@@ -258,6 +397,13 @@ void SmtpProxySession::clientCommandReply(std::string_view code) {
 
 void SmtpProxySession::serverFailed() {
     if (finished_ || !serverOpen_) return;
+    if (awaiting_ == Awaiting::Pop3) {
+        // As the SMTP client does: without the POP3 login the SMTP server judges.
+        MiscFuncs::WriteLog(1, "#", "SMTP proxy: no POP3 login before SMTP for " + LogText(sender_) +
+                                        " on proxy socket #" + Slot(slot_) + ": the POP3 server failed");
+        sink_.dropServer();
+        return connectSmtp();
+    }
     // A client in the middle of AUTH still owes the server an answer.
     const bool idle = awaiting_ == Awaiting::Nothing && !messageText_ && !maskNextLine_;
     const bool lost = awaiting_ != Awaiting::Greeting && awaiting_ != Awaiting::Helo;
@@ -361,6 +507,14 @@ void SmtpProxySession::sendServer(std::string_view text, int newState) {
     if (MiscFuncs::LogWanted(4)) {
         MiscFuncs::WriteLog(4, "i", "SMTPR ->" + Slot(slot_) + ":" + std::to_string(newState) + " " + LogText(text));
     }
+}
+
+// A line with credentials: sent like any other, logged without them.
+void SmtpProxySession::sendServerSecret(std::string_view text) {
+    std::string bytes(text);
+    bytes += kCrLf;
+    sink_.toServer(bytes);
+    if (MiscFuncs::LogWanted(4)) MiscFuncs::WriteLog(4, "i", "SMTPR ->" + Slot(slot_) + ":" + std::to_string(state_) + " ****");
 }
 
 void SmtpProxySession::logClientLine(std::string_view text, std::string_view verb) {

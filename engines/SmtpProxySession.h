@@ -9,11 +9,24 @@
 //   itself. MAIL FROM must name one of the user's accounts (accounts.ini); the session
 //   then asks for a connection to that account's SMTP server, greets it with the
 //   client's own HELO/EHLO line (HELO again when the server refuses EHLO) and sends its
-//   own MAIL FROM, whose reply answers the client's MAIL FROM.
+//   own MAIL FROM, whose reply answers the client's MAIL FROM. That MAIL FROM carries
+//   the parameters of the client's (BODY=8BITMIME, SIZE=...) that the server offers.
+// - A command line holding a CR or NUL before its line end is refused (501) and goes
+//   nowhere (RFC 5321 2.3.8): a server reading the CR as a line end would take the
+//   rest for a command of the client's.
 // - The client's input is split into lines and handled one line at a time, in order.
 //   Towards the server the session goes in lock-step: one command, then its reply, so
 //   any server works although the client may pipeline. Lines that come meanwhile
 //   wait (up to kMaxBacklog bytes; beyond that the engine stops reading the client).
+// - Towards the server the proxy authenticates as the account asks (accounts.ini
+//   SMTPRequiresAuth "1"), exactly as the program's SMTP client does and with its code
+//   (engines/SmtpClientAuth.h): SMTPAuthType "1" logs in to the account's POP3 server
+//   first (USER, PASS, STAT, QUIT; a failure there is logged and the SMTP server
+//   judges); other types run AUTH CRAM-MD5, LOGIN or PLAIN, as the server offers them,
+//   after the EHLO and before the proxy's MAIL FROM. None of that exchange reaches the
+//   client; when every mechanism fails, the server's refusal answers the client's MAIL
+//   FROM and the server connection is closed (the next MAIL FROM starts afresh).
+//   Credentials never reach a log.
 // - Every RCPT TO address is handed out as a recipient to approve.
 // - After the 354 that answers DATA the message text passes through untouched up to
 //   its "CRLF.CRLF"; the reply after it ends the transaction (remote state 1 again),
@@ -31,6 +44,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engines/SmtpClientAuth.h"
 #include "engines/SmtpProxySessionText.h"
 
 class SmtpProxySession {
@@ -87,7 +101,9 @@ public:
 
 private:
     // What the reply that the server owes answers.
-    enum class Awaiting { Nothing, Greeting, Helo, ProxyMail, ClientCommand, DataEnd };
+    enum class Awaiting { Nothing, Pop3, Greeting, Helo, Auth, ProxyMail, ClientCommand, DataEnd };
+    // POP-before-SMTP: the reply the POP3 server owes.
+    enum class PopStep { Greeting, User, Pass, Stat };
 
     void pump();
     void command(std::string_view line);
@@ -103,6 +119,14 @@ private:
     void greetingReply(const std::string& reply, std::string_view code);
     void heloReply(const std::string& reply, std::string_view code);
     void clientCommandReply(std::string_view code);
+    void proxyMailFrom();
+    void startAuth(const std::string& ehloReply);
+    void authReply(const std::string& reply);
+    void authFailed();
+    void popReply(const std::string& reply);
+    void popDone();
+    void connectSmtp();
+    void sendServerSecret(std::string_view text);
     void beginMessageText();
     void messageBytes(std::string_view bytes);
 
@@ -127,6 +151,15 @@ private:
     int state_ = kWaitGreeting;
     std::string greeting_;
     std::string sender_;
+    std::vector<std::string> mailParameters_;    // of the client's MAIL FROM
+    std::vector<std::string> serverExtensions_;  // the keywords of the server's EHLO reply
+    // Authentication towards the server, as the account asks for it (the SMTP
+    // client's own exchange and settings, engines/SmtpClientAuth.h).
+    engines::SmtpAccountAuth accountAuth_;
+    engines::SmtpAuthExchange auth_;
+    std::string authRefusal_;  // the server's reply that refused the last mechanism
+    SmtpProxyText::ServerAddress smtpServer_;
+    PopStep popStep_ = PopStep::Greeting;
     std::vector<std::string> approved_;
     bool serverOpen_ = false;
     bool heloFallbackTried_ = false;

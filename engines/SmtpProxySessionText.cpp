@@ -1,5 +1,6 @@
 #include "engines/SmtpProxySessionText.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/CIniFile.h"
@@ -144,6 +145,51 @@ std::optional<int> PortNumber(std::string_view text) {
     }
     if (port < 1 || port > 65535) return std::nullopt;
     return port;
+}
+
+std::vector<std::string> MailParameters(std::string_view argument) {
+    std::vector<std::string> out;
+    const std::size_t open = argument.find('<');
+    const std::size_t close = open == std::string_view::npos ? open : argument.find('>', open);
+    if (close == std::string_view::npos) return out;
+    std::string_view rest = argument.substr(close + 1);
+    while (!rest.empty() && out.size() < kMaxMailParameters) {
+        const std::size_t start = rest.find_first_not_of(' ');
+        if (start == std::string_view::npos) break;
+        rest.remove_prefix(start);
+        const std::size_t end = std::min(rest.find(' '), rest.size());
+        const std::string_view word = rest.substr(0, end);
+        rest.remove_prefix(end);
+        bool printable = true;
+        for (char c : word) printable &= c > 0x20 && c < 0x7F;
+        if (printable) out.emplace_back(word);
+    }
+    return out;
+}
+
+std::vector<std::string> EhloKeywords(std::string_view reply) {
+    std::vector<std::string> out;
+    bool first = true;
+    while (!reply.empty()) {
+        const std::size_t eol = reply.find('\n');
+        std::string_view line = WithoutLineEnd(reply.substr(0, eol == std::string_view::npos ? reply.size() : eol + 1));
+        reply.remove_prefix(eol == std::string_view::npos ? reply.size() : eol + 1);
+        if (first) {
+            first = false;
+            continue;
+        }
+        if (line.size() < 5) continue;
+        line.remove_prefix(4);
+        out.push_back(MiscFuncs::UpperCase(line.substr(0, line.find(' '))));
+    }
+    return out;
+}
+
+bool ParameterOffered(std::string_view parameter, const std::vector<std::string>& keywords) {
+    std::string keyword = MiscFuncs::UpperCase(parameter.substr(0, parameter.find('=')));
+    if (keyword == "BODY") keyword = "8BITMIME";
+    else if (keyword == "RET" || keyword == "ENVID") keyword = "DSN";
+    return std::find(keywords.begin(), keywords.end(), keyword) != keywords.end();
 }
 
 AccountLookup FindAccountServer(std::string_view sender, ServerAddress& server) {

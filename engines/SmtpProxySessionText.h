@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace SmtpProxyText {
 
@@ -81,6 +82,17 @@ std::string_view WithoutLineEnd(std::string_view line);
 std::string LogText(std::string_view text);
 // The text between the first "<" and the next ">" after it; nullopt without them.
 std::optional<std::string> Bracketed(std::string_view text);
+// The parameters after the address of a MAIL FROM argument ("<a@b> BODY=8BITMIME
+// SIZE=10" gives "BODY=8BITMIME" and "SIZE=10"): words of printable characters, at
+// most kMaxMailParameters of them.
+inline constexpr std::size_t kMaxMailParameters = 16;
+std::vector<std::string> MailParameters(std::string_view argument);
+// The keywords (upper case) of an EHLO reply's lines after the first.
+std::vector<std::string> EhloKeywords(std::string_view reply);
+// Whether a MAIL parameter's extension is among the keywords: BODY needs 8BITMIME,
+// RET and ENVID need DSN, any other parameter its own keyword (SIZE, SMTPUTF8, AUTH).
+bool ParameterOffered(std::string_view parameter, const std::vector<std::string>& keywords);
+
 // An address that may name an account or a recipient: 1 to 254 bytes, one "@" with
 // text on both sides, no blank, control byte or angle bracket.
 bool PlausibleAddress(std::string_view address);

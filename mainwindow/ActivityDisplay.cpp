@@ -11,6 +11,15 @@ constexpr std::string_view kRestTip = "Glimmerpost";
 
 std::string newMessagesText(std::int32_t n) { return std::to_string(n) + " new message(s)"; }
 
+// A failure in the icon's tip, which is short and may be read as markup: the account
+// and why, without angle brackets.
+std::string failureTip(const std::pair<std::string, std::string>& failure) {
+    std::string tip = "Glimmerpost - " + failure.first + " failed: " + failure.second;
+    for (char& c : tip)
+        if (c == '<' || c == '>' || c == '&') c = ' ';
+    return tip;
+}
+
 }  // namespace
 
 ActivityDisplay::ActivityDisplay(QWidget* form, MainStatusBar* panels, QObject* parent)
@@ -61,13 +70,30 @@ void ActivityDisplay::POP3SessionStarted() {
     SetTrayState(TrayState::Collecting, "Glimmerpost - Checking for new mail");
 }
 
+void ActivityDisplay::POP3AccountResult(std::string_view account, std::string_view failure) {
+    std::erase_if(failures_, [&](const auto& f) { return f.first == account; });
+    if (!failure.empty()) failures_.emplace_back(std::string(account), std::string(failure));
+}
+
+std::string ActivityDisplay::failureText() const {
+    if (failures_.empty()) return {};
+    std::string text = "Collecting " + failures_.back().first + " failed: " + failures_.back().second;
+    if (failures_.size() > 1) text += " (and " + std::to_string(failures_.size() - 1) + " more account(s))";
+    return text;
+}
+
 void ActivityDisplay::POP3SessionEnded(std::int32_t newMessages) {
-    if (newMessages < 1) {
+    const std::string failure = failureText();
+    if (newMessages < 1 && !failure.empty()) {
+        if (panels_) panels_->setPanel("GetMail", "", failure);
+        SetTrayState(TrayState::Rest, failureTip(failures_.back()));
+    } else if (newMessages < 1) {
         if (panels_) panels_->setPanel("GetMail", "", "No new messages");
         SetTrayState(TrayState::Rest, kRestTip);
     } else {
         if (panels_) panels_->setPanel("GetMail", "NewMessages", newMessagesText(newMessages));
-        const std::string tip = "Glimmerpost - " + newMessagesText(newMessages);
+        std::string tip = "Glimmerpost - " + newMessagesText(newMessages);
+        if (!failure.empty()) tip += "; " + failureTip(failures_.back()).substr(14);
         // The collection's animation stops at once; the new-mail one replaces it.
         SetTrayState(TrayState::RestAtOnce, tip);
         SetTrayState(TrayState::NewMail, tip);
@@ -87,8 +113,10 @@ void ActivityDisplay::SMTPSessionEnded() {
 
 void ActivityDisplay::StatusBarGetTimer_Timer() {
     statusBarGetTimer_.setEnabled(false);
-    SetTrayState(TrayState::Rest, kRestTip);
-    if (panels_) panels_->setPanel("GetMail", "", "");
+    // A failure stays in view until the account's next session succeeds.
+    const std::string failure = failureText();
+    SetTrayState(TrayState::Rest, failure.empty() ? std::string(kRestTip) : failureTip(failures_.back()));
+    if (panels_) panels_->setPanel("GetMail", "", failure);
 }
 
 void ActivityDisplay::reset() {

@@ -3,7 +3,8 @@
 // tip, and the "SendMail" and "GetMail" panels of the status bar.
 //
 // The engines call the four session callbacks: the collector POP3SessionStarted and
-// POP3SessionEnded(new messages) around each account's session, the SMTP proxy and the
+// POP3SessionEnded(new messages) around each account's session (POP3AccountResult
+// before the end tells whether it failed, and why), the SMTP proxy and the
 // outgoing queue SMTPSessionStarted and SMTPSessionEnded around each sending. The
 // icon's state follows TrayState.h; the animation steps on `trayTimer` (125 ms, or
 // 400 ms for new mail and waiting senders), and `statusBarGetTimer` returns the display
@@ -20,6 +21,8 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "mainwindow/TrayState.h"
 #include "platform/TimerControl.h"
@@ -45,6 +48,13 @@ public:
 
     void POP3SessionStarted();
     void POP3SessionEnded(std::int32_t newMessages);
+    // How the account's last session went: failure is why it failed ("" when it
+    // succeeded). While any account has failed, the end of a collection shows that
+    // failure in the "GetMail" panel and the tip instead of "No new messages", and
+    // the rest after 30 seconds keeps it.
+    void POP3AccountResult(std::string_view account, std::string_view failure);
+    // The failure shown, "" when every account's last session succeeded.
+    std::string failureText() const;
     void SMTPSessionStarted();
     void SMTPSessionEnded();
 
@@ -74,6 +84,7 @@ private:
     platform::TimerControl statusBarGetTimer_;
     TrayStatus status_;
     std::string tip_ = "Glimmerpost";
+    std::vector<std::pair<std::string, std::string>> failures_;  // account, why
     std::string shownPicture_;
 };
 

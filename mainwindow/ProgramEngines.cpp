@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/CSenders.h"
+#include "core/Log.h"
 #include "engines/POP3CollectorForm.h"
 #include "engines/POP3ServerForm.h"
 #include "engines/RegRequestForm.h"
@@ -70,9 +71,10 @@ void ProgramEngines::loadProxy(GlimmerpostProgram& program) {
     hooks.sessionStarted = [this] { report(program_, [](GlimmerpostMainForm& f) { f.SMTPSessionStarted(); }); };
     hooks.sessionEnded = [this] { report(program_, [](GlimmerpostMainForm& f) { f.SMTPSessionEnded(); }); };
     hooks.approveRecipient = [this](const std::string& address) {
-        if (program_ && program_->Senders())
-            program_->Senders()->SetStatus("", address, static_cast<SenderStatus>(SMTPProxyForm::kRecipientStatus),
-                                           SMTPProxyForm::kRecipientReason);
+        if (program_ && program_->Senders() &&
+            program_->Senders()->ChangeStatus("", address, static_cast<SenderStatus>(SMTPProxyForm::kRecipientStatus),
+                                              SMTPProxyForm::kRecipientReason) == StatusChange::Failed)
+            MiscFuncs::WriteLog(0, "#", "Error in SMTPProxyForm the recipient " + address + " could not be approved");
     };
     proxy_ = std::make_unique<SMTPProxyForm>(std::move(hooks));
     proxy_->Load(std::to_string(program.LocalSMTPPort()));
@@ -98,6 +100,11 @@ void ProgramEngines::loadCollector(GlimmerpostProgram& program) {
     if (!program.Domains() || !program.Senders() || !program.Messages() || !program.Rules()) return;
     POP3CollectorForm::Hooks hooks;
     hooks.sessionStarted = [this] { report(program_, [](GlimmerpostMainForm& f) { f.POP3SessionStarted(); }); };
+    hooks.sessionOutcome = [this](std::string_view account, std::string_view failure) {
+        report(program_, [a = std::string(account), w = std::string(failure)](GlimmerpostMainForm& f) {
+            f.activity().POP3AccountResult(a, w);
+        });
+    };
     hooks.sessionEnded = [this](std::int32_t n) {
         report(program_, [n](GlimmerpostMainForm& f) { f.POP3SessionEnded(n); });
     };

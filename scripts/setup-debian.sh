@@ -11,7 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   # real mail peers the engine tests talk to over loopback
-  dovecot-pop3d python3 python3-aiosmtpd curl swaks fetchmail
+  dovecot-pop3d python3 python3-aiosmtpd curl swaks fetchmail mpop msmtp
   # windows under the offscreen platform, screenshots
   libqt6svg6 fonts-dejavu-core
 )

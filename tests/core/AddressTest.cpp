@@ -35,6 +35,23 @@ TEST(ParseAddressTest, HeaderValueForms) {
     }
 }
 
+// A quoted display name may hold brackets and "@" of its own: the address is in the
+// angle brackets outside the quotes.
+TEST(ParseAddressTest, QuotedNamesKeepTheirBrackets) {
+    const ParseCase cases[] = {
+        {"\"Friend <x@y>\" <friend@good.example>", "friend@good.example", "\"Friend <x@y>\""},
+        {"\"boss@work.example\" <Friend@Good.example>", "friend@good.example", "\"boss@work.example\""},
+        {"\"a \\\" quote <q@q>\" <q@good.example>", "q@good.example", "\"a \\\" quote <q@q>\""},
+        {"\"[list] Friend\" <friend@good.example>", "friend@good.example", "\"[list] Friend\""},
+        {"\"open <friend@good.example>", "friend@good.example", "\"open"},  // a quote left open
+    };
+    for (const ParseCase& c : cases) {
+        std::string name = "<unset>";
+        EXPECT_EQ(ParseAddress(c.value, name), c.address) << c.value;
+        EXPECT_EQ(name, c.name) << c.value;
+    }
+}
+
 // Read as brackets, a comment would make the sender "the comment" or "": the filter
 // would then delete a good message unread. Such values are read without comments.
 TEST(ParseAddressTest, CommentsDoNotReplaceTheAddress) {
@@ -44,7 +61,7 @@ TEST(ParseAddressTest, CommentsDoNotReplaceTheAddress) {
         {"Bob (work) <bob@example.com>", "bob@example.com", "Bob"},
         {"bob@example.com (Bob (the (nested)) one)", "bob@example.com", "Bob (the (nested)) one"},
         {"bob@example.com (unclosed", "bob@example.com", "unclosed"},
-        {"\"Bob (home)\" <bob@example.com>", "bob@example.com", "\"Bob \""},
+        {"\"Bob (home)\" <bob@example.com>", "bob@example.com", "\"Bob (home)\""},
         // A bracketed result that is already an address is kept as it always was.
         {"bob@example.com (alice@example.org)", "alice@example.org", "bob@example.com"},
         // Without a valid reading either way the original reading stands.

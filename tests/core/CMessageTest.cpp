@@ -35,7 +35,7 @@ TEST_F(CMessageTest, HeaderLineRules) {
     struct Case { const char* headers; std::string CMessage::*field; const char* expected; };
     const Case cases[] = {
         {"Subject: a\r\nSubject: b", &CMessage::Subject, "b"},                       // last wins
-        {"Subject: first\r\n second", &CMessage::Subject, "first"},                  // folds dropped
+        {"Subject: first\r\n second", &CMessage::Subject, "first second"},           // unfolded
         {"FROM: a@x.com", &CMessage::From, "a@x.com"},                               // name lower-cased
         {"From : a@x.com", &CMessage::From, ""},                                     // blank before colon
         {"Subject: s\r\nX Subject: t", &CMessage::Subject, "s"},                     // continuation line
@@ -47,6 +47,21 @@ TEST_F(CMessageTest, HeaderLineRules) {
         {"Received: no semicolon", &CMessage::Received, ""},
         {"Message-ID: <ab/c:d.e>", &CMessage::MessageID, "abcd.e"},
         {"In-Reply-To: <i>\r\nReferences: <r>", &CMessage::References, "<r>"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(parse(c.headers).*c.field, c.expected) << c.headers;
+}
+
+// Mail programs fold long encoded names: the address then stands on a line of its own.
+TEST_F(CMessageTest, FoldedFieldsAreUnfolded) {
+    struct Case { const char* headers; std::string CMessage::*field; const char* expected; };
+    const Case cases[] = {
+        {"From: =?UTF-8?Q?Fr=C3=BCnd_mit_langem_Namen?=\r\n <friend@good.example>\r\nSubject: s", &CMessage::From,
+         "=?UTF-8?Q?Fr=C3=BCnd_mit_langem_Namen?= <friend@good.example>"},
+        {"From:\r\n\tfriend@good.example", &CMessage::From, "friend@good.example"},
+        {"To: a@x.example,\r\n b@x.example,\r\n\tc@x.example", &CMessage::MessageTo,
+         "a@x.example, b@x.example,\tc@x.example"},
+        {"Subject: one\r\n two\r\nX Subject: t\r\n three", &CMessage::Subject, "one two"},
+        {"Message-ID:\r\n <id@x>", &CMessage::MessageID, "id@x"},
     };
     for (const Case& c : cases) EXPECT_EQ(parse(c.headers).*c.field, c.expected) << c.headers;
 }

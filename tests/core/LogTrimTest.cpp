@@ -30,15 +30,16 @@ protected:
     }
 };
 
-TEST_F(LogTrimTest, A40000ByteLogWithTheDefaultLimitKeepsItsNewestLines) {
-    const std::string content = numberedLines(1, 1000);
-    ASSERT_EQ(content.size(), 40000u);
-    WriteFile(log(), content);
-    ASSERT_TRUE(LogTrim::TrimLogFile(log(), ProgramSettings()));
-    // Line i is dropped while 40000 - 38 * i >= 32768, that is up to line 190; lines
-    // 191 to 1000 hold 810 * 38 = 30780 characters of text.
-    EXPECT_EQ(ReadFile(log()), numberedLines(191, 1000));
-    EXPECT_FALSE(fs::exists(ProgramFiles::TrimTempPath()));
+// Each kept line takes its text and its CR LF of the limit: 40 bytes here.
+TEST_F(LogTrimTest, TheDefaultLimitKeepsTheNewestLinesThatFit) {
+    for (const int lines : {1000, 20000}) {
+        SCOPED_TRACE(lines);
+        WriteFile(log(), numberedLines(1, lines));
+        ASSERT_TRUE(LogTrim::TrimLogFile(log(), ProgramSettings()));
+        // 32768 / 40: the newest 819 lines.
+        EXPECT_EQ(ReadFile(log()), numberedLines(lines - 818, lines));
+        EXPECT_FALSE(fs::exists(ProgramFiles::TrimTempPath()));
+    }
 }
 
 TEST_F(LogTrimTest, ALogWithinTheLimitIsUntouched) {
@@ -56,11 +57,13 @@ TEST_F(LogTrimTest, CutFallsOnLineBoundariesWhateverTheLineEnds) {
     // 14 bytes: lines of 4, 2, 2 and 2 characters with LF, CR LF, CR and no line end.
     const std::string content = "aaaa\nbb\r\ncc\rdd";
     struct Case { std::int64_t limit; const char* kept; };
+    // Written with CR LF they take 6, 4, 4 and 4 bytes.
     const Case cases[] = {
-        {13, "aaaa\r\nbb\r\ncc\r\ndd\r\n"},  // 14 - 4 < 13: the first line stays
-        {10, "bb\r\ncc\r\ndd\r\n"},          // 14 - 4 = 10 drops it, 14 - 6 = 8 keeps the next
+        {13, "bb\r\ncc\r\ndd\r\n"},  // 12 fit, 18 would not
+        {12, "bb\r\ncc\r\ndd\r\n"},
+        {11, "cc\r\ndd\r\n"},
         {5, "dd\r\n"},
-        {3, ""},                             // even the last line leaves 4 >= 3
+        {3, ""},                       // not even the last line fits
     };
     for (const Case& c : cases) {
         WriteFile(log(), content);
@@ -70,11 +73,11 @@ TEST_F(LogTrimTest, CutFallsOnLineBoundariesWhateverTheLineEnds) {
 }
 
 TEST_F(LogTrimTest, ALineEndSplitAcrossReadsStaysOneLineEnd) {
-    const std::string longLine(65535, 'a');  // its CR is the last byte of the first read
-    const std::string content = longLine + "\r\nend\r\n";
-    WriteFile(log(), content);
-    ASSERT_TRUE(LogTrim::TrimLogFileTo(log(), static_cast<std::int64_t>(content.size()) - 1, temp()));
-    EXPECT_EQ(ReadFile(log()), content);
+    // The CR of the long line is the last byte of the first read.
+    const std::string longLine(65533, 'a');
+    WriteFile(log(), "x\n" + longLine + "\r\nend\r\n");  // 65542 bytes, 65543 written with CR LF
+    ASSERT_TRUE(LogTrim::TrimLogFileTo(log(), 65541, temp()));
+    EXPECT_EQ(ReadFile(log()), longLine + "\r\nend\r\n");
 
     WriteFile(log(), longLine + "\r\ntail1\r\ntail2\r\n");
     ASSERT_TRUE(LogTrim::TrimLogFileTo(log(), 16, temp()));
@@ -85,8 +88,8 @@ TEST_F(LogTrimTest, MaxLogSizeSetsTheLimitInKilobytes) {
     WriteFile(ProgramFiles::OptionsIniPath(), "[options]\r\nMaxLogSize=1\r\n");
     WriteFile(log(), numberedLines(1, 100));  // 4000 bytes
     ASSERT_TRUE(LogTrim::TrimLogFile(log(), ProgramSettings()));
-    // Dropped while 4000 - 38 * i >= 1024: up to line 78.
-    EXPECT_EQ(ReadFile(log()), numberedLines(79, 100));
+    // 1024 / 40: the newest 25 lines.
+    EXPECT_EQ(ReadFile(log()), numberedLines(76, 100));
 }
 
 TEST_F(LogTrimTest, AFailedReplacementLeavesTheLogWhole) {

@@ -6,6 +6,8 @@
 #include "SendersFixture.h"
 #include "core/CIniFile.h"
 #include "core/Dates.h"
+#include "core/CMessage.h"
+#include "core/MessageFiles.h"
 
 namespace {
 
@@ -21,14 +23,16 @@ TEST_F(CSendersTest, StatusChangeMovesOnlyThatSendersHeldMail) {
     hold("bob@x.co 1@x.eml");
     hold("BOB@X.CO 2@x.eml");
     hold("bob@x.com 3@x.eml");
-    hold("bob@x.co.eml", "WaitingAuth", "bob@x.co");  // not named by the sender's address and a blank
+    hold("bob@x.co.eml", "WaitingAuth", "bob@x.co");  // no blank in the name: known by its From
+    hold("bob@x.co~1.eml", "WaitingAuth", "carol@x.co");
     hold("bob@x.co 4@x.eml", "InBox");
     CSenders& senders = openAttached();
     ASSERT_TRUE(senders.SetStatus("", "bob@x.co", SenderStatus::Approved, "Approved by user"));
     EXPECT_TRUE(stored("InBox", "bob@x.co 1@x.eml"));
     EXPECT_TRUE(stored("InBox", "BOB@X.CO 2@x.eml"));
     EXPECT_TRUE(stored("WaitingAuth", "bob@x.com 3@x.eml"));
-    EXPECT_TRUE(stored("WaitingAuth", "bob@x.co.eml"));
+    EXPECT_TRUE(stored("InBox", "bob@x.co.eml"));
+    EXPECT_TRUE(stored("WaitingAuth", "bob@x.co~1.eml"));
 
     ASSERT_TRUE(senders.SetStatus("", "bob@x.com", SenderStatus::Blocked, ""));
     EXPECT_TRUE(stored("Recycled", "bob@x.com 3@x.eml"));
@@ -36,6 +40,56 @@ TEST_F(CSendersTest, StatusChangeMovesOnlyThatSendersHeldMail) {
     EXPECT_TRUE(stored("InBox", "bob@x.co 1@x.eml")) << "blocking moves held mail only";
     EXPECT_TRUE(stored("InBox", "bob@x.co 4@x.eml"));
     EXPECT_EQ(changes, 3);
+}
+
+// A status that senders.ini cannot take changes nothing: the next start would read
+// the old status, so moving his mail or listing him now would contradict it.
+TEST_F(CSendersTest, AStatusChangeThatCannotBeWrittenChangesNothing) {
+    hold("bob@x.co 1@x.eml");
+    CSenders& senders = openAttached();
+    ASSERT_TRUE(senders.SetStatus("", "bob@x.co", SenderStatus::Unknown, "first"));
+    const std::string before = ReadFile(sendersIni());
+    if (!makeFileReadOnly(sendersIni())) GTEST_SKIP() << "no read-only files here";
+    changes = 0;
+    for (const SenderStatus status : {SenderStatus::Approved, SenderStatus::Blocked}) {
+        EXPECT_EQ(senders.ChangeStatus("", "bob@x.co", status, "then"), StatusChange::Failed);
+        EXPECT_FALSE(senders.SetStatus("", "bob@x.co", status, "then"));
+        EXPECT_EQ(senders.StatusOf("bob@x.co"), SenderStatus::Unknown);
+        EXPECT_TRUE(stored("WaitingAuth", "bob@x.co 1@x.eml"));
+        EXPECT_EQ(keysOf(senders.List(SenderStatus::Unknown)), std::vector<std::string>{"bob@x.co"});
+        EXPECT_TRUE(keysOf(senders.List(status)).empty());
+    }
+    {  // a bulk update fails as a whole
+        CSenders::BulkUpdate bulk(senders);
+        senders.SetStatus("", "bob@x.co", SenderStatus::Approved, "bulk");
+        senders.SetStatus("", "new@x.co", SenderStatus::Blocked, "bulk");
+        EXPECT_FALSE(bulk.Commit());
+    }
+    EXPECT_TRUE(stored("WaitingAuth", "bob@x.co 1@x.eml"));
+    EXPECT_EQ(senders.StatusOf("new@x.co"), SenderStatus::NotListed);
+    EXPECT_TRUE(keysOf(senders.List(SenderStatus::Blocked)).empty());
+    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(ReadFile(sendersIni()), before);
+    EXPECT_NE(programLog().find("Error in CSenders::SetStatus the status of bob@x.co could not be written"),
+              std::string::npos);
+}
+
+// A name cut to fit the file system has lost the address: the message store knows
+// the file by its From, and approval releases it all the same.
+TEST_F(CSendersTest, ASenderTooLongForAWholeFileNameFindsHisFiles) {
+    const std::string address = std::string(210, 'l') + "@" + std::string(15, 'd') + ".example";
+    ASSERT_EQ(address.size(), 234u);
+    CMessage message;
+    ASSERT_TRUE(message.CreateFromText("From: Long <" + address + ">\r\nMessage-ID: <id@x>\r\n\r\nbody\r\n"));
+    const MessageFiles::StoredFile file =
+        MessageFiles::StoreMessageFile(folder(kAccount, "WaitingAuth"), address, message);
+    ASSERT_FALSE(file.Name.empty());
+    ASSERT_EQ(file.Name.find(address), std::string::npos) << "the name is cut";
+    ASSERT_TRUE(store.AddMessage(kAccount, file.Name, "MailDir\\WaitingAuth"));
+    CSenders& senders = openAttached();
+    EXPECT_EQ(senders.MessagesStoredAwaitingAuth(address), 1u);
+    ASSERT_TRUE(senders.SetStatus("", address, SenderStatus::Approved, "ok"));
+    EXPECT_TRUE(stored("InBox", file.Name));
 }
 
 TEST_F(CSendersTest, SetStatusWritesTheSectionAndListsTheSender) {

@@ -82,8 +82,13 @@ TEST_F(MessageFilterTest, SendersWithoutAUsableAddress) {
         FilterVerdict verdict;
         std::string_view reason;
     } cases[] = {
-        {"Someone <not an address>", FilterVerdict::DeleteFromServer, FilterReasons::InvalidSender},
         {"a@b", FilterVerdict::DeleteFromServer, FilterReasons::InvalidSender},
+        {"Odd <a+b@x.example>", FilterVerdict::DeleteFromServer, FilterReasons::InvalidSender},
+        // Present but unreadable: never deleted unread.
+        {"Someone <not an address>", FilterVerdict::LeaveOnServer, FilterReasons::NoSenderAddress},
+        {"Friends: a@b.example, c@d.example;", FilterVerdict::LeaveOnServer, FilterReasons::NoSenderAddress},
+        {"=?UTF-8?Q?Fr=C3=BCnd?=", FilterVerdict::LeaveOnServer, FilterReasons::NoSenderAddress},
+        {"\"x\" <fr\xC3\xBCnd@good.example>", FilterVerdict::LeaveOnServer, FilterReasons::NoSenderAddress},
         {"<>", FilterVerdict::LeaveOnServer, FilterReasons::NoSenderAddress},
         {"", FilterVerdict::LeaveOnServer, FilterReasons::NoSenderAddress},
     };

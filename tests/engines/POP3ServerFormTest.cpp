@@ -1,10 +1,13 @@
 // The local POP3 server on loopback, with real clients: Python's poplib (beside
-// dovecot serving the same messages), curl and fetchmail.
+// dovecot serving the same messages), curl, fetchmail and mpop.
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include "Pop3ServerFixture.h"
 #include "core/Prompt.h"
@@ -184,6 +187,74 @@ TEST_F(Pop3FormTest, FetchmailCollectsTheMailbox) {
         EXPECT_TRUE(got.endsWith(kMessages[i])) << got.toStdString();
     }
     EXPECT_EQ(messages->Count(), 0u);
+}
+
+// Prints the unique-ids poplib reads, one "n id" a line.
+const char kPoplibUidl[] = R"PY(
+import poplib, sys
+port, user, password = sys.argv[1:4]
+c = poplib.POP3("127.0.0.1", int(port), timeout=5)
+c.user(user)
+c.pass_(password)
+for line in c.uidl()[1]:
+    print(line.decode())
+print(c.uidl(2).decode())
+c.quit()
+)PY";
+
+TEST_F(Pop3FormTest, PoplibReadsTheSameUniqueIdsAfterARestart) {
+    GLP_REQUIRE_PEERS(PeerProgram::Python);
+    storeAll();
+    const CommandResult before = RunPython(kPoplibUidl, {QString::number(port), "alice@example.test", "secret"});
+    ASSERT_TRUE(before.ok()) << before.describe();
+    const QList<QByteArray> lines = before.out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 4) << before.out.toStdString();
+    EXPECT_EQ(lines[3], "+OK " + lines[1]);
+
+    // The program ends and starts again: a new index read from the folders, a new server.
+    form.reset();
+    platform::WaitWithEvents(10);
+    messages = std::make_unique<CMessages>(CMessages::Start::Empty);
+    for (int n = 1; n <= 3; ++n) ASSERT_TRUE(messages->AddMessage(kAccount, "m" + std::to_string(n) + ".eml", MessageKeys::kInBox));
+    form = std::make_unique<POP3ServerForm>(*messages);
+    port = FreePort();
+    ASSERT_TRUE(form->Form_Load(std::to_string(port)));
+    const CommandResult after = RunPython(kPoplibUidl, {QString::number(port), "alice@example.test", "secret"});
+    ASSERT_TRUE(after.ok()) << after.describe();
+    EXPECT_EQ(after.out, before.out);
+}
+
+// A mail program that leaves mail on the server fetches each message once.
+TEST_F(Pop3FormTest, MpopKeepingMailOnTheServerFetchesEachMessageOnce) {
+    GLP_REQUIRE_PEERS(PeerProgram::Mpop);
+    storeAll();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString rc = dir.filePath("mpoprc"), maildir = dir.filePath("Maildir");
+    for (const char* sub : {"/cur", "/new", "/tmp"}) ASSERT_TRUE(QDir().mkpath(maildir + sub));
+    QFile file(rc);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QString("defaults\ntls off\naccount default\nhost 127.0.0.1\nport %1\nuser alice@example.test\n"
+                       "password secret\nauth user\nkeep on\ndelivery maildir %2\nuidls_file %3\n")
+                   .arg(port).arg(maildir, dir.filePath("uidls")).toUtf8());
+    file.close();
+    ASSERT_TRUE(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    const auto fetched = [&] { return QDir(maildir + "/new").entryList(QDir::Files).size(); };
+    const auto check = [&] {
+        return RunCommand("/usr/bin/env", {"HOME=" + dir.path(), "/usr/bin/mpop", "-C", rc, "-q", "default"});
+    };
+    CommandResult run = check();
+    ASSERT_TRUE(run.ok()) << run.describe();
+    EXPECT_EQ(fetched(), 3);
+    run = check();
+    ASSERT_TRUE(run.ok()) << run.describe();
+    EXPECT_EQ(fetched(), 3) << "nothing is fetched again";
+    EXPECT_EQ(messages->Count(), 3u) << "kept on the server";
+
+    store(kAccount, "m4.eml", WireForm("From: d@example.test\nSubject: new\n\nnew one\n"));
+    run = check();
+    ASSERT_TRUE(run.ok()) << run.describe();
+    EXPECT_EQ(fetched(), 4) << "only the new message";
 }
 
 }  // namespace

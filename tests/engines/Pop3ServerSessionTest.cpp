@@ -1,6 +1,8 @@
 // Sessions of the local POP3 server read as transcripts, without sockets.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "Pop3ServerFixture.h"
 
 using pop3test::Mail;
@@ -140,7 +142,7 @@ TEST_F(Pop3SessionTest, CommandsBeforeLoginAreRefused) {
         {"STAT", "-ERR User first\r\n", true},         {"LIST", "-ERR User was not found\r\n", true},
         {"RETR 1", "-ERR User was not found\r\n", true}, {"DELE 1", "-ERR User was not found\r\n", true},
         {"TOP 1 0", "-ERR User was not found\r\n", true}, {"NOOP", "-ERR User first\r\n", false},
-        {"UIDL", "-ERR\r\n", false},
+        {"UIDL", "-ERR User first\r\n", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
@@ -149,6 +151,65 @@ TEST_F(Pop3SessionTest, CommandsBeforeLoginAreRefused) {
         EXPECT_EQ(t.send(std::string(c.command) + "\r\n"), c.reply);
         EXPECT_EQ(t.session.Ended(), c.ends);
     }
+}
+
+// RFC 1939 7: the unique-id listing and the single answer; ids of unmarked messages only.
+TEST_F(Pop3SessionTest, UidlGivesEveryMessageAnIdOfItsBytes) {
+    storeThree();
+    store("Alice@Example.test", "copy.eml", Mail("m2", std::string(200, 'x') + "\r\n"));  // the bytes of m2
+    Transcript t(*messages);
+    t.login("Alice@Example.test", "secret");
+    const std::string listing = t.send("UIDL\r\n");
+    ASSERT_TRUE(listing.starts_with("+OK\r\n") && listing.ends_with("\r\n.\r\n")) << listing;
+    std::vector<std::string> ids;
+    std::size_t at = 5;
+    for (int n = 1; n <= 4; ++n) {
+        const std::string prefix = std::to_string(n) + " ";
+        ASSERT_EQ(listing.compare(at, prefix.size(), prefix), 0) << listing;
+        const std::size_t end = listing.find("\r\n", at);
+        ids.push_back(listing.substr(at + prefix.size(), end - at - prefix.size()));
+        at = end + 2;
+    }
+    for (const std::string& id : ids) {
+        EXPECT_GE(id.size(), 1u);
+        EXPECT_LE(id.size(), 70u);
+        EXPECT_EQ(id.find_first_not_of("0123456789abcdef-"), std::string::npos) << id;
+    }
+    EXPECT_EQ(std::set<std::string>(ids.begin(), ids.end()).size(), 4u) << "unique in the mailbox";
+    EXPECT_EQ(ids[3], ids[1] + "-2") << "the same bytes twice";
+    EXPECT_EQ(t.send("UIDL 2\r\n"), "+OK 2 " + ids[1] + "\r\n");
+    t.send("DELE 2\r\n");
+    EXPECT_EQ(t.send("UIDL 2\r\n"), "-ERR message 2 already deleted\r\n");
+    EXPECT_EQ(t.send("UIDL 9\r\n"), "-ERR message not found\r\n");
+    EXPECT_EQ(t.send("UIDL\r\n"), "+OK\r\n1 " + ids[0] + "\r\n3 " + ids[2] + "\r\n4 " + ids[3] + "\r\n.\r\n");
+}
+
+// The id belongs to the message: a later session, a move to another folder and back
+// (which may rename the file) keep it; a new message stored under the name of a
+// deleted one gets a new one.
+TEST_F(Pop3SessionTest, UidlIdsStayWithTheirMessages) {
+    storeThree();
+    const auto idOf = [&](int n) {
+        Transcript t(*messages);
+        t.login("Alice@Example.test", "secret");
+        const std::string answer = t.send("UIDL " + std::to_string(n) + "\r\n");
+        t.send("QUIT\r\n");
+        return answer.substr(answer.rfind(' ') + 1);
+    };
+    const std::string first = idOf(1), third = idOf(3);
+    EXPECT_EQ(idOf(1), first);
+
+    const std::string key = MessageKeys::MakeKey("Alice@Example.test", MessageKeys::kInBox, name(1));
+    ASSERT_TRUE(messages->MoveMessage(key, MessageKeys::kWaitingAuth));
+    ASSERT_TRUE(messages->MoveMessage(MessageKeys::MakeKey("Alice@Example.test", MessageKeys::kWaitingAuth, name(1)),
+                                      MessageKeys::kInBox));
+    EXPECT_EQ(idOf(3), first) << "moved back, it is listed last";
+
+    ASSERT_TRUE(messages->RemoveMessage(MessageKeys::MakeKey("Alice@Example.test", MessageKeys::kInBox, name(3))));
+    store("Alice@Example.test", name(3), Mail("another", "different\r\n"));
+    const std::string reused = idOf(3);
+    EXPECT_NE(reused, third);
+    EXPECT_NE(reused, first);
 }
 
 TEST_F(Pop3SessionTest, DeleMarksRsetClearsQuitRemoves) {

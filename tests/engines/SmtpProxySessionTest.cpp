@@ -130,6 +130,54 @@ TEST_F(SmtpProxySessionTest, PipelinedCommandsWaitForTheServerAndGoInLockStep) {
     EXPECT_EQ(session.takeApprovedRecipients(), (std::vector<std::string>{"carol@example.test", "dave@example.test"}));
 }
 
+// A bare CR would end the line for a server that reads it as a line end: the rest
+// would reach it as a command of its own (a MAIL FROM of a stranger after an RSET).
+TEST_F(SmtpProxySessionTest, ACommandLineHoldingACrOrNulIsRefusedAndGoesNowhere) {
+    const std::string nul("RSET\0MAIL FROM:<stranger@far.test>\r\n", 36);
+    for (const std::string& line : {std::string("RSET\rMAIL FROM:<stranger@far.test>\r\n"), nul,
+                                    std::string("NOOP\r\r\n")}) {
+        SCOPED_TRACE(line);
+        FakeSink fresh;
+        SmtpProxySession s(1, fresh);
+        s.clientBytes("EHLO pc.test\rMAIL FROM:<stranger@far.test>\r\n");
+        EXPECT_EQ(fresh.client, "501 5.5.2 Syntax error: bare CR or NUL in the command line\r\n");
+        fresh.client.clear();
+        s.clientBytes("EHLO pc.test\r\nMAIL FROM:<alice@example.test>\r\n");
+        s.serverBytes("220 up\r\n");
+        s.serverBytes("250 up\r\n");
+        EXPECT_EQ(fresh.server, "EHLO pc.test\r\nMAIL FROM:<alice@example.test>\r\n") << "the stored EHLO line";
+        s.serverBytes("250 ok\r\n");
+        fresh.client.clear();
+        fresh.server.clear();
+        s.clientBytes(line);
+        EXPECT_EQ(fresh.client, "501 5.5.2 Syntax error: bare CR or NUL in the command line\r\n");
+        EXPECT_EQ(fresh.server, "") << "nothing of it reaches the server";
+        EXPECT_FALSE(s.finished());
+    }
+}
+
+// The proxy offers 8BITMIME, so the server must hear BODY=8BITMIME; parameters the
+// server does not offer are left out rather than refused by it.
+TEST_F(SmtpProxySessionTest, TheClientsMailParametersGoOnTheProxysMailFrom) {
+    struct Case { const char* ehlo; const char* proxyMail; };
+    const Case cases[] = {
+        {"250-up\r\n250-8BITMIME\r\n250-SIZE 1000000\r\n250 DSN\r\n",
+         "MAIL FROM:<alice@example.test> BODY=8BITMIME SIZE=1234 RET=HDRS\r\n"},
+        {"250-up\r\n250 SIZE 1000000\r\n", "MAIL FROM:<alice@example.test> SIZE=1234\r\n"},
+        {"250 up\r\n", "MAIL FROM:<alice@example.test>\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ehlo);
+        FakeSink fresh;
+        SmtpProxySession s(1, fresh);
+        s.clientBytes("EHLO pc.test\r\nMAIL FROM:<alice@example.test> BODY=8BITMIME SIZE=1234 RET=HDRS\r\n");
+        s.serverBytes("220 up\r\n");
+        fresh.server.clear();
+        s.serverBytes(c.ehlo);
+        EXPECT_EQ(fresh.server, c.proxyMail);
+    }
+}
+
 TEST_F(SmtpProxySessionTest, PiecesAreReassembledWhereverTheyAreCut) {
     const std::string fromClient = "EHLO pc.test\r\nMAIL FROM:<alice@example.test>\r\n";
     const std::string fromServer = "220-up\r\n220 ready\r\n250-up\r\n250-SIZE 100\r\n250 HELP\r\n";

@@ -47,7 +47,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (mkdtemp(folder) == nullptr) abort();
     MiscFuncs::SetProgramFolder(folder);
     std::ofstream(std::filesystem::path(folder) / "accounts.ini", std::ios::binary)
-        << "[alice@example.test]\r\nSMTPServer=127.0.0.1\r\nSMTPServerPort=2525\r\n";
+        << "[alice@example.test]\r\nSMTPServer=127.0.0.1\r\nSMTPServerPort=2525\r\n"
+           // Accounts whose server wants the proxy to authenticate: AUTH, and a POP3
+           // login first (on the same address, so the check above holds).
+           "[bob@example.test]\r\nSMTPServer=127.0.0.1\r\nSMTPServerPort=2525\r\nSMTPRequiresAuth=1\r\n"
+           "SMTPAuthUserName=bob\r\nSMTPAuthPassword=\r\n"
+           "[carol@example.test]\r\nSMTPServer=127.0.0.1\r\nSMTPServerPort=2525\r\nSMTPRequiresAuth=1\r\n"
+           "SMTPAuthType=1\r\nPOP3Server=127.0.0.1\r\nPOP3ServerPort=2525\r\nPOP3UserName=carol\r\n";
     return 0;
 }
 

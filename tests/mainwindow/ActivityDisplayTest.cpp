@@ -4,6 +4,8 @@
 
 #include <QPixmap>
 
+#include <filesystem>
+
 #include "mainwindow/MainPictures.h"
 #include "mainwindow/MainStatusBar.h"
 #include "platform/TrayIcon.h"
@@ -66,6 +68,36 @@ TEST_F(ActivityDisplayTest, CollectionWithoutMailAnimatesThenRestsAndClearsThePa
     ASSERT_TRUE(display_.statusBarGetTimer().fire());
     EXPECT_EQ(bar_.panelText("GetMail"), "");
     EXPECT_FALSE(display_.statusBarGetTimer().enabled()) << "it fires once";
+}
+
+// A refused login is no "No new messages": the failure stays in view until the
+// account's next session succeeds.
+TEST_F(ActivityDisplayTest, AFailedCollectionShowsWhyUntilTheAccountSucceeds) {
+    const std::string failure = "Collecting me@home.test failed: the server refused: -ERR <b>Authentication</b> failed.";
+    display_.POP3SessionStarted();
+    display_.POP3AccountResult("me@home.test", "the server refused: -ERR <b>Authentication</b> failed.");
+    display_.POP3SessionEnded(0);
+    EXPECT_EQ(bar_.panelText("GetMail").toStdString(), failure) << "plain text, as the server wrote it";
+    tickUntilRest();
+    EXPECT_EQ(iconTip().toStdString(),
+              MiscFuncs::TrayTipText("Glimmerpost - me@home.test failed: the server refused: -ERR  b Authentication"));
+    ASSERT_TRUE(display_.statusBarGetTimer().fire());
+    EXPECT_EQ(bar_.panelText("GetMail").toStdString(), failure) << "the rest keeps it";
+    bar_.resize(760, bar_.sizeHint().height());
+    const QString shot = QString::fromStdString((std::filesystem::path(GLP_BINARY_DIR) / "statusbar-failure.png").string());
+    EXPECT_TRUE(bar_.grab().save(shot, "PNG"));
+
+    // Another account fails too, then the first one succeeds.
+    display_.POP3AccountResult("other@home.test", "the server could not be reached: Connection refused");
+    display_.POP3SessionEnded(0);
+    EXPECT_EQ(bar_.panelText("GetMail").toStdString(),
+              "Collecting other@home.test failed: the server could not be reached: Connection refused (and 1 more "
+              "account(s))");
+    display_.POP3AccountResult("other@home.test", "");
+    display_.POP3AccountResult("me@home.test", "");
+    display_.POP3SessionEnded(0);
+    EXPECT_EQ(bar_.panelText("GetMail"), "No new messages");
+    EXPECT_EQ(display_.failureText(), "");
 }
 
 TEST_F(ActivityDisplayTest, NewMailStopsTheCollectionAtOnceAndEndsInWaitingOrRest) {

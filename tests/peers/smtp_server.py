@@ -56,6 +56,7 @@ def transaction(session, envelope, data, complete):
         "auth_user": getattr(session, "glp_user", None),
         "auth_mechanism": getattr(session, "glp_mechanism", None),
         "mail_from": envelope.mail_from,
+        "mail_options": list(envelope.mail_options or []),
         "rcpt_tos": list(envelope.rcpt_tos),
         "refused_rcpts": list(getattr(envelope, "glp_refused", [])),
         "data_b64": base64.b64encode(bytes(data or b"")).decode("ascii"),

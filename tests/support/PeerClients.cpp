@@ -74,6 +74,8 @@ constexpr ProgramCheck kPrograms[] = {
     {PeerProgram::Curl, "/usr/bin/curl", "curl"},
     {PeerProgram::Swaks, "/usr/bin/swaks", "swaks"},
     {PeerProgram::Fetchmail, "/usr/bin/fetchmail", "fetchmail"},
+    {PeerProgram::Mpop, "/usr/bin/mpop", "mpop"},
+    {PeerProgram::Msmtp, "/usr/bin/msmtp", "msmtp"},
 };
 
 bool Executable(const char* path) { return ::access(path, X_OK) == 0; }

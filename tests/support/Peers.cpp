@@ -132,6 +132,7 @@ QList<SmtpTransaction> SmtpPeer::transactions() const {
         t.authUser = o.value("auth_user").toString();
         t.authMechanism = o.value("auth_mechanism").toString();
         t.mailFrom = o.value("mail_from").toString();
+        for (const QJsonValue& v : o.value("mail_options").toArray()) t.mailOptions.append(v.toString());
         t.rcptTos = Strings(o.value("rcpt_tos"));
         t.refusedRcpts = Strings(o.value("refused_rcpts"));
         t.data = QByteArray::fromBase64(Latin1(o, "data_b64"));

@@ -44,7 +44,7 @@ inline constexpr int kClientDeadlineMs = 10000;
 
 // ---------------------------------------------------------------- availability
 
-enum class PeerProgram { Python, Aiosmtpd, Dovecot, Curl, Swaks, Fetchmail };
+enum class PeerProgram { Python, Aiosmtpd, Dovecot, Curl, Swaks, Fetchmail, Mpop, Msmtp };
 
 // "" when every program can run here, else one message naming what is missing and
 // the Debian package that brings it (scripts/setup-debian.sh installs them all).
@@ -185,6 +185,7 @@ struct SmtpTransaction {
     QString authUser{};  // empty without AUTH
     QString authMechanism{};
     QString mailFrom{};
+    QStringList mailOptions{};  // the MAIL FROM parameters (BODY=8BITMIME, SIZE=...)
     QStringList rcptTos{};  // accepted recipients
     QStringList refusedRcpts{};
     QByteArray data{};  // after the final dot, dot-stuffing removed
