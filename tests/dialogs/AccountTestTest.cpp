@@ -117,7 +117,9 @@ TEST_F(AccountTestTest, RealServersPassOrFailWithTheClientsText) {
         EXPECT_EQ(out.pop3Passed, c.pop3);
         EXPECT_EQ(out.smtpPassed, c.smtp);
         EXPECT_EQ(out.passed(), c.pop3 && c.smtp);
-        if (c.failureText && *c.failureText) EXPECT_EQ(out.FailureText(), c.failureText);
+        if (c.failureText && *c.failureText) {
+            EXPECT_EQ(out.FailureText(), c.failureText);
+        }
         if (!c.failureText) {
             // Every mechanism aiosmtpd offers is tried and refused before the send fails.
             EXPECT_NE(out.lastError.find("authenticating user on SMTP server failed\r\n"), std::string::npos)

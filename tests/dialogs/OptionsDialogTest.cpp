@@ -373,7 +373,9 @@ TEST_F(OptionsDialogFlowTest, AliasesAreCheckedAndTheListIsRewrittenAtOk) {
         a.tAliasEmailAddress->setText(c.text);
         a.AddButton->click();
         EXPECT_EQ(prompts_.empty(), c.accepted) << c.text;
-        if (!c.accepted) EXPECT_EQ(prompts_[0].text, "Entered e-mail address is invalid");
+        if (!c.accepted) {
+            EXPECT_EQ(prompts_[0].text, "Entered e-mail address is invalid");
+        }
     }
     a.lbAliases->setCurrentRow(0);
     answerer_ = [](const Prompt::Request&) { return Prompt::Answer::Yes; };

@@ -128,7 +128,9 @@ TEST(IndividualsMenuStateTable, EverySituation) {
         SCOPED_TRACE(c.name);
         const IndividualsMenu menu = IndividualsMenuState(c.in);
         EXPECT_EQ(menu.popup, c.popup);
-        if (c.popup) EXPECT_EQ(shownItems(menu), c.items);
+        if (c.popup) {
+            EXPECT_EQ(shownItems(menu), c.items);
+        }
         ASSERT_EQ(menu.items.size(), 13u) << "every item of the menu, shown or not";
     }
 }
