@@ -3,7 +3,10 @@
 // pinned to 2026-12-08 07:52:06 unless the test sets another.
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <linux/fs.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,7 +57,8 @@ inline bool SetImmutable(const std::filesystem::path& p, bool folder, bool on) {
 // test's folder is handed to an unprivileged user and the process takes that user's
 // real and effective ids (the saved ones stay root's, to come back) until the last
 // read-only path is writable again or the test ends. The real ids change too, as
-// access() looks at those.
+// access() looks at those. The process keeps the right to read and search everything
+// (peers' record folders outside the test's folder), never the right to write.
 // GLP_TEST_NO_IMMUTABLE=1 takes this way even where the flag works.
 inline constexpr ::uid_t kUnprivilegedId = 65534;  // nobody, nogroup
 
@@ -75,7 +79,8 @@ inline bool ImmutableWanted() {
 
 // Takes the unprivileged user's ids (nested calls count); false when the
 // system refuses.
-inline bool DropPrivileges() {
+// keepReading: still read and search everything (a read-only folder's test), else not.
+inline bool DropPrivileges(bool keepReading = true) {
     PrivilegeDrop& d = CurrentPrivilegeDrop();
     if (d.depth > 0) return ++d.depth, true;
     if (!d.testFolder.empty()) {
@@ -87,9 +92,18 @@ inline bool DropPrivileges() {
         if (ec) return false;
     }
     if (::setresgid(kUnprivilegedId, kUnprivilegedId, 0) != 0) return false;
+    ::prctl(PR_SET_KEEPCAPS, 1);
     if (::setresuid(kUnprivilegedId, kUnprivilegedId, 0) != 0) {
+        ::prctl(PR_SET_KEEPCAPS, 0);
         ::setresgid(0, 0, 0);
         return false;
+    }
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (keepReading && ::syscall(SYS_capget, &header, data) == 0) {
+        data[0].effective = 1u << CAP_DAC_READ_SEARCH;
+        data[1].effective = 0;
+        ::syscall(SYS_capset, &header, data);
     }
     d.depth = 1;
     return true;
@@ -103,12 +117,14 @@ inline void RestorePrivileges(bool all = false) {
     if (--d.depth > 0) return;
     ::setresuid(0, 0, 0);
     ::setresgid(0, 0, 0);
+    ::prctl(PR_SET_KEEPCAPS, 0);
 }
 
-// Runs the rest of a scope without root's privileges, in the test's folder.
+// Runs the rest of a scope without root's privileges, in the test's folder (reading
+// included: a file the user may not read is refused).
 class UnprivilegedScope {
 public:
-    UnprivilegedScope() : root_(RunningAsRoot()), ok_(!root_ || DropPrivileges()) {}
+    UnprivilegedScope() : root_(RunningAsRoot()), ok_(!root_ || DropPrivileges(false)) {}
     ~UnprivilegedScope() {
         if (root_ && ok_) RestorePrivileges();
     }
