@@ -1,13 +1,24 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package that building, testing and running Glimmerpost needs.
+# Installs the Debian 12 packages Glimmerpost needs.
+#   setup-debian.sh run   what building and running the programs needs (scripts/run.sh)
+#   setup-debian.sh       that and the test tools and mail peers (scripts/test.sh)
 # Run as root (or with sudo available). Safe to run again: apt skips what is installed.
 set -euo pipefail
 
-PACKAGES=(
-  # build
+set_name=${1:-all}
+case "$set_name" in
+  run|all) ;;
+  *) echo "usage: $0 [run]" >&2; exit 2 ;;
+esac
+
+# Building and running.
+RUN_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  # tests, benchmarks, fuzzing
+)
+
+# Tests, benchmarks, fuzzing and the peers the tests talk to.
+TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   # real mail peers the engine tests talk to over loopback
@@ -15,6 +26,9 @@ PACKAGES=(
   # windows under the offscreen platform, screenshots
   libqt6svg6 fonts-dejavu-core
 )
+
+PACKAGES=("${RUN_PACKAGES[@]}")
+if [ "$set_name" = all ]; then PACKAGES+=("${TEST_PACKAGES[@]}"); fi
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
@@ -36,4 +50,4 @@ fi
 if command -v systemctl >/dev/null 2>&1 && systemctl is-active --quiet dovecot 2>/dev/null; then
   $SUDO systemctl stop dovecot || true
 fi
-echo "setup: all packages present"
+echo "setup: all packages present ($set_name)"

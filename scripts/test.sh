@@ -29,9 +29,10 @@ else
 fi
 
 echo "== sanitizer build (ASan + UBSan)"
-configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DGLP_SANITIZE=ON -DGLP_BENCH=OFF
+configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DGLP_SANITIZE=ON -DGLP_TESTS=ON -DGLP_BENCH=OFF
 ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 600
 
 echo "== normal build"
-configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# GLP_TESTS and GLP_BENCH are given: scripts/run.sh turns them off in the same folder.
+configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLP_TESTS=ON -DGLP_BENCH=ON
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600

@@ -142,9 +142,8 @@ TEST_F(CsvImportTest, ApplyApprovesOnceKeepsBlockedAndWritesOnce) {
 TEST_F(CsvImportTest, AFailedWriteIsReported) {
     writeSenders("[old@x.com]\r\nAccessLevel=3\r\n");
     CSenders& senders = openAttached();
-    if (!testing_support::SetFolderReadOnly(sendersIni().parent_path(), true) ||
-        !testing_support::SetFileReadOnly(sendersIni(), true))
-        GTEST_SKIP() << "cannot make senders.ini read-only here";
+    ASSERT_TRUE(testing_support::SetFolderReadOnly(sendersIni().parent_path(), true));
+    ASSERT_TRUE(testing_support::SetFileReadOnly(sendersIni(), true));
     std::vector<SenderUpdate> approvals;
     AddressImport::Collect("new@y.org", "", AddressImport::kReasonAddressBook, approvals);
     const AddressImport::Totals totals = AddressImport::Apply(senders, approvals);

@@ -98,7 +98,7 @@ TEST_F(LogTrimTest, AFailedReplacementLeavesTheLogWhole) {
     // The temporary file cannot be created.
     WriteFile(log(), content);
     const fs::path blocked = dir() / "blocked";
-    if (!makeReadOnly(blocked)) GTEST_SKIP() << "no read-only folders here";
+    ASSERT_TRUE(makeReadOnly(blocked));
     EXPECT_FALSE(LogTrim::TrimLogFileTo(log(), 32768, blocked / "tmplog.txt"));
     EXPECT_EQ(ReadFile(log()), content);
 

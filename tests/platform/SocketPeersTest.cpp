@@ -15,6 +15,7 @@
 
 #include "SocketTestSupport.h"
 #include "platform/SocketErrors.h"
+#include "support/Peers.h"
 
 namespace {
 
@@ -39,8 +40,9 @@ QByteArray RunPeer(const QString& program, const QStringList& arguments) {
 // A line server in the manner of the local POP3 server: a greeting, one reply per
 // arrival, and the end of the session on QUIT.
 TEST_F(LoopbackTest, PythonClientTalksToAListeningControl) {
+    GLP_REQUIRE_PEERS(testing_support::PeerProgram::Python);
     const QString python = QStandardPaths::findExecutable("python3", {"/usr/bin"});
-    if (python.isEmpty()) GTEST_SKIP() << "python3 not found";
+    ASSERT_FALSE(python.isEmpty()) << "python3 is not in /usr/bin";
     QObject::connect(&listener, &SocketControl::connectionRequest, [&](int) { server.sendText("+OK ready\r\n"); });
     QObject::connect(&server, &SocketControl::dataArrival, [&](qint64) {
         const QByteArray command = server.read();
@@ -60,8 +62,8 @@ TEST_F(LoopbackTest, PythonClientTalksToAListeningControl) {
 }
 
 TEST_F(LoopbackTest, CurlFetchesFromAListeningControl) {
+    GLP_REQUIRE_PEERS(testing_support::PeerProgram::Curl);
     const QString curl = QStandardPaths::findExecutable("curl");
-    if (curl.isEmpty()) GTEST_SKIP() << "curl not found";
     QByteArray request;
     QObject::connect(&server, &SocketControl::dataArrival, [&](qint64) {
         request += server.read();
@@ -102,12 +104,9 @@ private:
 // A request that cannot be taken for want of descriptors is reported, and the
 // listener takes requests again afterwards instead of falling silent.
 TEST_F(LoopbackTest, ListenerRecoversFromAFailedAccept) {
-#if defined(__SANITIZE_ADDRESS__)
-    // The sanitizers' own checks need spare descriptors.
-    GTEST_SKIP() << "not under the sanitizers";
-#endif
+    GLP_REQUIRE_PEERS(testing_support::PeerProgram::Python);
     const QString python = QStandardPaths::findExecutable("python3", {"/usr/bin"});
-    if (python.isEmpty()) GTEST_SKIP() << "python3 not found";
+    ASSERT_FALSE(python.isEmpty()) << "python3 is not in /usr/bin";
     QProcess peer;
     peer.start(python, {"-c", QStringLiteral("import socket\n"
                                              "s=socket.create_connection(('127.0.0.1',%1),timeout=10)\n"
