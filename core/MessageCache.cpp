@@ -155,7 +155,7 @@ void CMessages::loadCached() {
     if (!MiscFuncs::IsBlank(ttl) && !wholeNumber(ttl, days)) {
         // Without a retention nothing may be purged: every account is scanned instead.
         MiscFuncs::WriteLog(0, "#", "Error in CMessages::LoadCached Type mismatch: TTLForDeletedMessages=" +
-                                        MessageKeys::LogText(ttl) +
+                                        std::string(ttl) +
                                         ";Debug line #" + std::to_string(kReadRetention));
         purge.usable = false;
     }
@@ -165,7 +165,7 @@ void CMessages::loadCached() {
     for (const std::string& account : accounts) {
         if (!MessageKeys::IsSafeName(account)) {
             MiscFuncs::WriteLog(0, "#", "Error in CMessages::LoadCached Bad file name or number: " +
-                                            MessageKeys::LogText(account) +
+                                            std::string(account) +
                                             ";Debug line #" + std::to_string(kCheckAccount));
             continue;
         }

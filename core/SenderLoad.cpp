@@ -205,12 +205,12 @@ void CSenders::loadRecord(const SenderFile::SenderRecord& r, std::size_t hash, L
     MiscFuncs::DateValue date = kUndatedSender;
     if (!MiscFuncs::IsBlank(r.modificationDate) && !MiscFuncs::DayNumberFromText(r.modificationDate, date)) {
         MiscFuncs::WriteLog(0, "#", "Error in CSenders::LoadAllSenders Type mismatch: ModificationDate \"" +
-                                        ForLog(r.modificationDate) + "\" of " + ForLog(MiscFuncs::LowerCase(written)));
+                                        std::string(r.modificationDate) + "\" of " + MiscFuncs::LowerCase(written));
         return;
     }
     if (!MiscFuncs::IsValidEmail(written)) {
         const std::string address = MiscFuncs::LowerCase(written);
-        MiscFuncs::WriteLog(0, "#", "Somehow invalid email address appeared: " + ForLog(address));
+        MiscFuncs::WriteLog(0, "#", "Somehow invalid email address appeared: " + std::string(address));
         loadWrites();
         DeleteSender(address);
         return;
@@ -237,7 +237,7 @@ SenderStatus CSenders::askAboutParked(const std::string& address, std::string_vi
     if (!file) {
         // Nothing to retry or delete: a request sent meanwhile, or a path outside the queue.
         MiscFuncs::WriteLog(1, "#", "Error in CSenders::LoadAllSenders no parked registration request at " +
-                                        ForLog(parked));
+                                        std::string(parked));
         ini_.Value(address, kUnsentRegRequest, "");
         return status;
     }

@@ -134,7 +134,7 @@ void SMTPProxyForm::CloseConnection(int slot) {
     const std::unique_ptr<SmtpProxySession> ended = std::move(s->session);
     --openSessions_;
     MiscFuncs::EndBusy();
-    MiscFuncs::WriteLog(2, "i", "Ended SMTP session for " + SmtpProxyText::LogText(ended ? ended->sender() : ""));
+    MiscFuncs::WriteLog(2, "i", "Ended SMTP session for " + std::string(ended ? ended->sender() : ""));
     if (hooks_.sessionEnded) hooks_.sessionEnded();
 }
 

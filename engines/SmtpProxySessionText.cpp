@@ -99,22 +99,6 @@ std::string_view WithoutLineEnd(std::string_view line) {
     return line;
 }
 
-std::string LogText(std::string_view text) {
-    text = WithoutLineEnd(text);
-    const bool cut = text.size() > kMaxLogText;
-    if (cut) text = text.substr(0, kMaxLogText);
-    std::string out;
-    out.reserve(text.size() + 3);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        if (c == '\n') out += ' ';
-        else out += IsControl(c) ? '?' : static_cast<char>(c);
-    }
-    if (cut) out += "...";
-    return out;
-}
-
 std::optional<std::string> Bracketed(std::string_view text) {
     const std::size_t open = text.find('<');
     if (open == std::string_view::npos) return std::nullopt;
