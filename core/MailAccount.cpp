@@ -15,6 +15,7 @@
 #include "core/Log.h"
 #include "core/MailClientFiles.h"
 #include "core/MiscUtils.h"
+#include "core/Numbers.h"
 #include "core/ProgramFiles.h"
 #include "core/ProgramSettings.h"
 #include "core/RegFile.h"
@@ -252,14 +253,9 @@ bool moveRenamedFolders(const std::vector<MailAccount>& records) {
 
 // A RegFileNo that can name a file: decimal digits only, blanks around ignored.
 std::optional<int> plainNumber(std::string_view text) {
-    const std::string_view t = MiscFuncs::TrimBlanks(text);
-    if (t.empty() || t.size() > 5) return std::nullopt;
-    int n = 0;
-    for (char c : t) {
-        if (c < '0' || c > '9') return std::nullopt;
-        n = n * 10 + (c - '0');
-    }
-    return n;
+    const auto n = MiscFuncs::DigitsNumber(MiscFuncs::TrimBlanks(text), 5);
+    if (!n) return std::nullopt;
+    return static_cast<int>(*n);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "core/Log.h"
 #include "core/MessageKey.h"
 #include "core/MiscUtils.h"
+#include "core/Numbers.h"
 #include "core/ProgramFiles.h"
 
 namespace fs = std::filesystem;
@@ -46,13 +47,9 @@ bool wholeNumber(std::string_view text, int& value) {
     text = MiscFuncs::TrimBlanks(text);
     const bool negative = !text.empty() && text[0] == '-';
     if (negative) text.remove_prefix(1);
-    if (text.empty() || text.size() > 9) return false;
-    int v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-    }
-    value = negative ? -v : v;
+    const auto v = MiscFuncs::DigitsNumber(text, 9);
+    if (!v) return false;
+    value = static_cast<int>(negative ? -*v : *v);
     return true;
 }
 

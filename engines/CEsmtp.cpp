@@ -1,6 +1,6 @@
 #include "engines/CEsmtp.h"
 
-#include <charconv>
+#include <limits>
 #include <exception>
 
 #include "core/Address.h"
@@ -8,6 +8,7 @@
 #include "core/Digest.h"
 #include "core/Log.h"
 #include "core/MiscUtils.h"
+#include "core/Numbers.h"
 #include "core/ProgramFiles.h"
 #include "core/Scramble.h"
 #include "engines/SmtpClientAuth.h"
@@ -23,10 +24,9 @@ namespace {
 // there are none or too many.
 int portNumber(std::string_view text) {
     const std::string_view trimmed = MiscFuncs::TrimBlanks(text);
-    int port = 0;
-    const auto [end, error] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), port);
-    (void)end;
-    return error == std::errc() && port > 0 ? port : 0;
+    const std::string_view digits = trimmed.substr(0, trimmed.find_first_not_of("0123456789"));
+    const auto port = MiscFuncs::DigitsNumber(digits, MiscFuncs::kMaxNumberDigits, 1, std::numeric_limits<int>::max());
+    return port ? static_cast<int>(*port) : 0;
 }
 
 std::string bareAddress(std::string_view value) {

@@ -8,6 +8,7 @@
 #include "core/CIniFile.h"
 #include "core/Log.h"
 #include "core/MiscUtils.h"
+#include "core/Numbers.h"
 #include "core/ProgramFiles.h"
 #include "core/Prompt.h"
 #include "engines/Pop3ServerSession.h"
@@ -19,13 +20,8 @@ namespace {
 
 // Decimal digits only, at most `digits` of them; -1 for anything else.
 int ParseWhole(std::string_view text, std::size_t digits) {
-    if (text.empty() || text.size() > digits) return -1;
-    int value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return -1;
-        value = value * 10 + (c - '0');
-    }
-    return value;
+    const auto value = MiscFuncs::DigitsNumber(text, digits);
+    return value ? static_cast<int>(*value) : -1;
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 #include "engines/Pop3ClientSession.h"
 
-#include <charconv>
 
 #include "core/Log.h"
+#include "core/Numbers.h"
 
 namespace engines {
 namespace {
@@ -38,11 +38,10 @@ bool statCount(std::string_view status, int& count) {
     if (status.size() < 5) return false;
     std::string_view digits = status.substr(4);
     digits = digits.substr(0, digits.find(' '));
-    long long value = 0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || value < 0) return false;
-    count = value > Pop3ClientSession::kMaxMessagesPerSession ? Pop3ClientSession::kMaxMessagesPerSession
-                                                               : static_cast<int>(value);
+    const auto value = MiscFuncs::DigitsNumber(digits);
+    if (!value) return false;
+    count = *value > Pop3ClientSession::kMaxMessagesPerSession ? Pop3ClientSession::kMaxMessagesPerSession
+                                                                : static_cast<int>(*value);
     return true;
 }
 

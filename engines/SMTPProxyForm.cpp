@@ -6,6 +6,7 @@
 #include "core/CIniFile.h"
 #include "core/Log.h"
 #include "core/MiscUtils.h"
+#include "core/Numbers.h"
 #include "core/ProgramFiles.h"
 #include "core/Prompt.h"
 #include "platform/AliveGuard.h"
@@ -22,13 +23,9 @@ namespace {
 int ReadTimeOutMinutes(const CIniFile& options) {
     const std::string value = options.Value("options", "ServerTimeOuts");
     const std::string_view text = MiscFuncs::TrimBlanks(value);
-    if (text.empty() || text.size() > 4) return SMTPProxyForm::kDefaultTimeOutMinutes;
-    int minutes = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return SMTPProxyForm::kDefaultTimeOutMinutes;
-        minutes = minutes * 10 + (c - '0');
-    }
-    return minutes < 1 ? SMTPProxyForm::kDefaultTimeOutMinutes : std::min(minutes, 24 * 60);
+    const auto minutes = MiscFuncs::DigitsNumber(text, 4);
+    if (!minutes || *minutes < 1) return SMTPProxyForm::kDefaultTimeOutMinutes;
+    return static_cast<int>(std::min<std::int64_t>(*minutes, 24 * 60));
 }
 
 std::string Number(int n) { return std::to_string(n); }

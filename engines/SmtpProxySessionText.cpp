@@ -5,6 +5,7 @@
 
 #include "core/CIniFile.h"
 #include "core/MiscUtils.h"
+#include "core/Numbers.h"
 #include "core/ProgramFiles.h"
 
 namespace SmtpProxyText {
@@ -120,15 +121,9 @@ bool PlausibleAddress(std::string_view address) {
 }
 
 std::optional<int> PortNumber(std::string_view text) {
-    text = MiscFuncs::TrimBlanks(text);
-    if (text.empty() || text.size() > 5) return std::nullopt;
-    int port = 0;
-    for (const char c : text) {
-        if (!IsDigit(c)) return std::nullopt;
-        port = port * 10 + (c - '0');
-    }
-    if (port < 1 || port > 65535) return std::nullopt;
-    return port;
+    const auto port = MiscFuncs::DigitsNumber(MiscFuncs::TrimBlanks(text), 5, 1, 65535);
+    if (!port) return std::nullopt;
+    return static_cast<int>(*port);
 }
 
 std::vector<std::string> MailParameters(std::string_view argument) {
