@@ -10,6 +10,7 @@
 #include "core/MiscUtils.h"
 #include "core/Numbers.h"
 #include "core/ProgramFiles.h"
+#include "core/ProgramSettings.h"
 #include "core/Prompt.h"
 #include "engines/Pop3ServerSession.h"
 #include "platform/AliveGuard.h"
@@ -83,17 +84,9 @@ const Pop3ServerSession* POP3ServerForm::Session(int slot) const {
     return slots_[static_cast<std::size_t>(slot)].session.get();
 }
 
-int POP3ServerForm::ReadTimeOutSeconds() {
-    const CIniFile options(ProgramFiles::OptionsIniPath().string());
-    const int minutes = ParseWhole(MiscFuncs::TrimBlanks(options.Value("options", "ServerTimeOuts")), 4);
-    return (minutes >= 1 ? minutes : kDefaultTimeOutMinutes) * 60;
-}
+int POP3ServerForm::ReadTimeOutSeconds() { return ProgramSettings().ServerTimeoutSeconds(); }
 
-std::string POP3ServerForm::title() const {
-    const QStringList parts = QCoreApplication::applicationVersion().split('.');
-    if (parts.size() < 2) return Pop3ServerSession::DefaultTitle();
-    return Pop3ServerSession::TitleFor((parts[0] + "." + parts[1]).toStdString());
-}
+std::string POP3ServerForm::title() const { return Pop3ServerSession::DefaultTitle(); }
 
 int POP3ServerForm::FindFreeSession() {
     const int slot = sockets_.findFree();

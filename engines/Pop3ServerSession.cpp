@@ -14,6 +14,7 @@
 #include "core/Log.h"
 #include "core/MessageKey.h"
 #include "core/MiscUtils.h"
+#include "core/ProductInfo.h"
 #include "core/ProgramFiles.h"
 #include "core/Scramble.h"
 #include "engines/Pop3ServerTransfer.h"
@@ -46,6 +47,8 @@ Pop3ServerSession::Pop3ServerSession(CMessages& messages, int slot, std::string 
     : messages_(messages), slot_(slot), title_(std::move(title)) {}
 
 Pop3ServerSession::~Pop3ServerSession() = default;
+
+std::string Pop3ServerSession::DefaultTitle() { return TitleFor(ProductInfo::VersionText()); }
 
 std::string Pop3ServerSession::TitleFor(std::string_view version) {
     return std::string(ProgramFiles::kExecutableName) + " POP3 Server Ver." + std::string(version);

@@ -58,9 +58,9 @@ public:
     enum class State { Authorization, Transaction, Ended };
 
     // The executable's name, " POP3 Server Ver." and the version (major.minor).
-    static constexpr std::string_view kVersion = "1.0";
     static std::string TitleFor(std::string_view version);
-    static std::string DefaultTitle() { return TitleFor(kVersion); }
+    // The title with the product's version (major and minor).
+    static std::string DefaultTitle();
 
     // slot is the session's number in the server's logs; title names the server in
     // the greeting ("glimmerpost POP3 Server Ver.1.0").

@@ -8,6 +8,7 @@
 #include "core/MiscUtils.h"
 #include "core/Numbers.h"
 #include "core/ProgramFiles.h"
+#include "core/ProgramSettings.h"
 #include "core/Prompt.h"
 #include "platform/AliveGuard.h"
 #include "platform/Online.h"
@@ -17,16 +18,6 @@ using platform::SocketArray;
 using platform::SocketControl;
 
 namespace {
-
-// [options] `ServerTimeOuts` in minutes; blank, zero or not a number means 15, and a
-// day is the most.
-int ReadTimeOutMinutes(const CIniFile& options) {
-    const std::string value = options.Value("options", "ServerTimeOuts");
-    const std::string_view text = MiscFuncs::TrimBlanks(value);
-    const auto minutes = MiscFuncs::DigitsNumber(text, 4);
-    if (!minutes || *minutes < 1) return SMTPProxyForm::kDefaultTimeOutMinutes;
-    return static_cast<int>(std::min<std::int64_t>(*minutes, 24 * 60));
-}
 
 std::string Number(int n) { return std::to_string(n); }
 
@@ -52,8 +43,7 @@ SMTPProxyForm::~SMTPProxyForm() { Unload(); }
 // ---------------------------------------------------------------- loading
 
 bool SMTPProxyForm::Load() {
-    const CIniFile options(ProgramFiles::OptionsIniPath().string());
-    return Load(options.Value("options", "SMTPServerPort"));
+    return Load(std::to_string(ProgramSettings().LocalSMTPPort()));
 }
 
 bool SMTPProxyForm::Load(std::string_view portText) {
@@ -63,7 +53,7 @@ bool SMTPProxyForm::Load(std::string_view portText) {
     listener->close();
     const bool listens = port && listener->listen(*port);
     if (!listens) Prompt::Ask("WARNING ! - Port " + text + " designated for SMTP proxy is already in use");
-    timeOutSeconds_ = ReadTimeOutMinutes(CIniFile(ProgramFiles::OptionsIniPath().string())) * 60;
+    timeOutSeconds_ = ProgramSettings().ServerTimeoutSeconds();
     lastSlot_ = 1;
     return listens;
 }
