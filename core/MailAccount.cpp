@@ -100,6 +100,14 @@ bool IsSafeFolderName(std::string_view name) {
     return n.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
 }
 
+std::optional<int> ServerPort(std::string_view stored, int blankPort) {
+    const std::string_view text = MiscFuncs::TrimBlanks(stored);
+    if (text.empty()) return blankPort;
+    const auto port = MiscFuncs::DigitsNumber(text, 5, 1, 65535);
+    if (!port) return std::nullopt;
+    return static_cast<int>(*port);
+}
+
 MailAccount LoadAccount(const CIniFile& ini, std::string_view section) {
     MailAccount a;
     a.EMailAddress = a.LoadedSection = std::string(section);

@@ -5,6 +5,7 @@
 
 #include "core/CIniFile.h"
 #include "core/Log.h"
+#include "core/MailAccount.h"
 #include "core/MiscUtils.h"
 #include "core/ProgramFiles.h"
 
@@ -191,11 +192,10 @@ void SmtpProxySession::connectForSender(const std::string& sender) {
     const std::string pop3Host(MiscFuncs::TrimBlanks(accountAuth_.pop3Server));
     if (pop3Host.empty()) return connectSmtp();
     // POP-before-SMTP: the POP3 login opens the SMTP server to this machine.
-    const std::optional<int> port =
-        MiscFuncs::IsBlank(accountAuth_.pop3Port) ? 110 : SmtpProxyText::PortNumber(accountAuth_.pop3Port);
+    const std::optional<int> port = Accounts::ServerPort(accountAuth_.pop3Port, Accounts::kPop3Port);
     popStep_ = PopStep::Greeting;
     awaiting_ = Awaiting::Pop3;
-    sink_.connectServer({pop3Host, port.value_or(110)});
+    sink_.connectServer({pop3Host, port.value_or(Accounts::kPop3Port)});
 }
 
 void SmtpProxySession::connectSmtp() {

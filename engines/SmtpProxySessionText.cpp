@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/CIniFile.h"
+#include "core/MailAccount.h"
 #include "core/MiscUtils.h"
 #include "core/Numbers.h"
 #include "core/ProgramFiles.h"
@@ -176,8 +177,7 @@ AccountLookup FindAccountServer(std::string_view sender, ServerAddress& server) 
     const CIniFile accounts(ProgramFiles::AccountsIniPath().string());
     if (!accounts.SectionExists(sender)) return AccountLookup::NoAccount;
     const std::string host(MiscFuncs::TrimBlanks(accounts.Value(sender, "SMTPServer")));
-    const std::string portText = accounts.Value(sender, "SMTPServerPort");
-    const std::optional<int> port = MiscFuncs::IsBlank(portText) ? 25 : PortNumber(portText);
+    const std::optional<int> port = Accounts::ServerPort(accounts.Value(sender, "SMTPServerPort"), Accounts::kSmtpPort);
     if (host.empty() || !port) return AccountLookup::NoServer;
     server.host = host;
     server.port = *port;
