@@ -131,12 +131,18 @@ MailAccount LoadAccount(const CIniFile& ini, std::string_view section) {
     return a;
 }
 
+std::vector<std::string> AccountNames(const CIniFile& ini) {
+    std::vector<std::string> names;
+    for (std::string& section : ini.AllSectionsArray()) {
+        if (MiscFuncs::IsBlank(section)) break;
+        names.push_back(std::move(section));
+    }
+    return names;
+}
+
 std::vector<MailAccount> LoadAccounts(const CIniFile& ini) {
     std::vector<MailAccount> out;
-    for (const std::string& section : ini.AllSectionsArray()) {
-        if (MiscFuncs::IsBlank(section)) break;
-        out.push_back(LoadAccount(ini, section));
-    }
+    for (const std::string& section : AccountNames(ini)) out.push_back(LoadAccount(ini, section));
     return out;
 }
 

@@ -70,6 +70,8 @@ bool IsSafeFolderName(std::string_view name);
 MailAccount LoadAccount(const CIniFile& accounts, std::string_view section);
 // Every account in section order, up to the first blank section name.
 std::vector<MailAccount> LoadAccounts(const CIniFile& accounts);
+// The section names of those accounts.
+std::vector<std::string> AccountNames(const CIniFile& accounts);
 // Those whose AccountEnabled reads as the number 1.
 std::vector<MailAccount> EnabledAccounts(const CIniFile& accounts);
 // The section name of the account with this address, letter case and blanks around

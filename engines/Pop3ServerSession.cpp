@@ -12,6 +12,7 @@
 #include "core/CMessages.h"
 #include "core/Digest.h"
 #include "core/Log.h"
+#include "core/MailAccount.h"
 #include "core/MessageKey.h"
 #include "core/MiscUtils.h"
 #include "core/ProductInfo.h"
@@ -196,24 +197,16 @@ void Pop3ServerSession::reply(std::string_view text, std::string_view record) {
 
 void Pop3ServerSession::onUser(std::string_view argument) {
     const std::string name(MiscFuncs::TrimBlanks(argument));
-    std::string found;
-    if (!name.empty()) {
-        const CIniFile accounts(ProgramFiles::AccountsIniPath().string());
-        for (const std::string& section : accounts.AllSectionsArray()) {
-            if (MiscFuncs::EqualsIgnoreCase(section, name)) {
-                found = section;
-                break;
-            }
-        }
-    }
-    if (found.empty()) {
+    const std::optional<std::string> found =
+        Accounts::FindAccountSection(CIniFile(ProgramFiles::AccountsIniPath().string()), name);
+    if (!found) {
         reply("-ERR " + name + " is not a user here.");
         MiscFuncs::WriteLog(1, "#", "POP3Server Error! Unknown account " + std::string(name));
         MiscFuncs::WriteLog(1, "i", "USER cmd");
         end();
         return;
     }
-    account_ = found;
+    account_ = *found;
     reply("+OK " + name + " is welcome here");
     MiscFuncs::WriteLog(1, "i", "USER cmd");
 }
