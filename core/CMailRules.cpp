@@ -11,12 +11,11 @@
 namespace {
 
 constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
-constexpr std::size_t kMaxLogged = 200;
 
 std::string keyOf(std::string_view name) { return CIniFile::StoredSectionName(name); }
 
-// A name or value from the file or the editor, made fit for one log line.
-std::string forLog(std::string_view text) { return keyOf(text.substr(0, kMaxLogged)); }
+// A name or value from the file or the editor as the log shows it: as it is stored.
+std::string forLog(std::string_view text) { return keyOf(text); }
 
 void logError(std::string_view procedure, const std::string& text) {
     MiscFuncs::WriteLog(0, "#", "Error in CMailRules::" + std::string(procedure) + ": " + text);

@@ -188,7 +188,7 @@ bool CMessages::addFile(std::string_view account, std::string_view file, std::st
     else if (path.empty()) path = MessageKeys::PathOfKey(key).string();
     if (!why && !readHead(path, message, source == DateSource::FileTime ? &date : nullptr)) why = "File not found: ";
     if (why) {
-        MiscFuncs::WriteLog(0, "#", "Error in Messages::addMessage" + std::string(why) + MessageKeys::LogText(key));
+        MiscFuncs::WriteLog(0, "#", "Error in Messages::addMessage" + std::string(why) + std::string(key));
         return false;
     }
     if (source == DateSource::SendDate) date = message.SendDateTime();
@@ -202,8 +202,8 @@ bool CMessages::MoveMessage(std::string_view key, std::string_view newFolder) {
     const std::string oldKey(stored ? stored->Key() : key);
     const std::string newKey = stored ? MessageKeys::KeyInFolder(oldKey, newFolder) : std::string();
     std::string why;
-    if (!stored) why = std::string(kNoSuchKey) + MessageKeys::LogText(oldKey);
-    else if (newKey.empty()) why = std::string(kNoSuchKey) + MessageKeys::LogText(newFolder);
+    if (!stored) why = std::string(kNoSuchKey) + std::string(oldKey);
+    else if (newKey.empty()) why = std::string(kNoSuchKey) + std::string(newFolder);
     const fs::path from = MessageKeys::PathOfKey(oldKey), to = MessageKeys::PathOfKey(newKey);
     if (why.empty() && from == to) return true;
     if (why.empty() && index_.Contains(newKey)) why = std::string(kKeyTaken) + newKey;
@@ -226,7 +226,7 @@ bool CMessages::RemoveMessage(std::string_view key) {
     const auto* stored = index_.FindItem(key);
     if (!stored) {
         MiscFuncs::WriteLog(0, "#",
-                            "Error in Messages::RemoveMessage" + std::string(kNoSuchKey) + MessageKeys::LogText(key));
+                            "Error in Messages::RemoveMessage" + std::string(kNoSuchKey) + std::string(key));
         return false;
     }
     const std::string found(stored->Key());
@@ -255,7 +255,7 @@ void CMessages::ResetCollection() {
 bool CMessages::LoadMessages(std::string_view account) {
     if (!MessageKeys::IsSafeName(account)) {
         MiscFuncs::WriteLog(0, "#",
-                            "Error in Messages::LoadMessagesBad file name or number: " + MessageKeys::LogText(account));
+                            "Error in Messages::LoadMessagesBad file name or number: " + std::string(account));
         return false;
     }
     const DateSource source = dateSource();

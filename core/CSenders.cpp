@@ -90,7 +90,7 @@ bool CSenders::UnsentRegRequestFile(std::string_view address, std::string_view p
     std::string ignored;
     const std::string bare = MiscFuncs::ParseAddress(address, ignored);
     if (bare.empty()) {
-        MiscFuncs::WriteLog(0, "#", "Error in CSenders::UnsentRegRequestFile no address in " + ForLog(address));
+        MiscFuncs::WriteLog(0, "#", "Error in CSenders::UnsentRegRequestFile no address in " + std::string(address));
         return false;
     }
     return ini_.Value(bare, kUnsentRegRequest, path);
@@ -129,7 +129,7 @@ StatusChange CSenders::ChangeStatus(std::string_view name, std::string_view addr
     std::string ignored;
     const std::string bare = trimTabs(MiscFuncs::ParseAddress(address, ignored));
     if (bare.empty() || holdsSeparator(bare)) {
-        MiscFuncs::WriteLog(0, "#", "Error in CSenders::SetStatus no address in " + ForLog(address));
+        MiscFuncs::WriteLog(0, "#", "Error in CSenders::SetStatus no address in " + std::string(address));
         return StatusChange::Failed;
     }
     if (!isListed(status)) status = SenderStatus::NotListed;
@@ -160,7 +160,7 @@ StatusChange CSenders::ChangeStatus(std::string_view name, std::string_view addr
     if (!bulk.Commit()) {
         // Only a change made inside another's mail move can still be waiting here.
         if (!afterWrite_.empty()) afterWrite_.pop_back();
-        MiscFuncs::WriteLog(0, "#", "Error in CSenders::SetStatus the status of " + ForLog(bare) +
+        MiscFuncs::WriteLog(0, "#", "Error in CSenders::SetStatus the status of " + std::string(bare) +
                                         " could not be written to " + ini_.IniFile());
         return StatusChange::Failed;
     }

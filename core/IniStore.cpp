@@ -19,12 +19,6 @@ void logWriteError(const fs::path& path, const std::string& what) {
     MiscFuncs::WriteLog(0, "#", "Error in CIniFile::WriteString " + path.string() + ": " + what);
 }
 
-// A name from a stranger, made fit for one log line.
-std::string forLog(std::string_view name) {
-    constexpr std::size_t kMaxShown = 200;
-    return IniDocument::CleanText(name.substr(0, kMaxShown));
-}
-
 }  // namespace
 
 SharedIni::SharedIni(fs::path path) : path_(std::move(path)) {}
@@ -76,8 +70,8 @@ bool SharedIni::Write(const IniEdit& edit) {
     }
     const EditResult result = doc_.Apply(edit);
     if (result == EditResult::Refused) {
-        logWriteError(path_, "no valid name for section \"" + forLog(edit.section) + "\" key \"" +
-                                 forLog(edit.key.value_or("")) + "\"");
+        logWriteError(path_, "no valid name for section \"" + std::string(edit.section) + "\" key \"" +
+                                 std::string(edit.key.value_or("")) + "\"");
         return false;
     }
     if (depth_ > 0) {

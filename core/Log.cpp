@@ -19,6 +19,24 @@ void appendLine(const char* fileName, const std::string& line) {
 
 }  // namespace
 
+std::string OneLineText(std::string_view text, std::size_t cap) {
+    if (text.ends_with('\n')) text.remove_suffix(1);
+    if (text.ends_with('\r')) text.remove_suffix(1);
+    const bool cut = text.size() > cap;
+    if (cut) text = text.substr(0, cap);
+    std::string out;
+    out.reserve(text.size() + (cut ? kLogCutMark.size() : 0));
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        if (c == '\n') out += ' ';
+        else if ((c < 0x20 && c != '\t') || c == 0x7F) out += '?';
+        else out += static_cast<char>(c);
+    }
+    if (cut) out += kLogCutMark;
+    return out;
+}
+
 std::int16_t LogLevel() { return g_logLevel; }
 void SetLogLevel(std::int16_t level) { g_logLevel = level; }
 
@@ -33,11 +51,12 @@ std::string LogTimestamp() {
 void WriteLog(std::int16_t level, std::string_view kind, std::string_view text) {
     if (level > g_logLevel) return;
     std::string line = LogTimestamp();
-    line.reserve(line.size() + kind.size() + text.size() + 6);
+    const std::string clean = OneLineText(text);
+    line.reserve(line.size() + kind.size() + clean.size() + 6);
     line += "  ";
     line += kind;
     line += ' ';
-    line += text;
+    line += clean;
     line += "\r\n";
     appendLine(kProgramLogName, line);
 }
@@ -45,11 +64,11 @@ void WriteLog(std::int16_t level, std::string_view kind, std::string_view text) 
 void WriteMessageLog(std::string_view sender, std::string_view action, std::string_view reason) {
     std::string line = LogTimestamp();
     line += " Message from ";
-    line += sender;
+    line += OneLineText(sender);
     line += ' ';
-    line += action;
+    line += OneLineText(action);
     line += " because ";
-    line += reason;
+    line += OneLineText(reason);
     line += "\r\n";
     appendLine(kMessageLogName, line);
 }

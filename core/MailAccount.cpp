@@ -15,6 +15,7 @@
 #include "core/Log.h"
 #include "core/MailClientFiles.h"
 #include "core/MiscUtils.h"
+#include "core/Numbers.h"
 #include "core/ProgramFiles.h"
 #include "core/ProgramSettings.h"
 #include "core/RegFile.h"
@@ -99,6 +100,14 @@ bool IsSafeFolderName(std::string_view name) {
     return n.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
 }
 
+std::optional<int> ServerPort(std::string_view stored, int blankPort) {
+    const std::string_view text = MiscFuncs::TrimBlanks(stored);
+    if (text.empty()) return blankPort;
+    const auto port = MiscFuncs::DigitsNumber(text, 5, 1, 65535);
+    if (!port) return std::nullopt;
+    return static_cast<int>(*port);
+}
+
 MailAccount LoadAccount(const CIniFile& ini, std::string_view section) {
     MailAccount a;
     a.EMailAddress = a.LoadedSection = std::string(section);
@@ -122,12 +131,18 @@ MailAccount LoadAccount(const CIniFile& ini, std::string_view section) {
     return a;
 }
 
+std::vector<std::string> AccountNames(const CIniFile& ini) {
+    std::vector<std::string> names;
+    for (std::string& section : ini.AllSectionsArray()) {
+        if (MiscFuncs::IsBlank(section)) break;
+        names.push_back(std::move(section));
+    }
+    return names;
+}
+
 std::vector<MailAccount> LoadAccounts(const CIniFile& ini) {
     std::vector<MailAccount> out;
-    for (const std::string& section : ini.AllSectionsArray()) {
-        if (MiscFuncs::IsBlank(section)) break;
-        out.push_back(LoadAccount(ini, section));
-    }
+    for (const std::string& section : AccountNames(ini)) out.push_back(LoadAccount(ini, section));
     return out;
 }
 
@@ -252,14 +267,9 @@ bool moveRenamedFolders(const std::vector<MailAccount>& records) {
 
 // A RegFileNo that can name a file: decimal digits only, blanks around ignored.
 std::optional<int> plainNumber(std::string_view text) {
-    const std::string_view t = MiscFuncs::TrimBlanks(text);
-    if (t.empty() || t.size() > 5) return std::nullopt;
-    int n = 0;
-    for (char c : t) {
-        if (c < '0' || c > '9') return std::nullopt;
-        n = n * 10 + (c - '0');
-    }
-    return n;
+    const auto n = MiscFuncs::DigitsNumber(MiscFuncs::TrimBlanks(text), 5);
+    if (!n) return std::nullopt;
+    return static_cast<int>(*n);
 }
 
 }  // namespace

@@ -55,6 +55,13 @@ inline constexpr std::string_view kNewAccountAddress = "<New account>";
 // "NewAccount<index>", check interval 10, ports "110" and "25".
 MailAccount NewAccount(int index);
 
+// An account's server port as stored (POP3ServerPort, SMTPServerPort): a blank one is
+// the protocol's own port (kSmtpPort, kPop3Port); else decimal digits, blanks around
+// ignored, from 1 to 65535. Nothing for anything else.
+inline constexpr int kSmtpPort = 25;
+inline constexpr int kPop3Port = 110;
+std::optional<int> ServerPort(std::string_view stored, int blankPort);
+
 // True when the name can be used as one folder under accounts.
 bool IsSafeFolderName(std::string_view name);
 
@@ -63,6 +70,8 @@ bool IsSafeFolderName(std::string_view name);
 MailAccount LoadAccount(const CIniFile& accounts, std::string_view section);
 // Every account in section order, up to the first blank section name.
 std::vector<MailAccount> LoadAccounts(const CIniFile& accounts);
+// The section names of those accounts.
+std::vector<std::string> AccountNames(const CIniFile& accounts);
 // Those whose AccountEnabled reads as the number 1.
 std::vector<MailAccount> EnabledAccounts(const CIniFile& accounts);
 // The section name of the account with this address, letter case and blanks around

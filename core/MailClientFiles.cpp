@@ -1,13 +1,14 @@
 #include "core/MailClientFiles.h"
 
 #include <algorithm>
-#include <charconv>
+#include <limits>
 #include <system_error>
 
 #include "core/AtomicFile.h"
 #include "core/Log.h"
 #include "core/MailClients.h"
 #include "core/MiscUtils.h"
+#include "core/Numbers.h"
 #include "core/RegFile.h"
 #include "core/Registry.h"
 
@@ -137,9 +138,8 @@ std::vector<int> PairNumbers(const fs::path& folder) {
             continue;
         const std::string_view digits(name.data() + 6, name.size() - 10);
         if (digits.size() > 1 && digits[0] == '0') continue;
-        int n = 0;
-        const auto [end2, err] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
-        if (err == std::errc() && end2 == digits.data() + digits.size() && n >= 0) numbers.push_back(n);
+        const auto n = MiscFuncs::DigitsNumber(digits, MiscFuncs::kMaxNumberDigits, 0, std::numeric_limits<int>::max());
+        if (n) numbers.push_back(static_cast<int>(*n));
     }
     std::sort(numbers.rbegin(), numbers.rend());
     return numbers;

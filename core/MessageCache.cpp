@@ -18,6 +18,7 @@
 #include "core/Log.h"
 #include "core/MessageKey.h"
 #include "core/MiscUtils.h"
+#include "core/Numbers.h"
 #include "core/ProgramFiles.h"
 
 namespace fs = std::filesystem;
@@ -46,13 +47,9 @@ bool wholeNumber(std::string_view text, int& value) {
     text = MiscFuncs::TrimBlanks(text);
     const bool negative = !text.empty() && text[0] == '-';
     if (negative) text.remove_prefix(1);
-    if (text.empty() || text.size() > 9) return false;
-    int v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-    }
-    value = negative ? -v : v;
+    const auto v = MiscFuncs::DigitsNumber(text, 9);
+    if (!v) return false;
+    value = static_cast<int>(negative ? -*v : *v);
     return true;
 }
 
@@ -155,7 +152,7 @@ void CMessages::loadCached() {
     if (!MiscFuncs::IsBlank(ttl) && !wholeNumber(ttl, days)) {
         // Without a retention nothing may be purged: every account is scanned instead.
         MiscFuncs::WriteLog(0, "#", "Error in CMessages::LoadCached Type mismatch: TTLForDeletedMessages=" +
-                                        MessageKeys::LogText(ttl) +
+                                        std::string(ttl) +
                                         ";Debug line #" + std::to_string(kReadRetention));
         purge.usable = false;
     }
@@ -165,7 +162,7 @@ void CMessages::loadCached() {
     for (const std::string& account : accounts) {
         if (!MessageKeys::IsSafeName(account)) {
             MiscFuncs::WriteLog(0, "#", "Error in CMessages::LoadCached Bad file name or number: " +
-                                            MessageKeys::LogText(account) +
+                                            std::string(account) +
                                             ";Debug line #" + std::to_string(kCheckAccount));
             continue;
         }

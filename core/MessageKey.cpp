@@ -73,13 +73,6 @@ bool IsMessageFileName(std::string_view name) {
     return IsSafeName(name) && name.size() > 4 && sameText(name.substr(name.size() - 4), ".eml");
 }
 
-std::string LogText(std::string_view text) {
-    std::string out(text.substr(0, 512));
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    return out;
-}
-
 std::string MakeKey(std::string_view account, std::string_view folder, std::string_view file) {
     std::string key;
     key.reserve(account.size() + folder.size() + file.size() + 2);

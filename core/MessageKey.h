@@ -39,10 +39,6 @@ bool IsSafeName(std::string_view name);
 // True for a message file name: a safe name ending in ".eml" (any letter case).
 bool IsMessageFileName(std::string_view name);
 
-// A key, name or account for a log line: control characters become "?" and the
-// text is cut to 512 bytes, so that no stranger's file name can forge log lines.
-std::string LogText(std::string_view text);
-
 // account & "\" & folder & "\" & file.
 std::string MakeKey(std::string_view account, std::string_view folder, std::string_view file);
 

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "core/MiscUtils.h"
+#include "core/Numbers.h"
 #include "core/ProgramFiles.h"
 #include "core/Scramble.h"
 
@@ -45,11 +46,10 @@ std::optional<std::int64_t> NumberOfSetting(std::string_view text) {
     const std::string_view whole = s.substr(0, point);
     const std::string_view fraction = point == std::string_view::npos ? std::string_view{} : s.substr(point + 1);
     if ((whole.empty() && fraction.empty()) || whole.size() > kMaxDigits) return std::nullopt;
-    std::int64_t value = 0;
-    for (char c : whole) {
-        if (!isDigit(c)) return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
+    const std::optional<std::int64_t> digits = whole.empty() ? std::optional<std::int64_t>(0)
+                                                             : MiscFuncs::DigitsNumber(whole, kMaxDigits);
+    if (!digits) return std::nullopt;
+    std::int64_t value = *digits;
     for (char c : fraction)
         if (!isDigit(c)) return std::nullopt;
     value = roundFraction(value, fraction);
@@ -210,15 +210,9 @@ DialogOptions LoadDialogOptions(const ProgramSettings& s) {
 std::optional<DialogOptionsFault> CheckDialogOptions(const DialogOptions& o) {
     // Digits only, as the fields accept them, within the limits.
     const auto number = [](const std::string& text, int low, int high) -> std::optional<int> {
-        const std::string_view t = MiscFuncs::TrimBlanks(text);
-        if (t.empty() || t.size() > 6) return std::nullopt;
-        int n = 0;
-        for (char c : t) {
-            if (c < '0' || c > '9') return std::nullopt;
-            n = n * 10 + (c - '0');
-        }
-        if (n < low || n > high) return std::nullopt;
-        return n;
+        const auto n = MiscFuncs::DigitsNumber(MiscFuncs::TrimBlanks(text), 6, low, high);
+        if (!n) return std::nullopt;
+        return static_cast<int>(*n);
     };
     using F = DialogOptionField;
     if (!number(o.autoDeleteUnregisteredInterval, 1, 99))

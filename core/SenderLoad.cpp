@@ -20,6 +20,7 @@
 #include "core/Log.h"
 #include "core/MessageKey.h"
 #include "core/MiscUtils.h"
+#include "core/Numbers.h"
 #include "core/ProgramFiles.h"
 #include "core/Prompt.h"
 #include "core/SenderFile.h"
@@ -37,14 +38,8 @@ constexpr int kMaxAutoDeleteDays = 100000;
 // The interval in whole days; a blank, unreadable or non-positive one is the default,
 // never 0 (which would delete every unknown sender at each start).
 int autoDeleteDays(std::string_view text) {
-    text = MiscFuncs::TrimBlanks(text);
-    if (text.empty() || text.size() > 6) return kDefaultAutoDeleteDays;
-    int days = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return kDefaultAutoDeleteDays;
-        days = days * 10 + (c - '0');
-    }
-    return days >= 1 && days <= kMaxAutoDeleteDays ? days : kDefaultAutoDeleteDays;
+    const auto days = MiscFuncs::DigitsNumber(MiscFuncs::TrimBlanks(text), 6, 1, kMaxAutoDeleteDays);
+    return days ? static_cast<int>(*days) : kDefaultAutoDeleteDays;
 }
 
 // An upper bound of the number of sections: the "[" characters.
@@ -205,12 +200,12 @@ void CSenders::loadRecord(const SenderFile::SenderRecord& r, std::size_t hash, L
     MiscFuncs::DateValue date = kUndatedSender;
     if (!MiscFuncs::IsBlank(r.modificationDate) && !MiscFuncs::DayNumberFromText(r.modificationDate, date)) {
         MiscFuncs::WriteLog(0, "#", "Error in CSenders::LoadAllSenders Type mismatch: ModificationDate \"" +
-                                        ForLog(r.modificationDate) + "\" of " + ForLog(MiscFuncs::LowerCase(written)));
+                                        std::string(r.modificationDate) + "\" of " + MiscFuncs::LowerCase(written));
         return;
     }
     if (!MiscFuncs::IsValidEmail(written)) {
         const std::string address = MiscFuncs::LowerCase(written);
-        MiscFuncs::WriteLog(0, "#", "Somehow invalid email address appeared: " + ForLog(address));
+        MiscFuncs::WriteLog(0, "#", "Somehow invalid email address appeared: " + std::string(address));
         loadWrites();
         DeleteSender(address);
         return;
@@ -237,7 +232,7 @@ SenderStatus CSenders::askAboutParked(const std::string& address, std::string_vi
     if (!file) {
         // Nothing to retry or delete: a request sent meanwhile, or a path outside the queue.
         MiscFuncs::WriteLog(1, "#", "Error in CSenders::LoadAllSenders no parked registration request at " +
-                                        ForLog(parked));
+                                        std::string(parked));
         ini_.Value(address, kUnsentRegRequest, "");
         return status;
     }

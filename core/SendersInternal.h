@@ -37,13 +37,4 @@ inline SenderStatus StatusOfLevel(std::string_view level) {
 SenderEntry EntryOfFile(std::string_view address, std::string_view name, std::string_view reason,
                         MiscFuncs::DateValue date);
 
-// Text from a file or a stranger, fit for one log line: control bytes become "?",
-// and at most 255 bytes are kept.
-inline std::string ForLog(std::string_view text) {
-    std::string out(text.substr(0, 255));
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-    return out;
-}
-
 }  // namespace SendersInternal

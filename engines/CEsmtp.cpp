@@ -1,13 +1,15 @@
 #include "engines/CEsmtp.h"
 
-#include <charconv>
+#include <limits>
 #include <exception>
 
 #include "core/Address.h"
 #include "core/CIniFile.h"
 #include "core/Digest.h"
 #include "core/Log.h"
+#include "core/MailAccount.h"
 #include "core/MiscUtils.h"
+#include "core/Numbers.h"
 #include "core/ProgramFiles.h"
 #include "core/Scramble.h"
 #include "engines/SmtpClientAuth.h"
@@ -19,15 +21,8 @@
 
 namespace {
 
-// A port as the settings hold it: the leading digits of the trimmed text, 0 when
-// there are none or too many.
-int portNumber(std::string_view text) {
-    const std::string_view trimmed = MiscFuncs::TrimBlanks(text);
-    int port = 0;
-    const auto [end, error] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), port);
-    (void)end;
-    return error == std::errc() && port > 0 ? port : 0;
-}
+// An account's port; 0 (no connection can be made) when it is no port.
+int portNumber(std::string_view text, int blankPort) { return Accounts::ServerPort(text, blankPort).value_or(0); }
 
 std::string bareAddress(std::string_view value) {
     std::string name;
@@ -52,7 +47,7 @@ void CEsmtp::readAccount(MessageType kind) {
     displayName_ = kind == MessageType::Test ? AccountAddress : accounts.Value(section, "DisplayName");
     if (kind == MessageType::Test) return;
     smtpServer_ = accounts.Value(section, "SMTPServer");
-    smtpPort_ = portNumber(accounts.Value(section, "SMTPServerPort"));
+    smtpPort_ = portNumber(accounts.Value(section, "SMTPServerPort"), Accounts::kSmtpPort);
     const engines::SmtpAccountAuth auth = engines::ReadSmtpAccountAuth(accounts, section);
     pop3Server_ = auth.pop3Server;
     authUser_ = auth.authUser;
@@ -60,7 +55,7 @@ void CEsmtp::readAccount(MessageType kind) {
     if (MiscFuncs::IsBlank(auth.pop3Server)) return;
     pop3User_ = auth.pop3User;
     pop3Password_ = auth.pop3Password;
-    pop3Port_ = portNumber(auth.pop3Port);
+    pop3Port_ = portNumber(auth.pop3Port, Accounts::kPop3Port);
 }
 
 bool CEsmtp::SendMessage(MessageType kind, std::string_view account, std::string_view recipient,
@@ -130,11 +125,11 @@ bool CEsmtp::TestAccount(std::string_view account, std::string_view smtpServer, 
                          platform::SocketControl& socket) {
     try {
         smtpServer_ = smtpServer;
-        smtpPort_ = portNumber(smtpPort);
+        smtpPort_ = portNumber(smtpPort, Accounts::kSmtpPort);
         authUser_ = authUser;
         authPassword_ = authPassword;
         pop3Server_ = pop3Server;
-        if (!MiscFuncs::IsBlank(pop3Port)) pop3Port_ = portNumber(pop3Port);
+        if (!MiscFuncs::IsBlank(pop3Port)) pop3Port_ = portNumber(pop3Port, Accounts::kPop3Port);
         pop3User_ = pop3User;
         pop3Password_ = pop3Password;
         return SendMessage(MessageType::Test, account, account, "Glimmerpost test message", socket);

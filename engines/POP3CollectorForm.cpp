@@ -15,9 +15,7 @@
 namespace {
 
 int portOf(std::string_view text) {
-    const std::optional<std::int64_t> port = NumberOfSetting(text);
-    if (!port || *port < 1 || *port > 65535) return POP3CollectorForm::kDefaultPop3Port;
-    return static_cast<int>(*port);
+    return Accounts::ServerPort(text, POP3CollectorForm::kDefaultPop3Port).value_or(POP3CollectorForm::kDefaultPop3Port);
 }
 
 std::string_view bytesOf(const QByteArray& bytes) {

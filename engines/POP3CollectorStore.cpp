@@ -19,10 +19,8 @@
 
 namespace {
 
-constexpr std::size_t kMaxLoggedHeader = 1024;
 constexpr std::string_view kHeaderEnd = "\r\n\r\n";
 
-std::string logged(std::string_view text) { return engines::Pop3ClientSession::LogText(text, kMaxLoggedHeader); }
 
 // The body of a message in its wire form, without a copy.
 std::string_view bodyOf(const CMessage& message) {
@@ -92,9 +90,9 @@ engines::Classified POP3CollectorForm::classify(AccountSlot& slot, std::string h
     engines::Classified decision;
     FilterMessage(slot.index, message, decision.reason, decision.verdict);
     if (decision.verdict == FilterVerdict::DeleteFromServer)
-        MiscFuncs::WriteMessageLog(logged(message.From), "deleted from server", decision.reason);
+        MiscFuncs::WriteMessageLog(message.From, "deleted from server", decision.reason);
     else if (decision.verdict == FilterVerdict::LeaveOnServer)
-        MiscFuncs::WriteMessageLog(logged(message.From), "left on server", decision.reason);
+        MiscFuncs::WriteMessageLog(message.From, "left on server", decision.reason);
     return decision;
 }
 
@@ -110,11 +108,11 @@ bool POP3CollectorForm::StoreMessage(AccountSlot& slot, CMessage& message, const
     switch (decision.verdict) {
         case FilterVerdict::Accept:
             if (!saveIn(slot, MessageKeys::kInBox, sender, message)) return false;
-            MiscFuncs::WriteMessageLog(logged(message.From), "Accepted", decision.reason);
+            MiscFuncs::WriteMessageLog(message.From, "Accepted", decision.reason);
             break;
         case FilterVerdict::HoldUnregistered:
             if (!saveIn(slot, MessageKeys::kWaitingAuth, sender, message)) return false;
-            MiscFuncs::WriteMessageLog(logged(message.From), "Downloaded for storage", decision.reason);
+            MiscFuncs::WriteMessageLog(message.From, "Downloaded for storage", decision.reason);
             break;
         case FilterVerdict::UnknownSender: {
             // Every message of a session is classified before the first is stored:
@@ -127,7 +125,7 @@ bool POP3CollectorForm::StoreMessage(AccountSlot& slot, CMessage& message, const
                     if (again.verdict != FilterVerdict::DeleteFromServer && again.verdict != FilterVerdict::LeaveOnServer)
                         return StoreMessage(slot, message, again);
                     // Left for the next session, which deletes or leaves it as usual.
-                    MiscFuncs::WriteMessageLog(logged(message.From), "left on server", again.reason);
+                    MiscFuncs::WriteMessageLog(message.From, "left on server", again.reason);
                     return false;
                 }
             }
@@ -137,7 +135,7 @@ bool POP3CollectorForm::StoreMessage(AccountSlot& slot, CMessage& message, const
             // Entered before his request is queued, which may let events run.
             if (lists_.senders.ChangeStatus(displayName, sender, SenderStatus::Unknown, message.Subject,
                                             senderDate(message)) == StatusChange::Failed)
-                MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::StoreMessage the sender " + logged(sender) +
+                MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::StoreMessage the sender " + std::string(sender) +
                                                 " could not be entered as unknown");
             if (settings_->AutoSendRegRequests() && slot.run && slot.run->requested.insert(sender).second) {
                 // A queue that cannot queue asks the user, with events running.
@@ -145,7 +143,7 @@ bool POP3CollectorForm::StoreMessage(AccountSlot& slot, CMessage& message, const
                 queueMail(MessageType::RegistrationRequest, slot.account, message.From, message.Subject);
                 if (!alive || !slot.run) return true;
             }
-            MiscFuncs::WriteMessageLog(logged(message.From), "Downloaded for storage", decision.reason);
+            MiscFuncs::WriteMessageLog(message.From, "Downloaded for storage", decision.reason);
             break;
         }
         case FilterVerdict::ServiceMessage: return HandleServiceMessage(slot, message);
@@ -185,22 +183,22 @@ bool POP3CollectorForm::HandleServiceMessage(AccountSlot& slot, CMessage& messag
             ? RegistrationReplies::BouncedRecipient(body)
             : std::nullopt;
     if (recipient) {
-        MiscFuncs::WriteMessageLog(logged(message.From), "inspected and deleted from server",
+        MiscFuncs::WriteMessageLog(message.From, "inspected and deleted from server",
                                    "Bounced registration request");
         // Anyone can write a bounce: one must never block a sender the user approved.
         if (lists_.senders.StatusOf(*recipient) == SenderStatus::Approved)
-            MiscFuncs::WriteLog(1, "!", "Registration request bounce ignored for the approved sender " + logged(*recipient));
+            MiscFuncs::WriteLog(1, "!", "Registration request bounce ignored for the approved sender " + std::string(*recipient));
         else if (lists_.senders.ChangeStatus("", *recipient, SenderStatus::Blocked,
                                              "Registration request message bounced back") == StatusChange::Failed) {
             // Kept on the server: the next session tries again.
             MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::HandleServiceMessage the sender " +
-                                            logged(*recipient) + " could not be blocked");
+                                            std::string(*recipient) + " could not be blocked");
             return false;
         }
         return true;
     }
     if (!saveIn(slot, MessageKeys::kInBox, sender, message)) return false;
-    MiscFuncs::WriteMessageLog(logged(message.From), "inspected and ccepted", "Unknown service message");
+    MiscFuncs::WriteMessageLog(message.From, "inspected and ccepted", "Unknown service message");
     if (slot.run) ++slot.run->newCount;
     return true;
 }
@@ -211,7 +209,7 @@ bool POP3CollectorForm::HandleRegistrationReply(AccountSlot& slot, CMessage& mes
     const std::string address = MiscFuncs::ParseAddress(reply.from, displayName);
     // An empty sender would pass the code "0"; it is no sender either way.
     if (!MiscFuncs::IsValidEmail(address) || !MiscFuncs::VerifyRegCode(reply.from, slot.account, reply.code)) {
-        MiscFuncs::WriteLog(1, "!", "Received incorect RegCode from " + logged(address));
+        MiscFuncs::WriteLog(1, "!", "Received incorect RegCode from " + std::string(address));
         return true;
     }
     if (settings_->ShowRegDialogs()) {
@@ -225,7 +223,7 @@ bool POP3CollectorForm::HandleRegistrationReply(AccountSlot& slot, CMessage& mes
         StatusChange::Failed) {
         // Kept on the server: the next session tries again.
         MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::HandleRegistrationReply the sender " +
-                                        logged(address) + " could not be approved");
+                                        std::string(address) + " could not be approved");
         return false;
     }
     MiscFuncs::WriteLog(3, "i", "Registration: Sending confirmation to " + address);

@@ -8,7 +8,9 @@
 #include "core/CIniFile.h"
 #include "core/Log.h"
 #include "core/MiscUtils.h"
+#include "core/Numbers.h"
 #include "core/ProgramFiles.h"
+#include "core/ProgramSettings.h"
 #include "core/Prompt.h"
 #include "engines/Pop3ServerSession.h"
 #include "platform/AliveGuard.h"
@@ -19,13 +21,8 @@ namespace {
 
 // Decimal digits only, at most `digits` of them; -1 for anything else.
 int ParseWhole(std::string_view text, std::size_t digits) {
-    if (text.empty() || text.size() > digits) return -1;
-    int value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return -1;
-        value = value * 10 + (c - '0');
-    }
-    return value;
+    const auto value = MiscFuncs::DigitsNumber(text, digits);
+    return value ? static_cast<int>(*value) : -1;
 }
 
 }  // namespace
@@ -87,17 +84,9 @@ const Pop3ServerSession* POP3ServerForm::Session(int slot) const {
     return slots_[static_cast<std::size_t>(slot)].session.get();
 }
 
-int POP3ServerForm::ReadTimeOutSeconds() {
-    const CIniFile options(ProgramFiles::OptionsIniPath().string());
-    const int minutes = ParseWhole(MiscFuncs::TrimBlanks(options.Value("options", "ServerTimeOuts")), 4);
-    return (minutes >= 1 ? minutes : kDefaultTimeOutMinutes) * 60;
-}
+int POP3ServerForm::ReadTimeOutSeconds() { return ProgramSettings().ServerTimeoutSeconds(); }
 
-std::string POP3ServerForm::title() const {
-    const QStringList parts = QCoreApplication::applicationVersion().split('.');
-    if (parts.size() < 2) return Pop3ServerSession::DefaultTitle();
-    return Pop3ServerSession::TitleFor((parts[0] + "." + parts[1]).toStdString());
-}
+std::string POP3ServerForm::title() const { return Pop3ServerSession::DefaultTitle(); }
 
 int POP3ServerForm::FindFreeSession() {
     const int slot = sockets_.findFree();

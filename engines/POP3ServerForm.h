@@ -16,7 +16,7 @@
 // exactly once, through CloseSession, which pairs the BeginBusy of its acceptance with
 // one EndBusy.
 //
-// Loading reads [options] ServerTimeOuts; the port text is the one start-up read from
+// Loading reads the session time-out (ProgramSettings::ServerTimeoutSeconds); the port text is the one start-up read from
 // [options] POP3ServerPort (blank means 3110), so a changed port takes effect at the
 // next start. A port that cannot be had is told in a message box, and the server then
 // does not listen until it is loaded again.
@@ -30,6 +30,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/ProgramSettings.h"
 #include "platform/SocketArray.h"
 #include "platform/TimerControl.h"
 
@@ -41,7 +42,7 @@ class POP3ServerForm : public QObject {
 
 public:
     static constexpr int kDefaultPort = 3110;
-    static constexpr int kDefaultTimeOutMinutes = 15;
+    static constexpr int kDefaultTimeOutMinutes = SettingDefaults::kServerTimeoutMinutes;
     // Output queued for one client above which the form stops producing for it.
     static constexpr qint64 kSendLowWater = 256 * 1024;
     static constexpr int kIdleCheckMs = 1000;

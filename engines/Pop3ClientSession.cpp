@@ -1,8 +1,8 @@
 #include "engines/Pop3ClientSession.h"
 
-#include <charconv>
 
 #include "core/Log.h"
+#include "core/Numbers.h"
 
 namespace engines {
 namespace {
@@ -38,11 +38,10 @@ bool statCount(std::string_view status, int& count) {
     if (status.size() < 5) return false;
     std::string_view digits = status.substr(4);
     digits = digits.substr(0, digits.find(' '));
-    long long value = 0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || value < 0) return false;
-    count = value > Pop3ClientSession::kMaxMessagesPerSession ? Pop3ClientSession::kMaxMessagesPerSession
-                                                               : static_cast<int>(value);
+    const auto value = MiscFuncs::DigitsNumber(digits);
+    if (!value) return false;
+    count = *value > Pop3ClientSession::kMaxMessagesPerSession ? Pop3ClientSession::kMaxMessagesPerSession
+                                                                : static_cast<int>(*value);
     return true;
 }
 
@@ -51,13 +50,6 @@ bool statCount(std::string_view status, int& count) {
 Pop3ClientSession::Pop3ClientSession(Pop3SessionConfig config, Pop3SessionHandler& handler)
     : config_(std::move(config)), handler_(handler) {
     reader_.expectLine();
-}
-
-std::string Pop3ClientSession::LogText(std::string_view text, std::size_t cap) {
-    std::string out(text.substr(0, cap));
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
-    return out;
 }
 
 std::vector<Pop3Action> Pop3ClientSession::take() {
@@ -76,7 +68,7 @@ void Pop3ClientSession::enterState(Pop3ClientState state) {
 void Pop3ClientSession::note(std::string_view direction, std::string_view text) const {
     if (!MiscFuncs::LogWanted(kTranscriptLogLevel)) return;
     MiscFuncs::WriteLog(kTranscriptLogLevel, "i",
-                        "POP3 " + config_.account + " " + std::string(direction) + " " + LogText(text));
+                        "POP3 " + config_.account + " " + std::string(direction) + " " + std::string(text));
 }
 
 void Pop3ClientSession::send(std::string_view command, Pop3ClientState next, bool secret) {
@@ -126,15 +118,15 @@ std::vector<Pop3Action> Pop3ClientSession::closed() {
 
 std::vector<Pop3Action> Pop3ClientSession::socketError(int number, std::string_view description) {
     if (!ended())
-        fail(Pop3End::SocketError, "Winsock Error: #" + std::to_string(number) + "\t" + LogText(description),
-             "the server could not be reached: " + LogText(description, kMaxFailureText), true);
+        fail(Pop3End::SocketError, "Winsock Error: #" + std::to_string(number) + "\t" + std::string(description),
+             "the server could not be reached: " + MiscFuncs::OneLineText(description, kMaxFailureText), true);
     return take();
 }
 
 std::vector<Pop3Action> Pop3ClientSession::timedOut(std::string_view why) {
     if (!ended())
         fail(Pop3End::TimedOut, "POP3 Error! User " + config_.account + ":" + std::string(why),
-             "the server stopped answering (" + LogText(why, kMaxFailureText) + ")");
+             "the server stopped answering (" + MiscFuncs::OneLineText(why, kMaxFailureText) + ")");
     return take();
 }
 
@@ -164,8 +156,8 @@ void Pop3ClientSession::handle(Pop3Reply reply) {
 
 void Pop3ClientSession::statAnswered(const Pop3Reply& reply) {
     if (!statCount(reply.status, count_))
-        return fail(Pop3End::Failed, "Error in POP3Client::DataArrival() unreadable STAT reply: " + LogText(reply.status),
-                    "unreadable STAT reply: " + LogText(reply.status, kMaxFailureText));
+        return fail(Pop3End::Failed, "Error in POP3Client::DataArrival() unreadable STAT reply: " + std::string(reply.status),
+                    "unreadable STAT reply: " + MiscFuncs::OneLineText(reply.status, kMaxFailureText));
     if (count_ < 1) return quit();
     handler_.progress({Pop3Progress::Kind::Maximum, {}, count_});
     decisions_.reserve(static_cast<std::size_t>(count_));
@@ -231,7 +223,7 @@ void Pop3ClientSession::deleAnswered(const Pop3Reply& reply) {
 }
 
 void Pop3ClientSession::refused(const Pop3Reply& reply) {
-    MiscFuncs::WriteLog(1, "#", "POP3 Error! User " + config_.account + ":" + LogText(reply.status));
+    MiscFuncs::WriteLog(1, "#", "POP3 Error! User " + config_.account + ":" + std::string(reply.status));
 }
 
 void Pop3ClientSession::quit() {
@@ -246,8 +238,8 @@ void Pop3ClientSession::quit() {
 }
 
 void Pop3ClientSession::negative(const Pop3Reply& reply) {
-    fail(Pop3End::Negative, "POP3 Error! User " + config_.account + ":" + LogText(reply.status),
-         "the server refused: " + LogText(reply.status, kMaxFailureText));
+    fail(Pop3End::Negative, "POP3 Error! User " + config_.account + ":" + std::string(reply.status),
+         "the server refused: " + MiscFuncs::OneLineText(reply.status, kMaxFailureText));
 }
 
 void Pop3ClientSession::fail(Pop3End end, std::string line, std::string failure, bool first) {

@@ -113,7 +113,6 @@ public:
     // STAT counts of more are handled this many at a time, one session after another.
     static constexpr int kMaxMessagesPerSession = 32767;
     static constexpr int kTranscriptLogLevel = 4;
-    static constexpr std::size_t kMaxLoggedReply = 512;
     // Server text quoted in the failure shown to the user.
     static constexpr std::size_t kMaxFailureText = 200;
 
@@ -133,8 +132,6 @@ public:
     int current() const { return current_; }
     const std::vector<Classified>& decisions() const { return decisions_; }
 
-    // The server text as it may go into a log: control characters as blanks, cut.
-    static std::string LogText(std::string_view text, std::size_t cap = kMaxLoggedReply);
 
 private:
     std::vector<Pop3Action> take();

@@ -12,22 +12,15 @@
 #include "core/CMessages.h"
 #include "core/Digest.h"
 #include "core/Log.h"
+#include "core/MailAccount.h"
 #include "core/MessageKey.h"
 #include "core/MiscUtils.h"
+#include "core/ProductInfo.h"
 #include "core/ProgramFiles.h"
 #include "core/Scramble.h"
 #include "engines/Pop3ServerTransfer.h"
 
 namespace {
-
-// Text from the client as it may appear in a log line: control bytes as "?", cut.
-std::string ForLog(std::string_view text) {
-    const bool cut = text.size() > Pop3ServerSession::kMaxLoggedText;
-    std::string safe(text.substr(0, Pop3ServerSession::kMaxLoggedText));
-    for (char& c : safe)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    return cut ? safe + "..." : safe;
-}
 
 // Verbs whose arguments are credentials.
 bool IsSecretVerb(std::string_view verb) {
@@ -56,13 +49,15 @@ Pop3ServerSession::Pop3ServerSession(CMessages& messages, int slot, std::string 
 
 Pop3ServerSession::~Pop3ServerSession() = default;
 
+std::string Pop3ServerSession::DefaultTitle() { return TitleFor(ProductInfo::VersionText()); }
+
 std::string Pop3ServerSession::TitleFor(std::string_view version) {
     return std::string(ProgramFiles::kExecutableName) + " POP3 Server Ver." + std::string(version);
 }
 
 bool Pop3ServerSession::Open(std::string_view remoteAddress, std::string_view localAddress) {
     const std::string remote(MiscFuncs::TrimBlanks(remoteAddress));
-    const std::string where = ForLog(remote) + " on socket " + std::to_string(slot_);
+    const std::string where = std::string(remote) + " on socket " + std::to_string(slot_);
     if (!remote.empty() && remote == MiscFuncs::TrimBlanks(localAddress)) {
         reply("+OK " + title_ + " Ready");
         MiscFuncs::WriteLog(2, "i", "POP3 server accepted connection from " + where);
@@ -152,7 +147,7 @@ void Pop3ServerSession::handleLine(std::string_view line) {
     const std::size_t space = line.find(' ');
     const std::string_view verb = line.substr(0, space);
     const std::string_view argument = space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
-    lastClientPacket_ = IsSecretVerb(verb) ? ForLog(verb) + " ****" : ForLog(line);
+    lastClientPacket_ = IsSecretVerb(verb) ? std::string(verb) + " ****" : std::string(line);
     for (const Command& command : kCommands) {
         if (!MiscFuncs::EqualsIgnoreCase(verb, command.verb)) continue;
         const bool allowed = state_ == State::Transaction ? command.inTransaction : command.inAuthorization;
@@ -202,24 +197,16 @@ void Pop3ServerSession::reply(std::string_view text, std::string_view record) {
 
 void Pop3ServerSession::onUser(std::string_view argument) {
     const std::string name(MiscFuncs::TrimBlanks(argument));
-    std::string found;
-    if (!name.empty()) {
-        const CIniFile accounts(ProgramFiles::AccountsIniPath().string());
-        for (const std::string& section : accounts.AllSectionsArray()) {
-            if (MiscFuncs::EqualsIgnoreCase(section, name)) {
-                found = section;
-                break;
-            }
-        }
-    }
-    if (found.empty()) {
+    const std::optional<std::string> found =
+        Accounts::FindAccountSection(CIniFile(ProgramFiles::AccountsIniPath().string()), name);
+    if (!found) {
         reply("-ERR " + name + " is not a user here.");
-        MiscFuncs::WriteLog(1, "#", "POP3Server Error! Unknown account " + ForLog(name));
+        MiscFuncs::WriteLog(1, "#", "POP3Server Error! Unknown account " + std::string(name));
         MiscFuncs::WriteLog(1, "i", "USER cmd");
         end();
         return;
     }
-    account_ = found;
+    account_ = *found;
     reply("+OK " + name + " is welcome here");
     MiscFuncs::WriteLog(1, "i", "USER cmd");
 }

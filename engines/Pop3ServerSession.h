@@ -54,15 +54,13 @@ public:
     // One piece of a message file, and of a listing.
     static constexpr std::size_t kPieceBytes = 64 * 1024;
     static constexpr std::size_t kListLinesPerPiece = 4096;
-    // Texts from the client kept for the log.
-    static constexpr std::size_t kMaxLoggedText = 200;
 
     enum class State { Authorization, Transaction, Ended };
 
     // The executable's name, " POP3 Server Ver." and the version (major.minor).
-    static constexpr std::string_view kVersion = "1.0";
     static std::string TitleFor(std::string_view version);
-    static std::string DefaultTitle() { return TitleFor(kVersion); }
+    // The title with the product's version (major and minor).
+    static std::string DefaultTitle();
 
     // slot is the session's number in the server's logs; title names the server in
     // the greeting ("glimmerpost POP3 Server Ver.1.0").
@@ -107,8 +105,8 @@ public:
     std::uint64_t MessageOctets() const { return liveOctets_; }
     // Messages removed by QUIT.
     std::size_t RemovedCount() const { return removed_; }
-    // The last line from the client (PASS and AUTH data masked, control bytes as
-    // "?", cut to kMaxLoggedText) and a record of the last reply, for the log.
+    // The last line from the client (PASS and AUTH data masked; the log cleans and
+    // cuts it) and a record of the last reply, for the log.
     const std::string& LastClientPacket() const { return lastClientPacket_; }
     const std::string& LastServerPacket() const { return lastServerPacket_; }
 

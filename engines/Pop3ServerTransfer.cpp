@@ -6,6 +6,7 @@
 
 #include "core/Log.h"
 #include "core/MiscUtils.h"
+#include "core/Numbers.h"
 #include "engines/Pop3ServerSession.h"
 #include "engines/Pop3ServerTransfer.h"
 
@@ -13,12 +14,9 @@ namespace {
 
 // A message number or a line count: decimal digits only, at most 18 of them.
 bool ParseCount(std::string_view text, long long& value) {
-    if (text.empty() || text.size() > 18) return false;
-    value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + (c - '0');
-    }
+    const auto number = MiscFuncs::DigitsNumber(text, 18);
+    if (!number) return false;
+    value = *number;
     return true;
 }
 

@@ -17,6 +17,7 @@
 #include "core/CMessages.h"
 #include "core/CSenders.h"
 #include "core/Log.h"
+#include "core/MailAccount.h"
 #include "core/MessageKey.h"
 #include "core/MiscUtils.h"
 #include "core/ProgramFiles.h"
@@ -45,13 +46,7 @@ QString shown(std::string_view text) {
 }  // namespace
 
 std::vector<std::string> RegRequestForm::accountNames() {
-    const CIniFile accounts(ProgramFiles::AccountsIniPath().string());
-    std::vector<std::string> names;
-    for (std::string& name : accounts.AllSectionsArray()) {
-        if (MiscFuncs::IsBlank(name)) break;
-        names.push_back(std::move(name));
-    }
-    return names;
+    return Accounts::AccountNames(CIniFile(ProgramFiles::AccountsIniPath().string()));
 }
 
 RegRequestForm::RegRequestForm(CSenders& senders, const CMessages* store, Hooks hooks, QWidget* parent)

@@ -33,13 +33,6 @@ private:
     bool& flag_;
 };
 
-// A path for the log: a listed name may hold any byte but a line break.
-std::string forLog(const fs::path& file) {
-    std::string text = file.string();
-    std::replace_if(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }, '?');
-    return text;
-}
-
 bool isGone(const fs::path& file) {
     std::error_code ec;
     return fs::symlink_status(file, ec).type() == fs::file_type::not_found;
@@ -103,7 +96,7 @@ std::optional<RegRequestForm::Request> RegRequestForm::consider(const std::strin
         return std::nullopt;
     }
     if (read.status == RegReplyFile::ReadStatus::Damaged) {
-        MiscFuncs::WriteLog(1, "!", "Damaged registration reply passed over: " + forLog(file) + " (" + read.why + ")");
+        MiscFuncs::WriteLog(1, "!", "Damaged registration reply passed over: " + file.string() + " (" + read.why + ")");
         known_[key] = Known{stamp, std::string(), true};
         return std::nullopt;
     }
@@ -261,7 +254,7 @@ void RegRequestForm::deleteReplyFiles(const Request& r) {
     if (!alive) return;
     for (const fs::path& file : others) {
         if (file.string() == r.file) continue;
-        MiscFuncs::WriteLog(4, "i", "Trying to kill file :" + forLog(file));
+        MiscFuncs::WriteLog(4, "i", "Trying to kill file :" + file.string());
         deleteOneFile(file);
     }
 }
@@ -272,7 +265,7 @@ void RegRequestForm::deleteOneFile(const fs::path& file) {
         known_.erase(file.string());
         return;
     }
-    MiscFuncs::WriteLog(1, "#", "Failed to delete file " + forLog(file));
+    MiscFuncs::WriteLog(1, "#", "Failed to delete file " + file.string());
     const fs::file_time_type stamp = fs::last_write_time(file, ec);
     known_[file.string()] = Known{stamp, request_.address, true};
 }

@@ -6,7 +6,9 @@
 #include "core/CIniFile.h"
 #include "core/Log.h"
 #include "core/MiscUtils.h"
+#include "core/Numbers.h"
 #include "core/ProgramFiles.h"
+#include "core/ProgramSettings.h"
 #include "core/Prompt.h"
 #include "platform/AliveGuard.h"
 #include "platform/Online.h"
@@ -16,20 +18,6 @@ using platform::SocketArray;
 using platform::SocketControl;
 
 namespace {
-
-// [options] `ServerTimeOuts` in minutes; blank, zero or not a number means 15, and a
-// day is the most.
-int ReadTimeOutMinutes(const CIniFile& options) {
-    const std::string value = options.Value("options", "ServerTimeOuts");
-    const std::string_view text = MiscFuncs::TrimBlanks(value);
-    if (text.empty() || text.size() > 4) return SMTPProxyForm::kDefaultTimeOutMinutes;
-    int minutes = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return SMTPProxyForm::kDefaultTimeOutMinutes;
-        minutes = minutes * 10 + (c - '0');
-    }
-    return minutes < 1 ? SMTPProxyForm::kDefaultTimeOutMinutes : std::min(minutes, 24 * 60);
-}
 
 std::string Number(int n) { return std::to_string(n); }
 
@@ -55,8 +43,7 @@ SMTPProxyForm::~SMTPProxyForm() { Unload(); }
 // ---------------------------------------------------------------- loading
 
 bool SMTPProxyForm::Load() {
-    const CIniFile options(ProgramFiles::OptionsIniPath().string());
-    return Load(options.Value("options", "SMTPServerPort"));
+    return Load(std::to_string(ProgramSettings().LocalSMTPPort()));
 }
 
 bool SMTPProxyForm::Load(std::string_view portText) {
@@ -66,7 +53,7 @@ bool SMTPProxyForm::Load(std::string_view portText) {
     listener->close();
     const bool listens = port && listener->listen(*port);
     if (!listens) Prompt::Ask("WARNING ! - Port " + text + " designated for SMTP proxy is already in use");
-    timeOutSeconds_ = ReadTimeOutMinutes(CIniFile(ProgramFiles::OptionsIniPath().string())) * 60;
+    timeOutSeconds_ = ProgramSettings().ServerTimeoutSeconds();
     lastSlot_ = 1;
     return listens;
 }
@@ -134,7 +121,7 @@ void SMTPProxyForm::CloseConnection(int slot) {
     const std::unique_ptr<SmtpProxySession> ended = std::move(s->session);
     --openSessions_;
     MiscFuncs::EndBusy();
-    MiscFuncs::WriteLog(2, "i", "Ended SMTP session for " + SmtpProxyText::LogText(ended ? ended->sender() : ""));
+    MiscFuncs::WriteLog(2, "i", "Ended SMTP session for " + std::string(ended ? ended->sender() : ""));
     if (hooks_.sessionEnded) hooks_.sessionEnded();
 }
 

@@ -17,8 +17,8 @@
 //   with the sessionStarted hook and MiscFuncs::BeginBusy ends with sessionEnded and
 //   MiscFuncs::EndBusy.
 // - Time-outs per slot: the connection to the server and the client's silence are
-//   bounded by the session time-out ([options] `ServerTimeOuts` minutes × 60, blank
-//   15); the server's first reply after connecting by kGreetingTimeOutMs.
+//   bounded by the session time-out (ProgramSettings::ServerTimeoutSeconds: 1 to 15
+//   minutes, else 15); the server's first reply after connecting by kGreetingTimeOutMs.
 // - Back-pressure: while more than kSendHighWater bytes wait for one peer, the proxy
 //   stops reading from the other, so neither can make it hold data without end.
 // - Only the user-interface thread uses it. Hooks may let events run.
@@ -32,6 +32,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/ProgramSettings.h"
 #include "engines/SmtpProxySession.h"
 #include "platform/SocketArray.h"
 #include "platform/TimerControl.h"
@@ -47,7 +48,7 @@ public:
     static constexpr int kRecipientStatus = 3;  // SenderStatus Approved
     static constexpr const char* kRecipientReason = "Mail recepient";
     static constexpr const char* kDefaultPort = "3025";
-    static constexpr int kDefaultTimeOutMinutes = 15;
+    static constexpr int kDefaultTimeOutMinutes = SettingDefaults::kServerTimeoutMinutes;
     static constexpr int kGreetingTimeOutMs = 15000;
     static constexpr qint64 kSendHighWater = 1 << 20;
 
@@ -60,7 +61,7 @@ public:
     explicit SMTPProxyForm(Hooks hooks = {}, QObject* parent = nullptr);
     ~SMTPProxyForm() override;
 
-    // Reads [options] `SMTPServerPort` and `ServerTimeOuts` and listens. When the port
+    // Listens on the settings' local SMTP port (ProgramSettings::LocalSMTPPort). When the port
     // cannot be had: the "WARNING ! - Port ..." message box, no listener, false.
     bool Load();
     // The same with the port text that start-up read.

@@ -44,7 +44,7 @@ void SMTPProxyForm::onClientError(int slot, const QString& description) {
     const int state = session(slot) ? session(slot)->remoteState() : 0;
     if (slot != 0) MiscFuncs::WriteLog(0, "#", "SMTPProxy connection " + Number(slot) + " closed");
     MiscFuncs::WriteLog(0, "#", "SMTP proxy local socket error " + Number(slot) + ":" + Number(state) +
-                                    " Err:" + SmtpProxyText::LogText(description.toStdString()));
+                                    " Err:" + std::string(description.toStdString()));
     // The listener takes requests again by itself after a failed accept.
     if (slot != 0) CloseConnection(slot);
 }
@@ -92,7 +92,7 @@ void SMTPProxyForm::onServerError(int slot, const QString& description) {
     if (s == nullptr || !s->session) return;
     MiscFuncs::WriteLog(0, "#", "SMTP proxy remote socket error " + Number(slot) + ":" +
                                     Number(s->session->remoteState()) + " Err:" +
-                                    SmtpProxyText::LogText(description.toStdString()));
+                                    std::string(description.toStdString()));
     const unsigned generation = s->generation;
     s->session->serverFailed();
     afterSession(slot, generation);

@@ -7,6 +7,7 @@
 #include "core/Address.h"
 #include "core/CIniFile.h"
 #include "core/Log.h"
+#include "core/MailAccount.h"
 #include "core/MiscUtils.h"
 #include "core/ProgramFiles.h"
 #include "core/ProgramSettings.h"
@@ -22,13 +23,7 @@ namespace {
 
 // The accounts of accounts.ini in file order, up to the first blank section name.
 std::vector<std::string> accountNames() {
-    const CIniFile accounts(ProgramFiles::AccountsIniPath().string());
-    std::vector<std::string> names;
-    for (std::string& name : accounts.AllSectionsArray()) {
-        if (MiscFuncs::IsBlank(name)) break;
-        names.push_back(std::move(name));
-    }
-    return names;
+    return Accounts::AccountNames(CIniFile(ProgramFiles::AccountsIniPath().string()));
 }
 
 // One sending as the main window and the pointer see it. The hooks are copies: the

@@ -77,10 +77,7 @@ void SmtpClientSession::send(std::string_view command, Secret secret) {
 
 void SmtpClientSession::note(std::string_view direction, std::string_view text) {
     if (!MiscFuncs::LogWanted(kTranscriptLogLevel)) return;
-    std::string line = SmtpText::CleanServerText(text, kMaxReplyReport);
-    for (char& c : line)
-        if (c == '\r' || c == '\n') c = ' ';
-    MiscFuncs::WriteLog(kTranscriptLogLevel, "i", std::string("SMTP client ") + std::string(direction) + ": " + line);
+    MiscFuncs::WriteLog(kTranscriptLogLevel, "i", std::string("SMTP client ") + std::string(direction) + ": " + std::string(text));
 }
 
 void SmtpClientSession::progress(int value, std::string_view text) {

@@ -5,10 +5,10 @@
 
 #include "core/CIniFile.h"
 #include "core/Log.h"
+#include "core/MailAccount.h"
 #include "core/MiscUtils.h"
 #include "core/ProgramFiles.h"
 
-using SmtpProxyText::LogText;
 using SmtpProxyText::WithoutLineEnd;
 
 namespace {
@@ -38,7 +38,7 @@ bool NeedsServer(std::string_view verb) {
 }
 
 std::string ServerText(const std::string& reply) {
-    std::string text = LogText(reply.substr(0, reply.find('\n')));
+    std::string text = MiscFuncs::OneLineText(reply.substr(0, reply.find('\n')), kMaxQuotedServerText);
     if (text.size() > kMaxQuotedServerText) text.resize(kMaxQuotedServerText);
     return text;
 }
@@ -171,7 +171,7 @@ void SmtpProxySession::connectForSender(const std::string& sender) {
     SmtpProxyText::ServerAddress server;
     const SmtpProxyText::AccountLookup found = SmtpProxyText::FindAccountServer(sender, server);
     if (found != SmtpProxyText::AccountLookup::Found) {
-        MiscFuncs::WriteLog(1, "#", "SMTP proxy refused sender " + LogText(sender) + " on proxy socket #" +
+        MiscFuncs::WriteLog(1, "#", "SMTP proxy refused sender " + std::string(sender) + " on proxy socket #" +
                                         Slot(slot_) + ": not an account with an SMTP server");
         // Relaying for anyone but the user's own accounts would make an open relay.
         finish(found == SmtpProxyText::AccountLookup::NoAccount
@@ -180,7 +180,7 @@ void SmtpProxySession::connectForSender(const std::string& sender) {
         return;
     }
     sender_ = sender;
-    MiscFuncs::WriteLog(2, "i", "Started SMTP session for " + LogText(sender_) + " on proxy socket #" + Slot(slot_));
+    MiscFuncs::WriteLog(2, "i", "Started SMTP session for " + std::string(sender_) + " on proxy socket #" + Slot(slot_));
     {
         const CIniFile accounts(ProgramFiles::AccountsIniPath().string());
         accountAuth_ = engines::ReadSmtpAccountAuth(accounts, sender);
@@ -192,11 +192,10 @@ void SmtpProxySession::connectForSender(const std::string& sender) {
     const std::string pop3Host(MiscFuncs::TrimBlanks(accountAuth_.pop3Server));
     if (pop3Host.empty()) return connectSmtp();
     // POP-before-SMTP: the POP3 login opens the SMTP server to this machine.
-    const std::optional<int> port =
-        MiscFuncs::IsBlank(accountAuth_.pop3Port) ? 110 : SmtpProxyText::PortNumber(accountAuth_.pop3Port);
+    const std::optional<int> port = Accounts::ServerPort(accountAuth_.pop3Port, Accounts::kPop3Port);
     popStep_ = PopStep::Greeting;
     awaiting_ = Awaiting::Pop3;
-    sink_.connectServer({pop3Host, port.value_or(110)});
+    sink_.connectServer({pop3Host, port.value_or(Accounts::kPop3Port)});
 }
 
 void SmtpProxySession::connectSmtp() {
@@ -209,7 +208,7 @@ void SmtpProxySession::connectSmtp() {
 void SmtpProxySession::popReply(const std::string& reply) {
     const bool positive = reply.rfind("+OK", 0) == 0;
     if (!positive) {
-        MiscFuncs::WriteLog(1, "#", "SMTP proxy: the POP3 login before SMTP failed for " + LogText(sender_) +
+        MiscFuncs::WriteLog(1, "#", "SMTP proxy: the POP3 login before SMTP failed for " + std::string(sender_) +
                                         " on proxy socket #" + Slot(slot_) + ": " + ServerText(reply));
         return popDone();
     }
@@ -274,7 +273,7 @@ void SmtpProxySession::serverBytes(std::string_view bytes) {
 }
 
 void SmtpProxySession::onReply(const std::string& reply) {
-    if (MiscFuncs::LogWanted(4)) MiscFuncs::WriteLog(4, "i", "SMTPR <-" + Slot(slot_) + " " + LogText(reply));
+    if (MiscFuncs::LogWanted(4)) MiscFuncs::WriteLog(4, "i", "SMTPR <-" + Slot(slot_) + " " + std::string(reply));
     const std::string code = MiscFuncs::UpperCase(reply.substr(0, 3));
     const Awaiting answered = awaiting_;
     if (answered == Awaiting::Pop3) return popReply(reply);
@@ -295,7 +294,7 @@ void SmtpProxySession::greetingReply(const std::string& reply, std::string_view 
         awaiting_ = Awaiting::Helo;
         return;
     }
-    MiscFuncs::WriteLog(1, "#", "SMTP server refused proxy socket #" + Slot(slot_) + ": " + LogText(reply));
+    MiscFuncs::WriteLog(1, "#", "SMTP server refused proxy socket #" + Slot(slot_) + ": " + std::string(reply));
     failServer("421 4.4.0 SMTP server not ready: " + ServerText(reply));
 }
 
@@ -312,7 +311,7 @@ void SmtpProxySession::heloReply(const std::string& reply, std::string_view code
         sendServer("HELO" + std::string(greeting.substr(4)), kGreeted);
         return;
     }
-    MiscFuncs::WriteLog(1, "#", "SMTP server refused proxy socket #" + Slot(slot_) + ": " + LogText(reply));
+    MiscFuncs::WriteLog(1, "#", "SMTP server refused proxy socket #" + Slot(slot_) + ": " + std::string(reply));
     failServer("421 4.4.0 SMTP server not ready: " + ServerText(reply));
 }
 
@@ -348,7 +347,7 @@ void SmtpProxySession::authReply(const std::string& reply) {
         if (step.secret) return sendServerSecret(WithoutLineEnd(step.bytes));
         return sendServer(WithoutLineEnd(step.bytes), state_);
     case engines::SmtpAuthStep::Kind::Authenticated:
-        MiscFuncs::WriteLog(2, "i", "SMTP proxy authenticated " + LogText(sender_) + " on proxy socket #" + Slot(slot_));
+        MiscFuncs::WriteLog(2, "i", "SMTP proxy authenticated " + std::string(sender_) + " on proxy socket #" + Slot(slot_));
         return proxyMailFrom();
     case engines::SmtpAuthStep::Kind::Refused:
         if (!step.reply.empty()) authRefusal_ = reply;
@@ -360,7 +359,7 @@ void SmtpProxySession::authReply(const std::string& reply) {
 
 // Every mechanism failed: the server's refusal answers the client's MAIL FROM.
 void SmtpProxySession::authFailed() {
-    MiscFuncs::WriteLog(1, "#", "SMTP server refused the authentication of " + LogText(sender_) +
+    MiscFuncs::WriteLog(1, "#", "SMTP server refused the authentication of " + std::string(sender_) +
                                     " on proxy socket #" + Slot(slot_) + ": " + ServerText(authRefusal_));
     const bool refusal = !authRefusal_.empty() && (authRefusal_[0] == '4' || authRefusal_[0] == '5');
     awaiting_ = Awaiting::Nothing;
@@ -399,7 +398,7 @@ void SmtpProxySession::serverFailed() {
     if (finished_ || !serverOpen_) return;
     if (awaiting_ == Awaiting::Pop3) {
         // As the SMTP client does: without the POP3 login the SMTP server judges.
-        MiscFuncs::WriteLog(1, "#", "SMTP proxy: no POP3 login before SMTP for " + LogText(sender_) +
+        MiscFuncs::WriteLog(1, "#", "SMTP proxy: no POP3 login before SMTP for " + std::string(sender_) +
                                         " on proxy socket #" + Slot(slot_) + ": the POP3 server failed");
         sink_.dropServer();
         return connectSmtp();
@@ -479,7 +478,7 @@ void SmtpProxySession::reply(std::string_view text) {
     std::string bytes(text);
     bytes += kCrLf;
     sink_.toClient(bytes);
-    if (MiscFuncs::LogWanted(4)) MiscFuncs::WriteLog(4, "i", "SMTPL ->" + Slot(slot_) + " " + LogText(text));
+    if (MiscFuncs::LogWanted(4)) MiscFuncs::WriteLog(4, "i", "SMTPL ->" + Slot(slot_) + " " + std::string(text));
 }
 
 void SmtpProxySession::errorReply(std::string_view text) {
@@ -505,7 +504,7 @@ void SmtpProxySession::sendServer(std::string_view text, int newState) {
     sink_.toServer(bytes);
     state_ = newState;
     if (MiscFuncs::LogWanted(4)) {
-        MiscFuncs::WriteLog(4, "i", "SMTPR ->" + Slot(slot_) + ":" + std::to_string(newState) + " " + LogText(text));
+        MiscFuncs::WriteLog(4, "i", "SMTPR ->" + Slot(slot_) + ":" + std::to_string(newState) + " " + std::string(text));
     }
 }
 
@@ -521,7 +520,7 @@ void SmtpProxySession::logClientLine(std::string_view text, std::string_view ver
     if (!MiscFuncs::LogWanted(4)) return;
     std::string shown;
     if (verb == "****") shown = "****";
-    else if (verb == "AUTH") shown = LogText(text.substr(0, std::min<std::size_t>(text.find(' ', 5), 40))) + " ****";
-    else shown = LogText(text);
+    else if (verb == "AUTH") shown = std::string(text.substr(0, std::min<std::size_t>(text.find(' ', 5), 40))) + " ****";
+    else shown = std::string(text);
     MiscFuncs::WriteLog(4, "i", "SMTPL <-" + Slot(slot_) + " " + shown);
 }

@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "core/CIniFile.h"
+#include "core/MailAccount.h"
 #include "core/MiscUtils.h"
+#include "core/Numbers.h"
 #include "core/ProgramFiles.h"
 
 namespace SmtpProxyText {
@@ -99,22 +101,6 @@ std::string_view WithoutLineEnd(std::string_view line) {
     return line;
 }
 
-std::string LogText(std::string_view text) {
-    text = WithoutLineEnd(text);
-    const bool cut = text.size() > kMaxLogText;
-    if (cut) text = text.substr(0, kMaxLogText);
-    std::string out;
-    out.reserve(text.size() + 3);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        if (c == '\n') out += ' ';
-        else out += IsControl(c) ? '?' : static_cast<char>(c);
-    }
-    if (cut) out += "...";
-    return out;
-}
-
 std::optional<std::string> Bracketed(std::string_view text) {
     const std::size_t open = text.find('<');
     if (open == std::string_view::npos) return std::nullopt;
@@ -136,15 +122,9 @@ bool PlausibleAddress(std::string_view address) {
 }
 
 std::optional<int> PortNumber(std::string_view text) {
-    text = MiscFuncs::TrimBlanks(text);
-    if (text.empty() || text.size() > 5) return std::nullopt;
-    int port = 0;
-    for (const char c : text) {
-        if (!IsDigit(c)) return std::nullopt;
-        port = port * 10 + (c - '0');
-    }
-    if (port < 1 || port > 65535) return std::nullopt;
-    return port;
+    const auto port = MiscFuncs::DigitsNumber(MiscFuncs::TrimBlanks(text), 5, 1, 65535);
+    if (!port) return std::nullopt;
+    return static_cast<int>(*port);
 }
 
 std::vector<std::string> MailParameters(std::string_view argument) {
@@ -197,8 +177,7 @@ AccountLookup FindAccountServer(std::string_view sender, ServerAddress& server) 
     const CIniFile accounts(ProgramFiles::AccountsIniPath().string());
     if (!accounts.SectionExists(sender)) return AccountLookup::NoAccount;
     const std::string host(MiscFuncs::TrimBlanks(accounts.Value(sender, "SMTPServer")));
-    const std::string portText = accounts.Value(sender, "SMTPServerPort");
-    const std::optional<int> port = MiscFuncs::IsBlank(portText) ? 25 : PortNumber(portText);
+    const std::optional<int> port = Accounts::ServerPort(accounts.Value(sender, "SMTPServerPort"), Accounts::kSmtpPort);
     if (host.empty() || !port) return AccountLookup::NoServer;
     server.host = host;
     server.port = *port;

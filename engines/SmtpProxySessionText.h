@@ -21,8 +21,6 @@ inline constexpr std::size_t kMaxCommandLine = 1000;
 inline constexpr std::size_t kMaxReplyLine = 4096;
 // A whole multi-line reply (an EHLO list is the longest a server sends).
 inline constexpr std::size_t kMaxReply = 64 * 1024;
-// Logged text is cut here.
-inline constexpr std::size_t kMaxLogText = 512;
 
 // Bytes in, whole lines out. A line ends with LF (CR LF, or a bare LF); the line handed
 // out keeps its end. Taking lines from the front costs nothing until the buffer is
@@ -77,9 +75,6 @@ private:
 
 // The line without its CR LF or LF.
 std::string_view WithoutLineEnd(std::string_view line);
-// Text fit for a log line: line breaks become one blank, other control bytes "?",
-// the end of a long text is cut and marked with "...".
-std::string LogText(std::string_view text);
 // The text between the first "<" and the next ">" after it; nullopt without them.
 std::optional<std::string> Bracketed(std::string_view text);
 // The parameters after the address of a MAIL FROM argument ("<a@b> BODY=8BITMIME

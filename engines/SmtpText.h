@@ -57,7 +57,7 @@ std::string AddressLiteral(std::string_view address);
 // digits, "-" and ".", else the address literal.
 std::string MessageIdDomain(std::string_view hostName, std::string_view localAddress);
 
-// Server text made fit for a log line or an error text: every control character but
+// Server text made fit for an error report: every control character but
 // the CR LF between lines becomes a blank; cut at cap octets.
 std::string CleanServerText(std::string_view text, std::size_t cap);
 

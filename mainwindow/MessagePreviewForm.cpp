@@ -183,7 +183,7 @@ void MessagePreviewForm::ShowMessagesFrom(const std::string& sender) {
 void MessagePreviewForm::ShowMessage(const std::string& key) {
     const std::string found = resolve(key);
     if (found.empty()) {
-        MiscFuncs::WriteLog(1, "!", "Message preview: no stored message " + MessageKeys::LogText(key));
+        MiscFuncs::WriteLog(1, "!", "Message preview: no stored message " + std::string(key));
         return;
     }
     senderMode_ = false;
@@ -327,7 +327,7 @@ void MessagePreviewForm::setStatus(SenderStatus status, const char* reason) {
     senders = program_.Senders();
     if (!senders) return;
     if (!saved || senders->StatusOf(sender) != status) {
-        MiscFuncs::WriteLog(0, "#", "Error in MessagePreviewForm::SetStatus " + MessageKeys::LogText(sender));
+        MiscFuncs::WriteLog(0, "#", "Error in MessagePreviewForm::SetStatus " + std::string(sender));
         report("The status of " + sender + " could not be changed: " + senders->IniFile() +
                " could not be written.");
         if (!alive) return;

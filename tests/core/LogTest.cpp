@@ -35,9 +35,39 @@ TEST_F(LogTest, UnwritableFolderLosesTheEntryQuietly) {
     EXPECT_FALSE(std::filesystem::exists(dir() / "missing"));
 }
 
-TEST_F(LogTest, TextsAreWrittenUnchanged) {
-    MiscFuncs::WriteLog(0, "#", "Error in SafeDir \r\nNo such file");
-    EXPECT_EQ(programLog(), "12-08-2026 07:52:06  # Error in SafeDir \r\nNo such file\r\n");
+TEST(OneLineText, KeepsOneLineAndCutsLongText) {
+    struct Case { std::string_view text; std::size_t cap; std::string_view expected; };
+    const Case cases[] = {
+        {"plain text", 100, "plain text"},
+        {"tab\tkept", 100, "tab\tkept"},
+        {"ends with a line end\r\n", 100, "ends with a line end"},
+        {"ends with a bare LF\n", 100, "ends with a bare LF"},
+        {"ends with a bare CR\r", 100, "ends with a bare CR"},
+        {"250-one\r\n250-two\n250 three", 100, "250-one 250-two 250 three"},
+        {"a\r\n12-01-2026 00:00:00  i forged", 100, "a 12-01-2026 00:00:00  i forged"},
+        {"bare\rCR", 100, "bare?CR"},
+        {std::string_view("nul\0esc\x1b del\x7f", 13), 100, "nul?esc? del?"},
+        {"8-bit \xe9\xff stays", 100, "8-bit \xe9\xff stays"},
+        {"abcdef", 6, "abcdef"},
+        {"abcdefg", 6, "abcdef..."},
+        {"abcdefg\r\n", 7, "abcdefg"},
+        {"", 10, ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MiscFuncs::OneLineText(c.text, c.cap), c.expected) << c.text;
+}
+
+TEST_F(LogTest, BothLogsWriteEveryTextAsOneBoundedLine) {
+    MiscFuncs::WriteLog(0, "#", "Error in SafeDir \r\n12-08-2026 07:52:06  i forged\x01");
+    MiscFuncs::WriteLog(0, "!", std::string(5000, 'x'));
+    MiscFuncs::WriteMessageLog("evil\r\n12-08-2026 07:52:06 Message from a", "Accepted\x1b",
+                               std::string(3000, 'r'));
+    const std::string longText(MiscFuncs::kMaxLogText, 'x');
+    EXPECT_EQ(programLog(), "12-08-2026 07:52:06  # Error in SafeDir  12-08-2026 07:52:06  i forged?\r\n"
+                            "12-08-2026 07:52:06  ! " + longText + "...\r\n");
+    EXPECT_EQ(ReadFile(dir() / "msglog.txt"),
+              "12-08-2026 07:52:06 Message from evil 12-08-2026 07:52:06 Message from a Accepted? because " +
+                  std::string(MiscFuncs::kMaxLogText, 'r') + "...\r\n");
 }
 
 }  // namespace

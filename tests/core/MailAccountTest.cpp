@@ -331,3 +331,18 @@ TEST_F(AccountListTest, DeletingRestoresTheMailClientOnlyFromACompleteCheckedPai
         EXPECT_EQ(fs::exists(saved), c.savedFile && !imported);
     }
 }
+
+namespace {
+
+TEST(AccountServerPort, BlankIsTheProtocolsPortAndAnythingElseMustBeAPort) {
+    struct Case { const char* stored; int blankPort; std::optional<int> port; };
+    const Case cases[] = {
+        {"", Accounts::kSmtpPort, 25},   {"  ", Accounts::kSmtpPort, 25}, {"", Accounts::kPop3Port, 110},
+        {" 587 ", 25, 587},              {"1", 25, 1},                   {"65535", 25, 65535},
+        {"0", 25, std::nullopt},         {"65536", 25, std::nullopt},    {"25x", 25, std::nullopt},
+        {"-25", 25, std::nullopt},       {"2 5", 25, std::nullopt},      {"0000025", 25, std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Accounts::ServerPort(c.stored, c.blankPort), c.port) << '"' << c.stored << '"';
+}
+
+}  // namespace

@@ -48,11 +48,6 @@ TEST(MessageKeyTest, SplitAcceptsOnlyTheThreeFoldersAndSafeNames) {
     EXPECT_FALSE(SplitKeyOfAccount("other@home.org\\MailDir\\InBox\\f.eml", "me@home.org", parts));
 }
 
-TEST(MessageKeyTest, LogTextCannotForgeLines) {
-    EXPECT_EQ(LogText("a\r\n12-01-2026 00:00:00  i forged\x7f"), "a??12-01-2026 00:00:00  i forged?");
-    EXPECT_EQ(LogText(std::string(2000, 'x')).size(), 512u);
-}
-
 class MessageKeyPathTest : public testing_support::TempFolderTest {};
 
 TEST_F(MessageKeyPathTest, PathsUseTheFoldersOwnSpelling) {

@@ -189,7 +189,7 @@ print(total)
 }
 
 TEST_F(Pop3LimitsTest, SilentSessionsEndAfterTheTimeOut) {
-    for (const auto& [setting, seconds] : {std::pair{"", 900}, {"abc", 900}, {"0", 900}, {"1", 60}}) {
+    for (const auto& [setting, seconds] : {std::pair{"", 900}, {"abc", 900}, {"0", 900}, {"20", 900}, {"1", 60}}) {
         setOption("ServerTimeOuts", setting);
         ASSERT_TRUE(form->Form_Load(std::to_string(port)));
         EXPECT_EQ(form->TimeOutSeconds(), seconds) << setting;

@@ -161,7 +161,7 @@ TEST_F(SMTPProxyLimitsTest, IdleSessionEndsAtTheTimeOut) {
 }
 
 TEST_F(SMTPProxyLimitsTest, TimeOutSettingDefaultsToFifteenMinutes) {
-    const std::pair<const char*, int> cases[] = {{"", 900}, {"abc", 900}, {"0", 900}, {" 5 ", 300}};
+    const std::pair<const char*, int> cases[] = {{"", 900}, {"abc", 900}, {"0", 900}, {" 5 ", 300}, {"20", 900}};
     for (const auto& [text, seconds] : cases) {
         writeOptions(std::to_string(port), text);
         SMTPProxyForm form;

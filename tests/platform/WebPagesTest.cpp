@@ -46,7 +46,8 @@ TEST_F(WebPagesTest, OnlyWebAddressesReachTheDesktop) {
 TEST_F(WebPagesTest, RefusedAddressIsLoggedOnOneLine) {
     EXPECT_FALSE(platform::OpenWebPage("ftp://x\r\nforged line"));
     const std::string log = programLog();
-    EXPECT_NE(log.find("ftp://x  forged line"), std::string::npos);
+    EXPECT_NE(log.find("ftp://x forged line\r\n"), std::string::npos);
+    EXPECT_EQ(log.find('\n'), log.size() - 1);
 }
 
 }  // namespace
