@@ -26,7 +26,7 @@
 #include "core/Environment.h"
 #include "core/ProgramFiles.h"
 #include "core/ProgramSettings.h"
-#include "engines/MessageFilter.h"
+#include "protocol/MessageFilter.h"
 
 namespace {
 

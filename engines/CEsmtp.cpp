@@ -12,10 +12,10 @@
 #include "core/Numbers.h"
 #include "core/ProgramFiles.h"
 #include "core/Scramble.h"
-#include "engines/SmtpClientAuth.h"
-#include "engines/SmtpClientSession.h"
+#include "protocol/SmtpClientAuth.h"
+#include "protocol/SmtpClientSession.h"
 #include "engines/SmtpSocketDriver.h"
-#include "engines/SmtpText.h"
+#include "protocol/SmtpText.h"
 #include "platform/ProgressDisplay.h"
 #include "platform/SocketControl.h"
 

@@ -4,7 +4,7 @@
 // account test mail.
 //
 // It owns no socket: the caller hands in an idle socket control for the one call and
-// gets it back closed. The protocol is engines/SmtpClientSession.h (POP-before-SMTP
+// gets it back closed. The protocol is protocol/SmtpClientSession.h (POP-before-SMTP
 // when the account asks for it, EHLO or HELO, AUTH CRAM-MD5, LOGIN or PLAIN as the
 // server offers, MAIL, RCPT, DATA, QUIT per RFC 5321); the waits let events run, so
 // timers and sockets of other windows fire meanwhile, and an instance released by

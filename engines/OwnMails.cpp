@@ -9,7 +9,7 @@
 #include "core/Prompt.h"
 #include "core/Scramble.h"
 #include "core/ServiceAddresses.h"
-#include "engines/SmtpText.h"
+#include "protocol/SmtpText.h"
 
 #ifndef GLP_VERSION_MAJOR
 #define GLP_VERSION_MAJOR 1

@@ -12,7 +12,7 @@
 // quoted-printable (RFC 2045 6.7), so the receiver decodes the same text.
 //
 // Text from strangers (the recipient as received, the subject of his mail) is cleaned
-// of line breaks and control characters before it reaches a header (engines/SmtpText.h).
+// of line breaks and control characters before it reaches a header (protocol/SmtpText.h).
 
 #include <cstdint>
 #include <optional>

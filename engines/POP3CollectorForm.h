@@ -1,6 +1,6 @@
 #pragma once
 // POP3CollectorForm: collects the mail of every enabled POP3 account (RFC 1939) and
-// files each message by the filter's verdict (engines/MessageFilter.h).
+// files each message by the filter's verdict (protocol/MessageFilter.h).
 //
 // Each account that takes part (AccountEnabled reads as 1, POP3CollectorInterval as a
 // number above 0, a name that can be a folder) gets one AccountSlot, numbered from 1
@@ -8,14 +8,14 @@
 // POP3ClientSocket(n) and, while a session runs, an inactivity timer. A session
 // starts at load and then every POP3CollectorInterval minutes after the previous one
 // ended; CheckForNewMailImmedeately starts every idle account's session, 300 ms apart.
-// The protocol is engines/Pop3ClientSession.h; this class carries its bytes and does
+// The protocol is protocol/Pop3ClientSession.h; this class carries its bytes and does
 // the storing.
 //
 // Storing:
 // - Accept: accounts\<account>\MailDir\InBox; HoldUnregistered and UnknownSender:
 //   WaitingAuth (an unknown sender gets a registration request queued when [options]
 //   AutoSendRegRequests is "1", after his message is stored, and is entered as
-//   unknown); ServiceMessage and RegistrationReply: engines/RegistrationReplies.h.
+//   unknown); ServiceMessage and RegistrationReply: protocol/RegistrationReplies.h.
 // - A message file holds the RETR data exactly as received: CR LF line ends and the
 //   dot-stuffing of the wire, so the local POP3 server sends it on unchanged. Its
 //   header fields are read from that text as it is. A message that is only a header
@@ -51,9 +51,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engines/MessageFilter.h"
+#include "protocol/MessageFilter.h"
 #include "engines/OwnMails.h"
-#include "engines/Pop3ClientSession.h"
+#include "protocol/Pop3ClientSession.h"
 #include "platform/SocketArray.h"
 #include "platform/TimerControl.h"
 

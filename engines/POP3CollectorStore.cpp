@@ -14,7 +14,7 @@
 #include "core/Scramble.h"
 #include "engines/POP3CollectorForm.h"
 #include "engines/POP3CollectorSlot.h"
-#include "engines/RegistrationReplies.h"
+#include "protocol/RegistrationReplies.h"
 #include "platform/AliveGuard.h"
 
 namespace {

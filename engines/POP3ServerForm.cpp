@@ -12,7 +12,7 @@
 #include "core/ProgramFiles.h"
 #include "core/ProgramSettings.h"
 #include "core/Prompt.h"
-#include "engines/Pop3ServerSession.h"
+#include "protocol/Pop3ServerSession.h"
 #include "platform/AliveGuard.h"
 #include "platform/EventWait.h"
 #include "platform/WindowHelpers.h"

@@ -21,7 +21,7 @@
 #include "core/MessageKey.h"
 #include "core/MiscUtils.h"
 #include "core/ProgramFiles.h"
-#include "engines/RegReplyFile.h"
+#include "protocol/RegReplyFile.h"
 #include "platform/Text8.h"
 #include "platform/WindowHelpers.h"
 

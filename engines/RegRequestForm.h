@@ -1,7 +1,7 @@
 #pragma once
 // RegRequestForm: the small window that asks the user about a sender who confirmed
 // himself on the approval page. The registration-reply handler leaves one reply file
-// (engines/RegReplyFile.h) per such reply in the InBox of the account that received
+// (protocol/RegReplyFile.h) per such reply in the InBox of the account that received
 // it; this window finds them, shows one request at a time and applies the answer.
 //
 // Contract:

@@ -8,7 +8,7 @@
 #include "core/CSenders.h"
 #include "core/Log.h"
 #include "core/MiscUtils.h"
-#include "engines/RegReplyFile.h"
+#include "protocol/RegReplyFile.h"
 #include "engines/RegRequestForm.h"
 #include "platform/AliveGuard.h"
 

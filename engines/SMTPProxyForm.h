@@ -33,7 +33,7 @@
 #include <string_view>
 
 #include "core/ProgramSettings.h"
-#include "engines/SmtpProxySession.h"
+#include "protocol/SmtpProxySession.h"
 #include "platform/SocketArray.h"
 #include "platform/TimerControl.h"
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "engines/SMTPProxyForm.h"
-#include "engines/SmtpProxySession.h"
+#include "protocol/SmtpProxySession.h"
 #include "platform/SocketControl.h"
 #include "platform/TimerControl.h"
 

@@ -15,7 +15,7 @@
 // released too: run() then closes the control and returns false. Otherwise the
 // control is closed when run() returns true.
 
-#include "engines/SmtpClientSession.h"
+#include "protocol/SmtpClientSession.h"
 #include "platform/AliveGuard.h"
 
 namespace platform {

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "SmtpPeerFixture.h"
-#include "engines/SmtpText.h"
+#include "protocol/SmtpText.h"
 
 using namespace testing_support;
 

@@ -1,5 +1,5 @@
 // The filter's ten tests, in their order, with the cases where the order matters.
-#include "engines/MessageFilter.h"
+#include "protocol/MessageFilter.h"
 
 #include <gtest/gtest.h>
 

@@ -18,7 +18,7 @@
 #include "core/ProgramFiles.h"
 #include "core/Scramble.h"
 #include "core/TempFolder.h"
-#include "engines/Pop3ServerSession.h"
+#include "protocol/Pop3ServerSession.h"
 #include "platform/EventWait.h"
 #include "support/Peers.h"
 

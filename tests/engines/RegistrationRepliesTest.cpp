@@ -1,5 +1,5 @@
 // Reading registration replies and bounces, and the reply files left for the pop-up.
-#include "engines/RegistrationReplies.h"
+#include "protocol/RegistrationReplies.h"
 
 #include <gtest/gtest.h>
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "engines/Pop3ClientSession.h"
-#include "engines/Pop3ReplyReader.h"
-#include "engines/RegistrationReplies.h"
+#include "protocol/Pop3ClientSession.h"
+#include "protocol/Pop3ReplyReader.h"
+#include "protocol/RegistrationReplies.h"
 
 namespace {
 

@@ -1,9 +1,6 @@
 // Any bytes from a client of the local POP3 server, in pieces of any size, before or
 // after a login: the session never holds more than its bounds, says nothing once it
 // has ended, and removes messages only when a QUIT came.
-//
-// The session is protocol logic over the core alone, so its two source files are
-// compiled in here: the fuzz build has no Qt and so no engines library.
 #include <stdlib.h>
 
 #include <algorithm>
@@ -22,8 +19,7 @@
 #include "core/MiscUtils.h"
 #include "core/ProgramFiles.h"
 #include "core/Scramble.h"
-#include "engines/Pop3ServerSession.cpp"
-#include "engines/Pop3ServerTransfer.cpp"
+#include "protocol/Pop3ServerSession.h"
 
 namespace {
 

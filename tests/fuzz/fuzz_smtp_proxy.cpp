@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "core/Environment.h"
-#include "engines/SmtpProxySession.h"
+#include "protocol/SmtpProxySession.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <string_view>
 
 #include "core/Digest.h"
-#include "engines/SmtpClientSession.h"
-#include "engines/SmtpText.h"
+#include "protocol/SmtpClientSession.h"
+#include "protocol/SmtpText.h"
 
 namespace {
 

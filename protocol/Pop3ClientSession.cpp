@@ -1,4 +1,4 @@
-#include "engines/Pop3ClientSession.h"
+#include "protocol/Pop3ClientSession.h"
 
 
 #include "core/Log.h"

@@ -17,7 +17,7 @@
 //   RETR), is left on the server and the session goes on with the next one; a refused
 //   DELE leaves that message and goes on. One bad message never holds up the rest, and
 //   never voids the deletions of those already stored.
-// - Replies are assembled however the bytes arrive (engines/Pop3ReplyReader.h); a
+// - Replies are assembled however the bytes arrive (protocol/Pop3ReplyReader.h); a
 //   reply over its cap ends the session.
 //
 // The message data is handed over exactly as transmitted: CR LF, dot-stuffing kept,
@@ -36,8 +36,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engines/MessageFilter.h"
-#include "engines/Pop3ReplyReader.h"
+#include "protocol/MessageFilter.h"
+#include "protocol/Pop3ReplyReader.h"
 
 namespace engines {
 

@@ -7,8 +7,8 @@
 #include "core/Log.h"
 #include "core/MiscUtils.h"
 #include "core/Numbers.h"
-#include "engines/Pop3ServerSession.h"
-#include "engines/Pop3ServerTransfer.h"
+#include "protocol/Pop3ServerSession.h"
+#include "protocol/Pop3ServerTransfer.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // POP3 replies assembled from bytes however they are split.
-#include "engines/Pop3ReplyReader.h"
+#include "protocol/Pop3ReplyReader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engines/SmtpReplyReader.h"
+#include "protocol/SmtpReplyReader.h"
 
 namespace engines {
 namespace {

@@ -1,6 +1,6 @@
 // The collector's POP3 protocol as transcripts: what the server says, what the session
 // sends back, and what it asks of its owner.
-#include "engines/Pop3ClientSession.h"
+#include "protocol/Pop3ClientSession.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // SmtpAuthExchange: the client side of SMTP authentication (RFC 4954), used by the
-// program's SMTP client (engines/SmtpClientSession.h) and by the SMTP proxy towards
-// the provider's server (engines/SmtpProxySession.h): one implementation for both.
+// program's SMTP client (protocol/SmtpClientSession.h) and by the SMTP proxy towards
+// the provider's server (protocol/SmtpProxySession.h): one implementation for both.
 //
 // The mechanisms come from the AUTH lines of the server's EHLO reply and are tried in
 // the order CRAM-MD5 (RFC 2195), LOGIN (user name, then password, whatever the prompts

@@ -1,4 +1,4 @@
-#include "engines/SmtpProxySession.h"
+#include "protocol/SmtpProxySession.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 // The AUTH exchange (RFC 4954) shared by the SMTP client and the SMTP proxy, and the
 // accounts' authentication settings.
-#include "engines/SmtpClientAuth.h"
+#include "protocol/SmtpClientAuth.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 // The SMTP proxy's protocol, as transcripts: bytes from the client and the server in,
 // the bytes the session sends either way out.
-#include "engines/SmtpProxySession.h"
+#include "protocol/SmtpProxySession.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The SMTP client's protocol as transcripts, without a socket: the server says a
 // line, the client is expected to answer with exact bytes.
-#include "engines/SmtpClientSession.h"
+#include "protocol/SmtpClientSession.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // What the SMTP client puts on the wire: the data block, header values, envelope
 // addresses, quoted-printable bodies and the EHLO name.
-#include "engines/SmtpText.h"
+#include "protocol/SmtpText.h"
 
 #include <gtest/gtest.h>
 

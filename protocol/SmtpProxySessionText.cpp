@@ -1,4 +1,4 @@
-#include "engines/SmtpProxySessionText.h"
+#include "protocol/SmtpProxySessionText.h"
 
 #include <algorithm>
 #include <cstring>

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "engines/Pop3ServerSession.h"
+#include "protocol/Pop3ServerSession.h"
 
 struct Pop3ServerSession::Transfer {
     enum class Kind { File, Listing };

@@ -1,4 +1,4 @@
-#include "engines/MessageFilter.h"
+#include "protocol/MessageFilter.h"
 
 #include <algorithm>
 

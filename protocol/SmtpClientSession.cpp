@@ -1,10 +1,10 @@
-#include "engines/SmtpClientSession.h"
+#include "protocol/SmtpClientSession.h"
 
 #include <iterator>
 
 #include "core/Log.h"
 #include "core/MiscUtils.h"
-#include "engines/SmtpText.h"
+#include "protocol/SmtpText.h"
 
 namespace engines {
 namespace {
@@ -345,7 +345,7 @@ void SmtpClientSession::finish() {
     connected_ = false;
 }
 
-// ---------------------------------------------------------------- AUTH (engines/SmtpClientAuth.h)
+// ---------------------------------------------------------------- AUTH (protocol/SmtpClientAuth.h)
 
 void SmtpClientSession::nextMechanism() {
     if (const std::optional<std::string> command = auth_.Begin()) {

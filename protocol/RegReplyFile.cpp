@@ -1,4 +1,4 @@
-#include "engines/RegReplyFile.h"
+#include "protocol/RegReplyFile.h"
 
 #include <algorithm>
 #include <array>

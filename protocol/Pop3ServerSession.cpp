@@ -1,4 +1,4 @@
-#include "engines/Pop3ServerSession.h"
+#include "protocol/Pop3ServerSession.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,7 +18,7 @@
 #include "core/ProductInfo.h"
 #include "core/ProgramFiles.h"
 #include "core/Scramble.h"
-#include "engines/Pop3ServerTransfer.h"
+#include "protocol/Pop3ServerTransfer.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Assembling server replies from pieces, and the limits on what a server may send.
-#include "engines/SmtpReplyReader.h"
+#include "protocol/SmtpReplyReader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "engines/RegistrationReplies.h"
+#include "protocol/RegistrationReplies.h"
 
 
 #include "core/Address.h"
 #include "core/CMessages.h"
 #include "core/MessageKey.h"
 #include "core/MiscUtils.h"
-#include "engines/RegReplyFile.h"
+#include "protocol/RegReplyFile.h"
 
 namespace fs = std::filesystem;
 
@@ -75,7 +75,7 @@ std::optional<std::string> BouncedRecipient(std::string_view body) {
     return std::string(recipient);
 }
 
-// One format and one writer for reply files: the pop-up's (engines/RegReplyFile.h).
+// One format and one writer for reply files: the pop-up's (protocol/RegReplyFile.h).
 std::string FileText(const RegistrationReply& reply) { return RegReplyFile::FileText(contentsOf(reply)); }
 
 fs::path WriteRequestFile(std::string_view account, const RegistrationReply& reply, std::string* error) {

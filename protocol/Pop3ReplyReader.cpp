@@ -1,4 +1,4 @@
-#include "engines/Pop3ReplyReader.h"
+#include "protocol/Pop3ReplyReader.h"
 
 namespace engines {
 

@@ -20,7 +20,7 @@
 //   wait (up to kMaxBacklog bytes; beyond that the engine stops reading the client).
 // - Towards the server the proxy authenticates as the account asks (accounts.ini
 //   SMTPRequiresAuth "1"), exactly as the program's SMTP client does and with its code
-//   (engines/SmtpClientAuth.h): SMTPAuthType "1" logs in to the account's POP3 server
+//   (protocol/SmtpClientAuth.h): SMTPAuthType "1" logs in to the account's POP3 server
 //   first (USER, PASS, STAT, QUIT; a failure there is logged and the SMTP server
 //   judges); other types run AUTH CRAM-MD5, LOGIN or PLAIN, as the server offers them,
 //   after the EHLO and before the proxy's MAIL FROM. None of that exchange reaches the
@@ -44,8 +44,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engines/SmtpClientAuth.h"
-#include "engines/SmtpProxySessionText.h"
+#include "protocol/SmtpClientAuth.h"
+#include "protocol/SmtpProxySessionText.h"
 
 class SmtpProxySession {
 public:
@@ -154,7 +154,7 @@ private:
     std::vector<std::string> mailParameters_;    // of the client's MAIL FROM
     std::vector<std::string> serverExtensions_;  // the keywords of the server's EHLO reply
     // Authentication towards the server, as the account asks for it (the SMTP
-    // client's own exchange and settings, engines/SmtpClientAuth.h).
+    // client's own exchange and settings, protocol/SmtpClientAuth.h).
     engines::SmtpAccountAuth accountAuth_;
     engines::SmtpAuthExchange auth_;
     std::string authRefusal_;  // the server's reply that refused the last mechanism

@@ -26,8 +26,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engines/SmtpClientAuth.h"
-#include "engines/SmtpReplyReader.h"
+#include "protocol/SmtpClientAuth.h"
+#include "protocol/SmtpReplyReader.h"
 
 namespace engines {
 

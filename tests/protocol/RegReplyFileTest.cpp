@@ -1,6 +1,6 @@
 // The reply file that the registration-reply handler leaves for the pop-up: its
 // name, its text and reading it back.
-#include "engines/RegReplyFile.h"
+#include "protocol/RegReplyFile.h"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,7 @@
 // Bounce: the returned headers of a request hold "X-GLP-RCPT: <address>"; the
 // recipient is the rest of that line, trimmed.
 //
-// RegRequestFile: the reply file of engines/RegReplyFile.h, written through it (one
+// RegRequestFile: the reply file of protocol/RegReplyFile.h, written through it (one
 // format and one writer for both sides): [RegRequest] AuthRequestName,
 // AuthRequestReason, AuthRequestFrom (as it came), AuthRequestTime, in the account's
 // InBox, created whole and never over another file.

@@ -1,4 +1,4 @@
-#include "engines/SmtpText.h"
+#include "protocol/SmtpText.h"
 
 #include <vector>
 
