@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
+#include <cstdint>
+#include <optional>
 #include <system_error>
 
 #include "core/Log.h"
 #include "core/MailClientFiles.h"
+#include "core/Numbers.h"
 #include "core/Prompt.h"
 #include "platform/SingleInstance.h"
 
@@ -54,11 +56,10 @@ std::vector<int> lonelyExports(const fs::path& folder) {
         if (name.size() < 12 || name.compare(0, 7, "Account") != 0 || name.compare(name.size() - 4, 4, ".reg") != 0)
             continue;
         const std::string_view digits(name.data() + 7, name.size() - 11);
-        int n = 0;
-        const auto [end2, err] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
-        if (err != std::errc() || end2 != digits.data() + digits.size() || (digits.size() > 1 && digits[0] == '0'))
-            continue;
-        if (!fs::exists(UndoFiles::UndoFile(folder, n), ec)) numbers.push_back(n);
+        const std::optional<std::int64_t> n = MiscFuncs::DigitsNumber(digits, 10, 0, INT32_MAX);
+        if (!n || (digits.size() > 1 && digits[0] == '0')) continue;
+        const int number = static_cast<int>(*n);
+        if (!fs::exists(UndoFiles::UndoFile(folder, number), ec)) numbers.push_back(number);
     }
     std::sort(numbers.rbegin(), numbers.rend());
     return numbers;
