@@ -94,10 +94,18 @@ std::string Printable(const Pattern& pattern) {
 
 // Reads the escapes of a text: \r \n \t \0 \\ \xHH, \{N} (the next byte N times), \*
 // (a wildcard), \@ (the bytes of the case's mail), and \c at the very end (no line end
-// follows). Sets error and returns what it read so far on a bad escape.
-Pattern Unescape(std::string_view text, std::string_view mail, bool& lineEnd, std::string& error) {
-    Pattern out;
-    lineEnd = true;
+// follows). On a bad escape, error says why and the pattern holds what was read so far.
+struct Decoded {
+    Pattern pattern;
+    bool lineEnd = true;
+    std::string error;
+};
+
+Decoded Unescape(std::string_view text, std::string_view mail = {}) {
+    Decoded decoded;
+    Pattern& out = decoded.pattern;
+    bool& lineEnd = decoded.lineEnd;
+    std::string& error = decoded.error;
     std::size_t repeat = 1;
     const auto put = [&](std::string_view bytes) {
         for (std::size_t n = 0; n < repeat; ++n) out.parts.back() += bytes;
@@ -110,7 +118,7 @@ Pattern Unescape(std::string_view text, std::string_view mail, bool& lineEnd, st
         }
         if (++i == text.size()) {
             error = "a lone \\ at the end";
-            return out;
+            return decoded;
         }
         switch (text[i]) {
             case 'r': put("\r"); break;
@@ -129,7 +137,7 @@ Pattern Unescape(std::string_view text, std::string_view mail, bool& lineEnd, st
                 if (hex.size() != 2 || !std::isxdigit(static_cast<unsigned char>(hex[0])) ||
                     !std::isxdigit(static_cast<unsigned char>(hex[1]))) {
                     error = "\\x needs two hex digits";
-                    return out;
+                    return decoded;
                 }
                 put(std::string(1, static_cast<char>(std::stoi(hex, nullptr, 16))));
                 i += 2;
@@ -141,7 +149,7 @@ Pattern Unescape(std::string_view text, std::string_view mail, bool& lineEnd, st
                 if (digits.empty() || digits.size() > 9 ||
                     !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
                     error = "\\{N} needs a count";
-                    return out;
+                    return decoded;
                 }
                 repeat = std::stoul(digits);
                 i = close;
@@ -149,11 +157,11 @@ Pattern Unescape(std::string_view text, std::string_view mail, bool& lineEnd, st
             }
             default:
                 error = std::string("unknown escape \\") + text[i];
-                return out;
+                return decoded;
         }
     }
     if (repeat != 1) error = "\\{N} at the end repeats nothing";
-    return out;
+    return decoded;
 }
 
 std::vector<std::string> Words(std::string_view text) {
@@ -229,14 +237,14 @@ std::optional<Script> ParseScript(const std::string& text, std::string& error) {
             else script.header.emplace_back(tag, std::string(value));
             continue;
         }
-        bool lineEnd = true;
-        step.tag = tag;
-        step.bytes = Unescape(value, {}, lineEnd, error);
-        if (!error.empty()) {
-            error = where + error;
+        Decoded decoded = Unescape(value);
+        if (!decoded.error.empty()) {
+            error = where + decoded.error;
             return std::nullopt;
         }
-        if (lineEnd) step.bytes.parts.back() += "\r\n";
+        step.tag = tag;
+        step.bytes = std::move(decoded.pattern);
+        if (decoded.lineEnd) step.bytes.parts.back() += "\r\n";
         script.steps.push_back(std::move(step));
     }
     if (script.session.empty()) {
@@ -310,10 +318,9 @@ public:
     void start() override {
         messages_ = std::make_unique<CMessages>(CMessages::Start::Empty);
         for (std::size_t i = 0; i < mails_.size(); ++i) {
-            bool lineEnd = true;
-            std::string error;
-            const Pattern bytes = Unescape(mails_[i], {}, lineEnd, error);
-            ASSERT_TRUE(error.empty() && bytes.exact()) << "mail " << i + 1 << ": " << error;
+            const Decoded d = Unescape(mails_[i]);
+            const Pattern& bytes = d.pattern;
+            ASSERT_TRUE(d.error.empty() && bytes.exact()) << "mail " << i + 1 << ": " << d.error;
             const std::string name = "m" + std::to_string(i + 1) + ".eml";
             testing_support::WriteFile(MessageKeys::FolderPath(account_, MessageKeys::kInBox) / name,
                                        bytes.parts[0]);
@@ -427,11 +434,9 @@ public:
     std::string header(const std::string& key, const std::string& value) override {
         const std::vector<std::string> w = Words(value);
         if (key == "message") {
-            bool lineEnd = true;
-            std::string error;
-            const Pattern p = Unescape(value, {}, lineEnd, error);
-            if (!error.empty() || !p.exact()) return "message: " + error;
-            config_.message = p.parts[0];
+            const Decoded d = Unescape(value);
+            if (!d.error.empty() || !d.pattern.exact()) return "message: " + d.error;
+            config_.message = d.pattern.parts[0];
         } else if (key == "auth" && w.size() == 2) {
             config_.authUser = w[0];
             config_.authPassword = w[1];
@@ -466,11 +471,9 @@ public:
         if (step.words[0] == "sent") return yesNo(o.sent, "the message was not sent");
         if (step.words[0] == "not-sent") return yesNo(!o.sent, "the message was sent");
         if (step.words[0] == "error") {
-            bool lineEnd = true;
-            std::string error;
-            const Pattern p = Unescape(step.rest, {}, lineEnd, error);
-            if (!error.empty()) return error;
-            return yesNo(Matches(p, o.lastError), "the error text is \"" + Printable(o.lastError) + "\"");
+            const Decoded d = Unescape(step.rest);
+            if (!d.error.empty()) return d.error;
+            return yesNo(Matches(d.pattern, o.lastError), "the error text is \"" + Printable(o.lastError) + "\"");
         }
         return CheckEndedOrRunning(step, ended());
     }
@@ -540,12 +543,9 @@ public:
             const auto it = kept.find(std::atoi(step.words[1].c_str()));
             if (step.words[0] == "not-stored") return yesNo(it == kept.end(), "it was stored");
             if (it == kept.end()) return "nothing kept for message " + step.words[1];
-            bool lineEnd = true;
-            std::string error;
-            const std::string rest = Trim(std::string_view(step.rest).substr(step.words[1].size()));
-            const Pattern p = Unescape(rest, {}, lineEnd, error);
-            if (!error.empty()) return error;
-            return yesNo(Matches(p, it->second), "kept \"" + Printable(it->second) + "\"");
+            const Decoded d = Unescape(Trim(std::string_view(step.rest).substr(step.words[1].size())));
+            if (!d.error.empty()) return d.error;
+            return yesNo(Matches(d.pattern, it->second), "kept \"" + Printable(it->second) + "\"");
         }
         if (step.words[0] == "quit") return yesNo(session_.outcome().quitSent, "no QUIT was sent");
         if (step.words[0] == "no-quit") return yesNo(!session_.outcome().quitSent, "QUIT was sent");
@@ -667,10 +667,9 @@ void RegressionData::replayMail(const std::string& mail, const std::string& expe
             ASSERT_NE(colon, std::string::npos) << "expect line " << number;
             std::string_view value = std::string_view(raw).substr(colon + 1);
             if (value.starts_with(' ')) value.remove_prefix(1);
-            bool lineEnd = true;
-            std::string error;
-            expect[raw.substr(0, colon)] = Unescape(value, mail, lineEnd, error);
-            ASSERT_EQ(error, "") << "expect line " << number;
+            const Decoded d = Unescape(value, mail);
+            ASSERT_EQ(d.error, "") << "expect line " << number;
+            expect[raw.substr(0, colon)] = d.pattern;
         }
     }
     for (const auto& [key, value] : expect) {
@@ -745,14 +744,13 @@ void RegressionData::replayMail(const std::string& mail, const std::string& expe
         std::string verdict = "unreadable", reason;
         if (message.CreateFromText(mail)) {
             MessageFilter filter(accounts, aliases, settings, domains, rules, senders);
-            verdict = std::to_string(static_cast<int>(filter.FilterMessage(kAccount, message, reason)));
+            static const char* const kVerdicts[] = {"DeleteFromServer", "Accept",      "HoldUnregistered", "ServiceMessage",
+                                                    "UnknownSender",    "RegistrationReply", "LeaveOnServer"};
+            verdict = kVerdicts[static_cast<int>(filter.FilterMessage(kAccount, message, reason))];
             check("from", message.From);
         } else {
             EXPECT_EQ(expect.count("from"), 0u) << "no header block, no From";
         }
-        static const char* const kVerdicts[] = {"DeleteFromServer", "Accept",      "HoldUnregistered", "ServiceMessage",
-                                                "UnknownSender",    "RegistrationReply", "LeaveOnServer"};
-        if (verdict != "unreadable") verdict = kVerdicts[std::stoi(verdict)];
         check("verdict", verdict);
         check("reason", reason);
         senders.DetachMessageStore();
@@ -828,18 +826,13 @@ TEST(RegressionFormat, EscapesAndWildcards) {
         {"m=\\@", "m=MAIL", true},
     };
     for (const EscapeCase& c : escapes) {
-        bool lineEnd = true;
-        std::string error;
-        const Pattern p = Unescape(c.text, "MAIL", lineEnd, error);
-        EXPECT_EQ(error, "") << c.text;
-        EXPECT_EQ(p.parts, std::vector<std::string>{c.bytes}) << c.text;
-        EXPECT_EQ(lineEnd, c.lineEnd) << c.text;
+        const Decoded d = Unescape(c.text, "MAIL");
+        EXPECT_EQ(d.error, "") << c.text;
+        EXPECT_EQ(d.pattern.parts, std::vector<std::string>{c.bytes}) << c.text;
+        EXPECT_EQ(d.lineEnd, c.lineEnd) << c.text;
     }
     for (const char* bad : {"\\q", "\\x4", "\\{}x", "\\c.", "end\\", "\\{4}"}) {
-        bool lineEnd = true;
-        std::string error;
-        Unescape(bad, {}, lineEnd, error);
-        EXPECT_NE(error, "") << bad;
+        EXPECT_NE(Unescape(bad).error, "") << bad;
     }
 
     struct MatchCase {
@@ -857,9 +850,7 @@ TEST(RegressionFormat, EscapesAndWildcards) {
         {"exact", "exact!", false},
     };
     for (const MatchCase& c : matches) {
-        bool lineEnd = true;
-        std::string error;
-        EXPECT_EQ(Matches(Unescape(c.pattern, {}, lineEnd, error), c.text), c.matches) << c.pattern << " ~ " << c.text;
+        EXPECT_EQ(Matches(Unescape(c.pattern).pattern, c.text), c.matches) << c.pattern << " ~ " << c.text;
     }
 }
 
