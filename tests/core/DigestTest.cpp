@@ -4,15 +4,13 @@
 
 #include <string>
 
+#include "ByteText.h"
+
 namespace {
 
 using namespace MiscFuncs;
 
-std::string bytes(std::initializer_list<int> codes) {
-    std::string s;
-    for (int c : codes) s += static_cast<char>(c);
-    return s;
-}
+using testing_support::bytes;
 
 std::string allByteValues() {
     std::string s;

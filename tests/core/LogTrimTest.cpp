@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "NumberedLines.h"
 #include "TempFolder.h"
 #include "core/ProgramFiles.h"
 #include "core/ProgramSettings.h"
@@ -20,13 +21,7 @@ protected:
 
     // Lines "line 00001 ..." of 38 characters each, with CR LF: 40 bytes a line.
     static std::string numberedLines(int first, int last) {
-        std::string out;
-        for (int i = first; i <= last; ++i) {
-            char buf[64];
-            std::snprintf(buf, sizeof buf, "line %05d %-27s\r\n", i, "of the program log");
-            out += buf;
-        }
-        return out;
+        return testing_support::NumberedLines(first, last, "of the program log");
     }
 };
 

@@ -6,7 +6,9 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "core/Prompt.h"
 #include "core/Registry.h"
 #include "core/RegistryStore.h"
 #include "core/TempFolder.h"
@@ -46,5 +48,26 @@ inline bool SeedRegistry(const std::filesystem::path& folder, const std::string&
     Registry::SetRegistryFile(folder / "registry.reg");
     return Registry::Store().ImportText(text);
 }
+
+// A test folder whose registry stand-in is let go at the end, with every question
+// recorded and answered with answer_.
+class RegistryPromptTest : public TempFolderTest {
+protected:
+    void SetUp() override {
+        TempFolderTest::SetUp();
+        Prompt::SetPrompt([this](const Prompt::Request& r) {
+            prompts_.push_back(r);
+            return answer_;
+        });
+    }
+    void TearDown() override {
+        Prompt::SetPrompt(nullptr);
+        Registry::SetRegistryFile({});
+        TempFolderTest::TearDown();
+    }
+
+    std::vector<Prompt::Request> prompts_;
+    Prompt::Answer answer_ = Prompt::Answer::No;
+};
 
 }  // namespace testing_support

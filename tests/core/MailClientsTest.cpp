@@ -24,22 +24,13 @@ std::vector<std::string> addressesOf(const MailClients::Detection& d) {
     return out;
 }
 
-class MailClientsTest : public TempFolderTest {
+class MailClientsTest : public RegistryPromptTest {
 public:
     void SetUp() override {
-        TempFolderTest::SetUp();
+        RegistryPromptTest::SetUp();
         ASSERT_TRUE(SeedRegistry(dir(), MailClientsFixture("pop.example.com", 110, "smtp.example.com", 25)));
         accounts_.IniFile(ProgramFiles::AccountsIniPath().string());
         aliases_.IniFile(ProgramFiles::AliasesIniPath().string());
-        Prompt::SetPrompt([this](const Prompt::Request& r) {
-            prompts_.push_back(r);
-            return answer_;
-        });
-    }
-    void TearDown() override {
-        Prompt::SetPrompt(nullptr);
-        Registry::SetRegistryFile({});
-        TempFolderTest::TearDown();
     }
     void addOeAccount(const std::string& sub, const std::string& address, const std::string& pop3Server) {
         const std::string key = kOeKey + "\\" + sub;
@@ -56,8 +47,6 @@ public:
     }
 
     CIniFile accounts_, aliases_;
-    std::vector<Prompt::Request> prompts_;
-    Prompt::Answer answer_ = Prompt::Answer::No;
 };
 
 TEST_F(MailClientsTest, OutlookExpressOffersEachPop3AccountOnce) {

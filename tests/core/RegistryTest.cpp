@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "MailClientsFixture.h"
 #include "TempFolder.h"
 #include "core/Prompt.h"
 #include "core/RegistryStore.h"
@@ -50,21 +51,13 @@ const std::string kFixture =
 
 std::string afterHeader(const std::string& text) { return text.substr(std::string("REGEDIT4\r\n\r\n").size()); }
 
-class RegistryTest : public testing_support::TempFolderTest {
+class RegistryTest : public testing_support::RegistryPromptTest {
 protected:
     void SetUp() override {
-        TempFolderTest::SetUp();
+        RegistryPromptTest::SetUp();
+        answer_ = Prompt::Answer::OK;
         file_ = dir() / "config" / "registry.reg";
         Registry::SetRegistryFile(file_);
-        Prompt::SetPrompt([this](const Prompt::Request& r) {
-            prompts_.push_back(r);
-            return answer_;
-        });
-    }
-    void TearDown() override {
-        Prompt::SetPrompt(nullptr);
-        Registry::SetRegistryFile({});
-        TempFolderTest::TearDown();
     }
     void loadFixture() {
         WriteFile(dir() / "in.reg", kFixture);
@@ -72,8 +65,6 @@ protected:
     }
 
     fs::path file_;
-    std::vector<Prompt::Request> prompts_;
-    Prompt::Answer answer_ = Prompt::Answer::OK;
 };
 
 TEST_F(RegistryTest, ImportThenExportReproducesTheFileByteForByte) {

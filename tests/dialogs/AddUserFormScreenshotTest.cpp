@@ -10,14 +10,13 @@
 #include <filesystem>
 
 #include "dialogs/AddUserForm.h"
+#include "support/Screenshot.h"
 
 TEST(AddUserFormScreenshot, WithANameAndAnAddress) {
     dialogs::AddUserForm form;
     bool saved = false;
     QTimer::singleShot(0, &form, [&] {
-        const QPixmap shot = form.grab();
-        const std::filesystem::path file = std::filesystem::path(GLP_BINARY_DIR) / "newsender.png";
-        saved = !shot.isNull() && shot.save(QString::fromStdString(file.string()), "PNG");
+        saved = testing_support::SaveScreenshot(form, "newsender.png");
         form.reject();
     });
     EXPECT_EQ(form.Edit("Ann Lee", "ann.lee@far.test", nullptr), 2);

@@ -24,6 +24,7 @@
 #include "mainwindow/ProgramTestSupport.h"
 #include "platform/BrowserHelpers.h"
 #include "platform/WebPages.h"
+#include "support/Screenshot.h"
 
 namespace testing_support {
 
@@ -93,9 +94,7 @@ protected:
         w.adjustSize();
         w.show();
         platform::PumpEvents();
-        const QPixmap shot = w.grab();
-        const std::filesystem::path path = std::filesystem::path(GLP_BINARY_DIR) / name;
-        return !shot.isNull() && shot.save(QString::fromStdString(path.string()), "PNG");
+        return testing_support::SaveScreenshot(w, name);
     }
 
     std::unique_ptr<dialogs::ProgramDialogs> dialogs_;

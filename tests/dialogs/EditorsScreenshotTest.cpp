@@ -10,17 +10,16 @@
 #include "dialogs/AddDomainForm.h"
 #include "dialogs/MailRuleForm.h"
 #include "platform/EventWait.h"
+#include "support/Screenshot.h"
 
 namespace {
 
 bool save(QWidget& widget, const char* name) {
     widget.show();
     platform::PumpEvents();
-    const QPixmap shot = widget.grab();
+    const bool saved = testing_support::SaveScreenshot(widget, name);
     widget.hide();
-    const std::filesystem::path file = std::filesystem::path(GLP_BINARY_DIR) / name;
-    return !shot.isNull() && shot.save(QString::fromStdString(file.string()), "PNG") &&
-           std::filesystem::file_size(file) > 0;
+    return saved;
 }
 
 TEST(EditorsScreenshot, DomainAndRuleEditors) {

@@ -23,6 +23,7 @@
 #include "engines/POP3ServerForm.h"
 #include "engines/SMTPProxyForm.h"
 #include "support/Peers.h"
+#include "support/Screenshot.h"
 
 namespace {
 
@@ -222,11 +223,7 @@ TEST_F(OptionsAccountTestFlowTest, Screenshots) {
     d.MessagesTab()->tMessageMiddle->setPlainText("Thank you!");
     d.MessagesTab()->tMessageFooter->setPlainText("John Smith, john@example.com");
     d.show();
-    const auto save = [](QWidget& w, const std::string& name) {
-        const QPixmap shot = w.grab();
-        const std::filesystem::path file = std::filesystem::path(GLP_BINARY_DIR) / name;
-        return !shot.isNull() && shot.save(QString::fromStdString(file.string()), "PNG");
-    };
+    const auto save = testing_support::SaveScreenshot;
     const char* names[] = {"options-general.png", "options-accounts.png", "options-aliases.png", "options-messages.png"};
     for (int tab = 0; tab < 4; ++tab) {
         d.AccountsOptionsTabStrip()->setCurrentIndex(tab);

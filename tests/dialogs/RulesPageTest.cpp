@@ -1,21 +1,17 @@
 // The rules page with the real rule editor on the program's real rule set: every
 // command is checked against Rules.ini read back through a rule set of its own.
-#include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 
-#include "dialogs/DialogsAttach.h"
+#include "EditorFlowFixture.h"
 #include "dialogs/MailRuleForm.h"
-#include "mainwindow/PagesTestSupport.h"
 #include "mainwindow/RulesPage.h"
 
 namespace {
 
 using dialogs::MailRuleForm;
-using testing_support::PagesTest;
 
 struct RuleFields {
     const char* name;
@@ -25,14 +21,8 @@ struct RuleFields {
     RuleAction action;
 };
 
-class RulesPageTest : public PagesTest {
+class RulesPageTest : public testing_support::EditorFlowTest<MailRuleForm> {
 protected:
-    void TearDown() override {
-        program_.reset();
-        dialogs_.reset();
-        PagesTest::TearDown();
-    }
-
     // Junk (From spam@, delete) and Ads (Subject offer, leave) in Rules.ini.
     static void listRules() {
         CMailRules rules(ProgramFiles::RulesIniPath().string(), ProgramFiles::OptionsIniPath().string());
@@ -46,11 +36,6 @@ protected:
             rules.Add(rule);
         }
         ASSERT_TRUE(rules.SaveRules());
-    }
-
-    mainwindow::GlimmerpostProgram& start() {
-        dialogs_ = std::make_unique<dialogs::ProgramDialogs>();
-        return startWithPages([this](mainwindow::GlimmerpostProgram& p) { dialogs_->Attach(p, engines_); });
     }
 
     mainwindow::RulesPage& page() { return *program_->MainForm()->rulesPage(); }
@@ -77,27 +62,6 @@ protected:
         return out;
     }
 
-    // Acts on the rule editor once it is shown modally; each step runs in turn, the
-    // next one after the editor is shown again (it stays open after a refusal).
-    void inEditor(std::vector<std::function<void(MailRuleForm&)>> steps) {
-        steps_ = std::move(steps);
-        auto* timer = new QTimer(context_.get());
-        timer->setInterval(5);
-        QObject::connect(timer, &QTimer::timeout, [this, timer] {
-            auto* form = qobject_cast<MailRuleForm*>(QApplication::activeModalWidget());
-            if (!form) return;
-            if (steps_.empty()) {
-                timer->stop();
-                timer->deleteLater();
-                return;
-            }
-            auto step = std::move(steps_.front());
-            steps_.erase(steps_.begin());
-            step(*form);
-            ++editorSteps_;
-        });
-        timer->start();
-    }
     static std::function<void(MailRuleForm&)> fill(const RuleFields& f) {
         return [f](MailRuleForm& form) {
             form.tRuleName()->setText(f.name);
@@ -115,9 +79,6 @@ protected:
         return [](MailRuleForm& form) { form.CancelButton()->click(); };
     }
 
-    std::unique_ptr<dialogs::ProgramDialogs> dialogs_;
-    std::vector<std::function<void(MailRuleForm&)>> steps_;
-    int editorSteps_ = 0;
 };
 
 const std::vector<std::string> kListed = {"Junk|spam@|||0", "Ads|||offer|6"};

@@ -12,12 +12,14 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 #include <QtTest/QTest>
 
 #include <filesystem>
+#include <functional>
 
 #include "dialogs/AccountsOptionsDialog.h"
 #include "dialogs/DialogsAttach.h"
@@ -96,15 +98,18 @@ protected:
         dialogs_->Attach(program, *engines_);
         return program;
     }
-    // Drives the wizard as soon as it shows.
-    void driveWhenShown() {
-        QObject::connect(&poll_, &QTimer::timeout, [this] {
+    // Acts on the wizard as soon as it shows.
+    void whenShown(std::function<void(dialogs::SetupWizard&)> act) {
+        QObject::connect(&poll_, &QTimer::timeout, [this, act] {
             dialogs::SetupWizard* w = openWizard();
             if (!w) return;
             poll_.stop();
-            drive(*w);
+            act(*w);
         });
         poll_.start(20);
+    }
+    void driveWhenShown() {
+        whenShown([this](dialogs::SetupWizard& w) { drive(w); });
     }
     bool aliceMailStored() {
         const fs::path mailDir = dir() / "accounts" / "alice@example.com" / "MailDir";
@@ -190,15 +195,11 @@ TEST_F(WizardInProgramTest, FromTheOptionsDialogTheAliasesStayAndTheNewAccountIs
 TEST_F(WizardInProgramTest, AShutDownWhileTheWizardIsOpenClosesItAndSavesNothing) {
     startPeers();
     auto& program = attachedProgram();
-    QObject::connect(&poll_, &QTimer::timeout, [&] {
-        dialogs::SetupWizard* w = openWizard();
-        if (!w) return;
-        poll_.stop();
-        w->NextClicked();
-        w->NextClicked();  // on the accounts page, alice and bob found
+    whenShown([&](dialogs::SetupWizard& w) {
+        w.NextClicked();
+        w.NextClicked();  // on the accounts page, alice and bob found
         program.RequestShutDown();
     });
-    poll_.start(20);
     EXPECT_NE(program.Start(), mainwindow::GlimmerpostProgram::StartResult::Running);
     EXPECT_EQ(openWizard(), nullptr);
     EXPECT_TRUE(CIniFile(ProgramFiles::AccountsIniPath().string()).AllSectionsArray().empty());
@@ -213,20 +214,27 @@ TEST_F(WizardInProgramTest, AShutDownDuringAnAccountTestAbandonsTheTest) {
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
     ASSERT_TRUE(SeedRegistry(dir(), MailClientsFixture("127.0.0.1", silent.serverPort(), "127.0.0.1", smtp_->port())));
     auto& program = attachedProgram();
-    QObject::connect(&poll_, &QTimer::timeout, [&] {
-        dialogs::SetupWizard* w = openWizard();
-        if (!w) return;
-        poll_.stop();
-        w->NextClicked();
-        w->NextClicked();
-        QTest::keyClicks(w->findChild<QLineEdit*>(QStringLiteral("tPOP3Password")), QStringLiteral("alice-pw"));
-        QTimer::singleShot(300, [&] {
-            EXPECT_TRUE(w->Testing());
+    // The shut-down comes once the account test is under way (it waits on the silent
+    // server inside the click).
+    QTimer testing;
+    whenShown([&](dialogs::SetupWizard& w) {
+        w.NextClicked();
+        w.NextClicked();
+        QTest::keyClicks(w.findChild<QLineEdit*>(QStringLiteral("tPOP3Password")), QStringLiteral("alice-pw"));
+        QPointer<dialogs::SetupWizard> wizard(&w);
+        QObject::connect(&testing, &QTimer::timeout, [&, wizard] {
+            if (!wizard || !wizard->Testing()) return;
+            testing.stop();
             program.RequestShutDown();
         });
-        w->findChild<QPushButton*>(QStringLiteral("bTest"))->click();
+        testing.start(20);
+        w.findChild<QPushButton*>(QStringLiteral("bTest"))->click();
+        if (testing.isActive()) {
+            ADD_FAILURE() << "the account test ended before the shut-down came";
+            testing.stop();
+            program.RequestShutDown();
+        }
     });
-    poll_.start(20);
     QElapsedTimer clock;
     clock.start();
     EXPECT_NE(program.Start(), mainwindow::GlimmerpostProgram::StartResult::Running);

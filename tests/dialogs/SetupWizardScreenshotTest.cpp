@@ -1,6 +1,7 @@
 // Draws every page of the setup wizard, with data, as setupwizard-<n>.png in the build
 // folder (and the account page during a test), so that a reviewer can look at them.
 #include "SetupWizardFixture.h"
+#include "support/Screenshot.h"
 
 #include <QPixmap>
 
@@ -12,10 +13,7 @@ namespace {
 
 bool save(QWidget& w, const std::string& name) {
     platform::PumpEvents();
-    const QPixmap shot = w.grab();
-    const std::filesystem::path file = std::filesystem::path(GLP_BINARY_DIR) / name;
-    return !shot.isNull() && shot.save(QString::fromStdString(file.string()), "PNG") &&
-           std::filesystem::file_size(file) > 0;
+    return testing_support::SaveScreenshot(w, name);
 }
 
 TEST_F(SetupWizardTest, ScreenshotsOfEveryPage) {

@@ -9,6 +9,7 @@
 #include "mainwindow/MainPictures.h"
 #include "mainwindow/MainStatusBar.h"
 #include "platform/TrayIcon.h"
+#include "support/Screenshot.h"
 
 namespace {
 
@@ -84,8 +85,7 @@ TEST_F(ActivityDisplayTest, AFailedCollectionShowsWhyUntilTheAccountSucceeds) {
     ASSERT_TRUE(display_.statusBarGetTimer().fire());
     EXPECT_EQ(bar_.panelText("GetMail").toStdString(), failure) << "the rest keeps it";
     bar_.resize(760, bar_.sizeHint().height());
-    const QString shot = QString::fromStdString((std::filesystem::path(GLP_BINARY_DIR) / "statusbar-failure.png").string());
-    EXPECT_TRUE(bar_.grab().save(shot, "PNG"));
+    EXPECT_TRUE(testing_support::SaveScreenshot(bar_, "statusbar-failure.png"));
 
     // Another account fails too, then the first one succeeds.
     display_.POP3AccountResult("other@home.test", "the server could not be reached: Connection refused");

@@ -6,17 +6,13 @@
 
 #include "PagesTestSupport.h"
 #include "mainwindow/DomainsPage.h"
+#include "support/Screenshot.h"
 
 namespace {
 
 using testing_support::PagesTest;
 
-bool save(QWidget& widget, const char* name) {
-    const QPixmap shot = widget.grab();
-    const std::filesystem::path file = std::filesystem::path(GLP_BINARY_DIR) / name;
-    return !shot.isNull() && shot.save(QString::fromStdString(file.string()), "PNG") &&
-           std::filesystem::file_size(file) > 0;
-}
+using testing_support::SaveScreenshot;
 
 TEST_F(PagesTest, ScreenshotsOfTheDomainsAndRulesPages) {
     listDomain("example.org", DomainStatus::Approved, "Our partners");
@@ -38,13 +34,13 @@ TEST_F(PagesTest, ScreenshotsOfTheDomainsAndRulesPages) {
     form.resize(900, 560);
     form.ShowPage(2);
     platform::PumpEvents();
-    EXPECT_TRUE(save(form, "mainwindow-domains.png"));
+    EXPECT_TRUE(SaveScreenshot(form, "mainwindow-domains.png"));
     form.domainsPage()->tsDomains()->tabs()->setCurrentIndex(1);
     platform::PumpEvents();
-    EXPECT_TRUE(save(form, "mainwindow-domains-blocked.png"));
+    EXPECT_TRUE(SaveScreenshot(form, "mainwindow-domains-blocked.png"));
     form.ShowPage(3);
     platform::PumpEvents();
-    EXPECT_TRUE(save(form, "mainwindow-rules.png"));
+    EXPECT_TRUE(SaveScreenshot(form, "mainwindow-rules.png"));
 }
 
 }  // namespace

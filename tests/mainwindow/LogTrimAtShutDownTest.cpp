@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "ProgramTestSupport.h"
+#include "core/NumberedLines.h"
 #include "core/ProgramFiles.h"
 
 namespace {
@@ -13,15 +14,7 @@ using testing_support::ReadFile;
 using testing_support::WriteFile;
 
 // Lines of 38 characters and CR LF: 40 bytes each.
-std::string numberedLines(int first, int last) {
-    std::string out;
-    for (int i = first; i <= last; ++i) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "line %05d %-27s\r\n", i, "of the message log");
-        out += buf;
-    }
-    return out;
-}
+std::string numberedLines(int first, int last) { return testing_support::NumberedLines(first, last, "of the message log"); }
 
 TEST_F(ProgramTest, AShutDownKeepsTheNewestLogLinesThatFitInTheLimit) {
     addAccount();

@@ -8,24 +8,20 @@
 
 #include "PreviewTestSupport.h"
 #include "mainwindow/SystrayMenuForm.h"
+#include "support/Screenshot.h"
 
 namespace {
 
 using testing_support::PreviewTest;
 
-bool save(QWidget& widget, const char* name) {
-    const QPixmap shot = widget.grab();
-    const std::filesystem::path file = std::filesystem::path(GLP_BINARY_DIR) / name;
-    return !shot.isNull() && shot.save(QString::fromStdString(file.string()), "PNG") &&
-           std::filesystem::file_size(file) > 0;
-}
+using testing_support::SaveScreenshot;
 
 TEST(MenuScreenshot, TrayAndGridMenus) {
     mainwindow::SystrayMenuForm form(mainwindow::SystrayMenuForm::Targets{});
     form.SetImages();
     form.PopupSystray(QPoint(20, 20));
     ASSERT_TRUE(platform::WaitUntil([&] { return form.mnuSystray()->isVisible(); }, 2000));
-    EXPECT_TRUE(save(*form.mnuSystray(), "traymenu.png"));
+    EXPECT_TRUE(SaveScreenshot(*form.mnuSystray(), "traymenu.png"));
     form.mnuSystray()->close();
 
     // As the senders page sets it for one waiting sender.
@@ -36,7 +32,7 @@ TEST(MenuScreenshot, TrayAndGridMenus) {
     form.item("mAddSender")->setVisible(false);
     form.PopupIndividuals(QPoint(20, 20));
     ASSERT_TRUE(platform::WaitUntil([&] { return form.mIndividuals()->isVisible(); }, 2000));
-    EXPECT_TRUE(save(*form.mIndividuals(), "gridmenu.png"));
+    EXPECT_TRUE(SaveScreenshot(*form.mIndividuals(), "gridmenu.png"));
     form.mIndividuals()->close();
 }
 
@@ -47,7 +43,7 @@ TEST_F(PreviewTest, ScreenshotOfThePreview) {
     store("ann@far.test", "2", "second", "WaitingAuth");
     preview_->ShowMessagesFrom("ann@far.test");
     platform::PumpEvents();
-    EXPECT_TRUE(save(*preview_, "preview.png"));
+    EXPECT_TRUE(SaveScreenshot(*preview_, "preview.png"));
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <map>
 #include <string>
@@ -14,6 +12,7 @@
 #include "core/ProgramFiles.h"
 #include "core/TempFolder.h"
 #include "platform/EventWait.h"
+#include "support/CommandLineRun.h"
 #include "support/Peers.h"
 
 namespace {
@@ -64,8 +63,7 @@ protected:
         env.remove("GLIMMERPOST_HOME");
         p.setProcessEnvironment(env);
         p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p.start(QString::fromStdString((fs::path(GLP_BINARY_DIR) / "app" / "glimmerpost").string()),
-                {"--home", QString::fromStdString(dir().string())});
+        p.start(testing_support::ProgramPath("glimmerpost"), {"--home", QString::fromStdString(dir().string())});
     }
     bool logHas(const std::string& text) const { return programLog().find(text) != std::string::npos; }
 };
@@ -109,38 +107,14 @@ TEST_F(ProgramProcessTest, StartsOnceEndsOnSigtermAndASecondStartTouchesNothing)
 // --help and --version answer without a display or a data folder; a wrong option
 // prints the usage and ends with 2, also without touching a data folder.
 TEST(ProgramCommandLine, HelpVersionAndWrongOptions) {
-    const fs::path home = fs::temp_directory_path() / ("glp-cmdline-" + std::to_string(::getpid()));
-    fs::remove_all(home);
-    struct Case {
-        QStringList args;
-        int code;
-        const char* out;
-    };
-    const Case cases[] = {
-        {{"--version"}, 0, "glimmerpost 1.0.0\n"},
-        {{"--help"}, 0, "Usage: glimmerpost [--home DIR]"},
-        {{"-platform", "offscreen", "--bogus"}, 2, ""},
-        {{"-platform", "offscreen", "--home"}, 2, ""},
-    };
-    for (const Case& c : cases) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("GLIMMERPOST_HOME", QString::fromStdString(home.string()));
-        env.remove("DISPLAY");
-        env.remove("QT_QPA_PLATFORM");
-        p.setProcessEnvironment(env);
-        p.start(QString::fromStdString((fs::path(GLP_BINARY_DIR) / "app" / "glimmerpost").string()), c.args);
-        ASSERT_TRUE(p.waitForFinished(kEndMs));
-        SCOPED_TRACE(c.args.join(' ').toStdString());
-        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(p.exitCode(), c.code);
-        const std::string out = p.readAllStandardOutput().toStdString();
-        EXPECT_EQ(out.rfind(c.out, 0), 0u) << out;
-        if (c.code == 2) {
-            EXPECT_NE(p.readAllStandardError().indexOf("Usage: glimmerpost"), -1);
-        }
-        EXPECT_FALSE(fs::exists(home));
-    }
+    testing_support::ExpectCommandLine("glimmerpost",
+                                       {
+                                           {{"--version"}, 0, "glimmerpost 1.0.0\n"},
+                                           {{"--help"}, 0, "Usage: glimmerpost [--home DIR]"},
+                                           {{"-platform", "offscreen", "--bogus"}, 2, ""},
+                                           {{"-platform", "offscreen", "--home"}, 2, ""},
+                                       },
+                                       "Usage: glimmerpost", kEndMs);
 }
 
 }  // namespace

@@ -7,17 +7,13 @@
 
 #include "MainFormTestSupport.h"
 #include "platform/ProgressDisplay.h"
+#include "support/Screenshot.h"
 
 namespace {
 
 using testing_support::MainFormTest;
 
-bool save(QWidget& form, const char* name) {
-    const QPixmap shot = form.grab();
-    const std::filesystem::path file = std::filesystem::path(GLP_BINARY_DIR) / name;
-    return !shot.isNull() && shot.save(QString::fromStdString(file.string()), "PNG") &&
-           std::filesystem::file_size(file) > 0;
-}
+using testing_support::SaveScreenshot;
 
 TEST_F(MainFormTest, ScreenshotOfTheFrame) {
     auto& form = startedForm();
@@ -30,12 +26,12 @@ TEST_F(MainFormTest, ScreenshotOfTheFrame) {
     modProgress::SetCollectProgressMax(5);
     modProgress::SetCollectProgressValue(2);
     platform::PumpEvents();
-    EXPECT_TRUE(save(form, "mainwindow.png"));
+    EXPECT_TRUE(SaveScreenshot(form, "mainwindow.png"));
 
     modProgress::HideCollectProgress();
     form.ShowPage(4);
     platform::PumpEvents();
-    EXPECT_TRUE(save(form, "mainwindow-options.png"));
+    EXPECT_TRUE(SaveScreenshot(form, "mainwindow-options.png"));
 }
 
 }  // namespace

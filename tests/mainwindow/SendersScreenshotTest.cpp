@@ -8,18 +8,14 @@
 
 #include "SendersPageFixture.h"
 #include "mainwindow/SystrayMenuForm.h"
+#include "support/Screenshot.h"
 
 namespace {
 
 using testing_support::SendersPageTest;
 using namespace mainwindow;
 
-bool save(QWidget& widget, const std::string& name) {
-    const QPixmap shot = widget.grab();
-    const std::filesystem::path file = std::filesystem::path(GLP_BINARY_DIR) / name;
-    return !shot.isNull() && shot.save(QString::fromStdString(file.string()), "PNG") &&
-           std::filesystem::file_size(file) > 0;
-}
+using testing_support::SaveScreenshot;
 
 // The menu as the page set it up; while the tray-menu window has no menus of its
 // own, a plain menu drawn from the same states stands in.
@@ -59,7 +55,7 @@ TEST_F(SendersPageTest, ScreenshotsOfThePageWithData) {
         showTab(tab);
         grid().SetSelection(0, 0);
         platform::PumpEvents();
-        EXPECT_TRUE(save(*program_->MainForm(), std::string("senders-") + kKeys[tab - 1] + ".png")) << tab;
+        EXPECT_TRUE(SaveScreenshot(*program_->MainForm(), std::string("senders-") + kKeys[tab - 1] + ".png")) << tab;
     }
 
     showTab(1);
@@ -68,7 +64,7 @@ TEST_F(SendersPageTest, ScreenshotsOfThePageWithData) {
     QMenu standIn;
     QMenu* menu = menuOf(view(), pages_.TrayMenu(), standIn);
     menu->adjustSize();
-    EXPECT_TRUE(save(*menu, "senders-menu.png"));
+    EXPECT_TRUE(SaveScreenshot(*menu, "senders-menu.png"));
     menu->hide();
 }
 

@@ -10,6 +10,7 @@
 #include "core/CMessages.h"
 #include "core/CSenders.h"
 #include "core/Log.h"
+#include "support/Screenshot.h"
 
 namespace {
 
@@ -158,11 +159,7 @@ TEST_F(ProgramTest, ScreenshotOfTheStartedProgram) {
     auto* form = program_->MainForm();
     ASSERT_TRUE(form->isVisible());
     platform::PumpEvents();
-    const QPixmap shot = form->grab();
-    const std::filesystem::path file = std::filesystem::path(GLP_BINARY_DIR) / "mainwindow-started.png";
-    ASSERT_FALSE(shot.isNull());
-    EXPECT_TRUE(shot.save(QString::fromStdString(file.string()), "PNG"));
-    EXPECT_GT(std::filesystem::file_size(file), 0u);
+    EXPECT_TRUE(testing_support::SaveScreenshot(*form, "mainwindow-started.png"));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// Engine tests run inside a QApplication (offscreen), with the core's event pump
-// installed, as the program itself runs.
+// The main of the test programs whose tests need a QApplication (platform, engines,
+// main window, dialogs): they run inside one (offscreen unless QT_QPA_PLATFORM says
+// otherwise), with the core's event pump installed, as the program itself runs.
 #include <gtest/gtest.h>
 
 #include <QApplication>
