@@ -88,7 +88,7 @@ void SmtpClientSession::addError(std::string_view line) {
     outcome_.lastError.append(line).append("\r\n");
 }
 
-void SmtpClientSession::connectTo(const std::string& host, int port, SmtpReplyReader::Mode mode) {
+void SmtpClientSession::connectTo(const std::string& host, int port, ReplyReader::Mode mode) {
     reader_.reset(mode);
     connected_ = false;
     actions_.push_back({SmtpAction::Kind::Connect, host, port});
@@ -105,7 +105,7 @@ std::vector<SmtpAction> SmtpClientSession::start() {
         fail("Invalid sender address");
     } else if (!MiscFuncs::IsBlank(config_.pop3Host)) {
         enterPhase(Phase::PopGreeting);
-        connectTo(config_.pop3Host, config_.pop3Port, SmtpReplyReader::Mode::Pop3);
+        connectTo(config_.pop3Host, config_.pop3Port, ReplyReader::Mode::Pop3);
     } else {
         startSmtp();
     }
@@ -245,7 +245,7 @@ void SmtpClientSession::startSmtp() {
     outcome_.lastCommand.clear();
     outcome_.lastReply.clear();
     enterPhase(Phase::SmtpGreeting);
-    connectTo(config_.smtpHost, config_.smtpPort, SmtpReplyReader::Mode::Smtp);
+    connectTo(config_.smtpHost, config_.smtpPort, ReplyReader::Mode::Smtp);
 }
 
 void SmtpClientSession::handleSmtp(const ServerReply& reply) {

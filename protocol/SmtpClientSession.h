@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "protocol/SmtpClientAuth.h"
-#include "protocol/SmtpReplyReader.h"
+#include "protocol/ReplyReader.h"
 
 namespace engines {
 
@@ -99,7 +99,7 @@ private:
     void enterPhase(Phase phase);
     void send(std::string_view command, Secret secret = Secret::None);
     void progress(int value, std::string_view text);
-    void connectTo(const std::string& host, int port, SmtpReplyReader::Mode mode);
+    void connectTo(const std::string& host, int port, ReplyReader::Mode mode);
     void note(std::string_view direction, std::string_view text);
     void addError(std::string_view line);
     bool inPop() const;
@@ -127,7 +127,7 @@ private:
 
     SmtpSessionConfig config_;
     Phase phase_ = Phase::Idle;
-    SmtpReplyReader reader_;
+    ReplyReader reader_;
     bool connected_ = false;
     std::string ehloName_;
     // The AUTH exchange, with the mechanisms the EHLO reply offers (SmtpAuthMechanism).

@@ -9,7 +9,7 @@
 #include "core/MiscUtils.h"
 #include "core/ProgramFiles.h"
 
-using SmtpProxyText::WithoutLineEnd;
+using engines::WithoutLineEnd;
 
 namespace {
 
@@ -55,7 +55,12 @@ std::string OneLine(std::string_view text) {
 
 }  // namespace
 
-SmtpProxySession::SmtpProxySession(int slot, Sink& sink) : slot_(slot), sink_(sink) {}
+// Server replies: lines and replies capped, none queued (the session takes each in turn).
+constexpr engines::ReplyReader::Caps kServerReplyCaps{SmtpProxyText::kMaxReplyLine, SmtpProxyText::kMaxReply, 0};
+
+SmtpProxySession::SmtpProxySession(int slot, Sink& sink) : slot_(slot), sink_(sink) {
+    replies_.reset(engines::ReplyReader::Mode::Smtp, kServerReplyCaps);
+}
 
 void SmtpProxySession::start() { reply("220 " + Name() + " ESMTP"); }
 
@@ -75,18 +80,15 @@ void SmtpProxySession::clientBytes(std::string_view bytes) {
 }
 
 void SmtpProxySession::pump() {
-    using SmtpProxyText::kMaxCommandLine;
     while (!finished_ && awaiting_ == Awaiting::Nothing && !messageText_ && !sink_.clientBacklogged()) {
-        const std::optional<std::string_view> line = in_.next();
-        if (!line) {
-            if (in_.size() > kMaxCommandLine) finish("500 5.5.2 Line too long");
-            return;
-        }
-        if (line->size() > kMaxCommandLine) {
+        std::string_view line;
+        const engines::LineReader::Result result = in_.next(line);
+        if (result == engines::LineReader::Result::NeedMore) return;
+        if (result == engines::LineReader::Result::TooLong) {
             finish("500 5.5.2 Line too long");
             return;
         }
-        command(std::string(*line));
+        command(std::string(line));
     }
 }
 
@@ -199,7 +201,7 @@ void SmtpProxySession::connectForSender(const std::string& sender) {
 }
 
 void SmtpProxySession::connectSmtp() {
-    replies_ = SmtpProxyText::ReplyReader();
+    replies_.reset(engines::ReplyReader::Mode::Smtp, kServerReplyCaps);
     heloFallbackTried_ = false;
     awaiting_ = Awaiting::Greeting;
     sink_.connectServer(smtpServer_);
@@ -257,29 +259,29 @@ void SmtpProxySession::otherCommand(std::string_view line, std::string_view verb
 
 void SmtpProxySession::serverBytes(std::string_view bytes) {
     if (finished_ || !serverOpen_) return;
-    replies_.append(bytes);
-    std::string reply;
+    replies_.feed(bytes);
     while (!finished_ && serverOpen_) {
-        const SmtpProxyText::ReplyReader::Result result = replies_.next(reply);
-        if (result == SmtpProxyText::ReplyReader::Result::NeedMore) break;
-        if (result == SmtpProxyText::ReplyReader::Result::TooLong) {
+        const std::optional<engines::ServerReply> reply = replies_.next();
+        if (!reply) break;
+        if (reply->tooLong) {
             MiscFuncs::WriteLog(1, "#", "SMTP proxy: over-long reply from the server on proxy socket #" + Slot(slot_));
             failServer("421 4.4.0 Bad reply from the SMTP server");
             break;
         }
-        onReply(reply);
+        onReply(*reply);
     }
     pump();
 }
 
-void SmtpProxySession::onReply(const std::string& reply) {
+void SmtpProxySession::onReply(const engines::ServerReply& serverReply) {
+    const std::string& reply = serverReply.raw;
     if (MiscFuncs::LogWanted(4)) MiscFuncs::WriteLog(4, "i", "SMTPR <-" + Slot(slot_) + " " + std::string(reply));
     const std::string code = MiscFuncs::UpperCase(reply.substr(0, 3));
     const Awaiting answered = awaiting_;
     if (answered == Awaiting::Pop3) return popReply(reply);
     if (answered == Awaiting::Auth) return authReply(reply);
     if (answered == Awaiting::Greeting) return greetingReply(reply, code);
-    if (answered == Awaiting::Helo) return heloReply(reply, code);
+    if (answered == Awaiting::Helo) return heloReply(serverReply, code);
     awaiting_ = Awaiting::Nothing;
     // Also a reply nobody asked for (a 421 before the server hangs up) goes to the client.
     sink_.toClient(reply);
@@ -298,11 +300,12 @@ void SmtpProxySession::greetingReply(const std::string& reply, std::string_view 
     failServer("421 4.4.0 SMTP server not ready: " + ServerText(reply));
 }
 
-void SmtpProxySession::heloReply(const std::string& reply, std::string_view code) {
+void SmtpProxySession::heloReply(const engines::ServerReply& serverReply, std::string_view code) {
+    const std::string& reply = serverReply.raw;
     if (code[0] == '2') {
         const bool extended = !heloFallbackTried_ && Verb(WithoutLineEnd(greeting_)) == "EHLO";
-        serverExtensions_ = extended ? SmtpProxyText::EhloKeywords(reply) : std::vector<std::string>{};
-        return startAuth(extended ? reply : std::string());
+        serverExtensions_ = extended ? SmtpProxyText::EhloKeywords(serverReply.lines) : std::vector<std::string>{};
+        return startAuth(extended ? serverReply.lines : std::vector<std::string>{});
     }
     const std::string_view greeting = WithoutLineEnd(greeting_);
     if (code[0] == '5' && !heloFallbackTried_ && Verb(greeting) == "EHLO") {
@@ -317,17 +320,9 @@ void SmtpProxySession::heloReply(const std::string& reply, std::string_view code
 
 // AUTH as the account asks, by the mechanisms the EHLO reply offers; without a user
 // name or an offered mechanism the server judges the mail as it is.
-void SmtpProxySession::startAuth(const std::string& ehloReply) {
-    std::vector<std::string> lines;
-    std::string_view rest = ehloReply;
-    while (!rest.empty()) {
-        const std::size_t eol = rest.find('\n');
-        const std::size_t take = eol == std::string_view::npos ? rest.size() : eol + 1;
-        lines.emplace_back(WithoutLineEnd(rest.substr(0, take)));
-        rest.remove_prefix(take);
-    }
+void SmtpProxySession::startAuth(const std::vector<std::string>& ehloLines) {
     auth_.Reset();
-    auth_.Offer(lines);
+    auth_.Offer(ehloLines);
     authRefusal_.clear();
     if (const std::optional<std::string> command = auth_.Begin()) {
         awaiting_ = Awaiting::Auth;
@@ -462,11 +457,10 @@ void SmtpProxySession::failServer(std::string_view clientReply) {
 }
 
 void SmtpProxySession::dropQueuedLines() {
-    int dropped = 0;
-    while (in_.next()) {
-        if (dropped++ < kMaxDroppedLinesLogged) MiscFuncs::WriteLog(1, "#", "REmoteSMTP socket is not connected");
-    }
-    in_.takeAll();
+    const std::string_view queued = in_.pending();
+    const auto lines = std::min<std::ptrdiff_t>(std::count(queued.begin(), queued.end(), '\n'), kMaxDroppedLinesLogged);
+    for (std::ptrdiff_t i = 0; i < lines; ++i) MiscFuncs::WriteLog(1, "#", "REmoteSMTP socket is not connected");
+    in_.clear();
 }
 
 // A server between transactions hears a QUIT before the connection goes down.

@@ -44,6 +44,8 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/LineReader.h"
+#include "protocol/ReplyReader.h"
 #include "protocol/SmtpClientAuth.h"
 #include "protocol/SmtpProxySessionText.h"
 
@@ -115,12 +117,12 @@ private:
     void rcptCommand(std::string_view line, std::string_view argument);
     void otherCommand(std::string_view line, std::string_view verb);
 
-    void onReply(const std::string& reply);
+    void onReply(const engines::ServerReply& reply);
     void greetingReply(const std::string& reply, std::string_view code);
-    void heloReply(const std::string& reply, std::string_view code);
+    void heloReply(const engines::ServerReply& reply, std::string_view code);
     void clientCommandReply(std::string_view code);
     void proxyMailFrom();
-    void startAuth(const std::string& ehloReply);
+    void startAuth(const std::vector<std::string>& ehloLines);
     void authReply(const std::string& reply);
     void authFailed();
     void popReply(const std::string& reply);
@@ -143,8 +145,8 @@ private:
 
     int slot_;
     Sink& sink_;
-    SmtpProxyText::LineBuffer in_;
-    SmtpProxyText::ReplyReader replies_;
+    engines::LineReader in_{SmtpProxyText::kMaxCommandLine};
+    engines::ReplyReader replies_;
     SmtpProxyText::DataEndScanner dataEnd_;
     Awaiting awaiting_ = Awaiting::Nothing;
     std::string awaitedVerb_;
