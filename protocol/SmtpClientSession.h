@@ -82,11 +82,11 @@ public:
 
     // The wait for the next event, in seconds; 0 when nothing is awaited.
     int waitSeconds() const;
-    bool finished() const { return phase_ == Phase::Done; }
+    bool finished() const { return state_ == State::Done; }
     const SmtpOutcome& outcome() const { return outcome_; }
 
 private:
-    enum class Phase {
+    enum class State {
         Idle, PopGreeting, PopUser, PopPass, PopStat, PopQuit,
         SmtpGreeting, Ehlo, Helo, AuthStart, AuthStep1, AuthStep2, AuthCancel,
         MailFrom, RcptTo, Data, DataEnd, Quit, Done,
@@ -95,8 +95,8 @@ private:
 
     // The actions of one input, collected by the steps below.
     std::vector<SmtpAction> take();
-    static const char* phaseName(Phase phase);
-    void enterPhase(Phase phase);
+    static const char* stateName(State state);
+    void enterState(State state);
     void send(std::string_view command, Secret secret = Secret::None);
     void progress(int value, std::string_view text);
     void connectTo(const std::string& host, int port, ReplyReader::Mode mode);
@@ -121,12 +121,12 @@ private:
     void nextMechanism();
     void handleAuth(const ServerReply& reply);
 
-    std::string phaseFailureLine() const;
+    std::string stateFailureLine() const;
     void fail(std::string_view line);
     void finish();
 
     SmtpSessionConfig config_;
-    Phase phase_ = Phase::Idle;
+    State state_ = State::Idle;
     ReplyReader reader_;
     bool connected_ = false;
     std::string ehloName_;

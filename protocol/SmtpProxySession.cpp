@@ -74,13 +74,13 @@ std::vector<std::string> SmtpProxySession::takeApprovedRecipients() {
 
 void SmtpProxySession::clientBytes(std::string_view bytes) {
     if (finished_) return;
-    if (messageText_) messageBytes(bytes);
+    if (inMessageText()) messageBytes(bytes);
     else in_.append(bytes);
     pump();
 }
 
 void SmtpProxySession::pump() {
-    while (!finished_ && awaiting_ == Awaiting::Nothing && !messageText_ && !sink_.clientBacklogged()) {
+    while (!finished_ && awaiting_ == Awaiting::Nothing && !inMessageText() && !sink_.clientBacklogged()) {
         std::string_view line;
         const engines::LineReader::Result result = in_.next(line);
         if (result == engines::LineReader::Result::NeedMore) return;
@@ -88,7 +88,11 @@ void SmtpProxySession::pump() {
             finish("500 5.5.2 Line too long");
             return;
         }
+        const int bad = badCommands_;
         command(std::string(line));
+        // A command the proxy answered itself without an error ends a run of bad ones;
+        // a forwarded one is judged by the server's reply.
+        if (!finished_ && awaiting_ == Awaiting::Nothing && badCommands_ == bad) badCommands_ = 0;
     }
 }
 
@@ -159,7 +163,7 @@ void SmtpProxySession::mailCommand(std::string_view line, std::string_view argum
         politeQuit();
         sink_.dropServer();
         serverOpen_ = false;
-        state_ = kWaitGreeting;
+        enterState(RemoteState::WaitGreeting);
     }
     if (greeting_.empty()) {
         errorReply("503 5.5.1 Send HELO or EHLO first");
@@ -189,7 +193,7 @@ void SmtpProxySession::connectForSender(const std::string& sender) {
     }
     auth_ = engines::SmtpAuthExchange(accountAuth_.authUser, accountAuth_.authPassword);
     smtpServer_ = server;
-    state_ = kWaitGreeting;
+    enterState(RemoteState::WaitGreeting);
     serverOpen_ = true;
     const std::string pop3Host(MiscFuncs::TrimBlanks(accountAuth_.pop3Server));
     if (pop3Host.empty()) return connectSmtp();
@@ -285,14 +289,15 @@ void SmtpProxySession::onReply(const engines::ServerReply& serverReply) {
     awaiting_ = Awaiting::Nothing;
     // Also a reply nobody asked for (a 421 before the server hangs up) goes to the client.
     sink_.toClient(reply);
-    if (answered == Awaiting::ProxyMail && code[0] != '2') state_ = kGreeted;
+    if (answered == Awaiting::ProxyMail && code[0] != '2') enterState(RemoteState::Greeted);
+    else if (answered == Awaiting::ProxyMail) badCommands_ = 0;
     else if (answered == Awaiting::ClientCommand) clientCommandReply(code);
-    else if (answered == Awaiting::DataEnd) state_ = kGreeted;
+    else if (answered == Awaiting::DataEnd) enterState(RemoteState::Greeted);
 }
 
 void SmtpProxySession::greetingReply(const std::string& reply, std::string_view code) {
     if (code == "220") {
-        sendServer(WithoutLineEnd(greeting_), kGreeted);
+        sendServer(WithoutLineEnd(greeting_), RemoteState::Greeted);
         awaiting_ = Awaiting::Helo;
         return;
     }
@@ -311,7 +316,7 @@ void SmtpProxySession::heloReply(const engines::ServerReply& serverReply, std::s
     if (code[0] == '5' && !heloFallbackTried_ && Verb(greeting) == "EHLO") {
         // RFC 5321 4.1.4: a server without extensions still takes HELO.
         heloFallbackTried_ = true;
-        sendServer("HELO" + std::string(greeting.substr(4)), kGreeted);
+        sendServer("HELO" + std::string(greeting.substr(4)), RemoteState::Greeted);
         return;
     }
     MiscFuncs::WriteLog(1, "#", "SMTP server refused proxy socket #" + Slot(slot_) + ": " + std::string(reply));
@@ -363,7 +368,7 @@ void SmtpProxySession::authFailed() {
     politeQuit();
     sink_.dropServer();
     serverOpen_ = false;
-    state_ = kWaitGreeting;
+    enterState(RemoteState::WaitGreeting);
 }
 
 // The proxy's own MAIL FROM, with the parameters of the client's (BODY=8BITMIME,
@@ -373,20 +378,21 @@ void SmtpProxySession::proxyMailFrom() {
     std::string command = "MAIL FROM:<" + sender_ + ">";
     for (const std::string& parameter : mailParameters_)
         if (SmtpProxyText::ParameterOffered(parameter, serverExtensions_)) command += " " + parameter;
-    sendServer(command, kMailSent);
+    sendServer(command, RemoteState::MailSent);
     awaiting_ = Awaiting::ProxyMail;
 }
 
 void SmtpProxySession::clientCommandReply(std::string_view code) {
     if (awaitedVerb_ == "DATA" && code == "354") {
-        state_ = kInData;
+        enterState(RemoteState::InData);
         beginMessageText();
         return;
     }
-    if (awaitedVerb_ == "MAIL" && code[0] == '2') state_ = kMailSent;
-    else if (awaitedVerb_ == "RSET" && code[0] == '2') state_ = kGreeted;
+    if (awaitedVerb_ == "MAIL" && code[0] == '2') enterState(RemoteState::MailSent);
+    else if (awaitedVerb_ == "RSET" && code[0] == '2') enterState(RemoteState::Greeted);
     else if (awaitedVerb_ == "AUTH" && code == "334") maskNextLine_ = true;
     if (code == "500" || code == "502") countError();
+    else badCommands_ = 0;
 }
 
 void SmtpProxySession::serverFailed() {
@@ -399,11 +405,11 @@ void SmtpProxySession::serverFailed() {
         return connectSmtp();
     }
     // A client in the middle of AUTH still owes the server an answer.
-    const bool idle = awaiting_ == Awaiting::Nothing && !messageText_ && !maskNextLine_;
+    const bool idle = awaiting_ == Awaiting::Nothing && !inMessageText() && !maskNextLine_;
     const bool lost = awaiting_ != Awaiting::Greeting && awaiting_ != Awaiting::Helo;
     sink_.dropServer();
     serverOpen_ = false;
-    state_ = kWaitGreeting;
+    enterState(RemoteState::WaitGreeting);
     // Between transactions the client can go on: its next MAIL FROM connects again.
     if (idle) return;
     failServer(lost ? "421 4.4.2 Connection to the SMTP server was lost"
@@ -412,8 +418,8 @@ void SmtpProxySession::serverFailed() {
 
 // ---------------------------------------------------------------- message text
 
+// The message text follows: the remote state is InData and no reply is owed.
 void SmtpProxySession::beginMessageText() {
-    messageText_ = true;
     dataEnd_.reset();
     if (!in_.empty()) {
         // A client that did not wait for the 354.
@@ -429,7 +435,6 @@ void SmtpProxySession::messageBytes(std::string_view bytes) {
         return;
     }
     sink_.toServer(bytes.substr(0, end));
-    messageText_ = false;
     awaiting_ = Awaiting::DataEnd;
     in_.append(bytes.substr(end));
 }
@@ -465,7 +470,7 @@ void SmtpProxySession::dropQueuedLines() {
 
 // A server between transactions hears a QUIT before the connection goes down.
 void SmtpProxySession::politeQuit() {
-    if (serverOpen_ && awaiting_ == Awaiting::Nothing && !messageText_) sink_.toServer("QUIT\r\n");
+    if (serverOpen_ && awaiting_ == Awaiting::Nothing && !inMessageText()) sink_.toServer("QUIT\r\n");
 }
 
 void SmtpProxySession::reply(std::string_view text) {
@@ -492,14 +497,23 @@ void SmtpProxySession::forward(std::string_view line, std::string_view verb) {
     awaitedVerb_ = std::string(verb);
 }
 
-void SmtpProxySession::sendServer(std::string_view text, int newState) {
+void SmtpProxySession::sendServer(std::string_view text, RemoteState newState) {
     std::string bytes(text);
     bytes += kCrLf;
     sink_.toServer(bytes);
-    state_ = newState;
+    enterState(newState);
     if (MiscFuncs::LogWanted(4)) {
-        MiscFuncs::WriteLog(4, "i", "SMTPR ->" + Slot(slot_) + ":" + std::to_string(newState) + " " + std::string(text));
+        MiscFuncs::WriteLog(4, "i", "SMTPR ->" + Slot(slot_) + ":" + std::to_string(remoteState()) + " " + std::string(text));
     }
+}
+
+void SmtpProxySession::enterState(RemoteState state) {
+    if (state == state_) return;
+    if (MiscFuncs::LogWanted(kStateLogLevel))
+        MiscFuncs::WriteLog(kStateLogLevel, "i", "SMTP proxy socket #" + Slot(slot_) + " remote state " +
+                                                     std::to_string(remoteState()) + " -> " +
+                                                     std::to_string(static_cast<int>(state)));
+    state_ = state;
 }
 
 // A line with credentials: sent like any other, logged without them.
@@ -507,7 +521,7 @@ void SmtpProxySession::sendServerSecret(std::string_view text) {
     std::string bytes(text);
     bytes += kCrLf;
     sink_.toServer(bytes);
-    if (MiscFuncs::LogWanted(4)) MiscFuncs::WriteLog(4, "i", "SMTPR ->" + Slot(slot_) + ":" + std::to_string(state_) + " ****");
+    if (MiscFuncs::LogWanted(4)) MiscFuncs::WriteLog(4, "i", "SMTPR ->" + Slot(slot_) + ":" + std::to_string(remoteState()) + " ****");
 }
 
 void SmtpProxySession::logClientLine(std::string_view text, std::string_view verb) {
