@@ -199,8 +199,8 @@ void SmtpProxySession::connectForSender(const std::string& sender) {
     if (pop3Host.empty()) return connectSmtp();
     // POP-before-SMTP: the POP3 login opens the SMTP server to this machine.
     const std::optional<int> port = Accounts::ServerPort(accountAuth_.pop3Port, Accounts::kPop3Port);
-    popStep_ = PopStep::Greeting;
-    awaiting_ = Awaiting::Pop3;
+    replies_.reset(engines::ReplyReader::Mode::Pop3, kServerReplyCaps);
+    awaiting_ = Awaiting::PopGreeting;
     sink_.connectServer({pop3Host, port.value_or(Accounts::kPop3Port)});
 }
 
@@ -211,24 +211,23 @@ void SmtpProxySession::connectSmtp() {
     sink_.connectServer(smtpServer_);
 }
 
-void SmtpProxySession::popReply(const std::string& reply) {
-    const bool positive = reply.rfind("+OK", 0) == 0;
-    if (!positive) {
+void SmtpProxySession::popReply(const engines::ServerReply& reply) {
+    if (!reply.positive) {
         MiscFuncs::WriteLog(1, "#", "SMTP proxy: the POP3 login before SMTP failed for " + std::string(sender_) +
-                                        " on proxy socket #" + Slot(slot_) + ": " + ServerText(reply));
+                                        " on proxy socket #" + Slot(slot_) + ": " + ServerText(reply.raw));
         return popDone();
     }
-    switch (popStep_) {
-    case PopStep::Greeting:
-        popStep_ = PopStep::User;
+    switch (awaiting_) {
+    case Awaiting::PopGreeting:
+        awaiting_ = Awaiting::PopUser;
         return sendServer("USER " + OneLine(accountAuth_.pop3User), state_);
-    case PopStep::User:
-        popStep_ = PopStep::Pass;
+    case Awaiting::PopUser:
+        awaiting_ = Awaiting::PopPass;
         return sendServerSecret("PASS " + OneLine(accountAuth_.pop3Password));
-    case PopStep::Pass:
-        popStep_ = PopStep::Stat;
+    case Awaiting::PopPass:
+        awaiting_ = Awaiting::PopStat;
         return sendServer("STAT", state_);
-    case PopStep::Stat: return popDone();
+    default: return popDone();
     }
 }
 
@@ -282,7 +281,7 @@ void SmtpProxySession::onReply(const engines::ServerReply& serverReply) {
     if (MiscFuncs::LogWanted(4)) MiscFuncs::WriteLog(4, "i", "SMTPR <-" + Slot(slot_) + " " + std::string(reply));
     const std::string code = MiscFuncs::UpperCase(reply.substr(0, 3));
     const Awaiting answered = awaiting_;
-    if (answered == Awaiting::Pop3) return popReply(reply);
+    if (awaitingPop3()) return popReply(serverReply);
     if (answered == Awaiting::Auth) return authReply(reply);
     if (answered == Awaiting::Greeting) return greetingReply(reply, code);
     if (answered == Awaiting::Helo) return heloReply(serverReply, code);
@@ -397,7 +396,7 @@ void SmtpProxySession::clientCommandReply(std::string_view code) {
 
 void SmtpProxySession::serverFailed() {
     if (finished_ || !serverOpen_) return;
-    if (awaiting_ == Awaiting::Pop3) {
+    if (awaitingPop3()) {
         // As the SMTP client does: without the POP3 login the SMTP server judges.
         MiscFuncs::WriteLog(1, "#", "SMTP proxy: no POP3 login before SMTP for " + std::string(sender_) +
                                         " on proxy socket #" + Slot(slot_) + ": the POP3 server failed");

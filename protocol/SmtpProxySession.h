@@ -111,10 +111,13 @@ public:
     }
 
 private:
-    // What the reply that the server owes answers.
-    enum class Awaiting { Nothing, Pop3, Greeting, Helo, Auth, ProxyMail, ClientCommand, DataEnd };
-    // POP-before-SMTP: the reply the POP3 server owes.
-    enum class PopStep { Greeting, User, Pass, Stat };
+    // What the reply that the server owes answers; the first four are the POP3
+    // server's (POP-before-SMTP).
+    enum class Awaiting {
+        PopGreeting, PopUser, PopPass, PopStat,
+        Nothing, Greeting, Helo, Auth, ProxyMail, ClientCommand, DataEnd,
+    };
+    bool awaitingPop3() const { return awaiting_ <= Awaiting::PopStat; }
 
     void pump();
     void command(std::string_view line);
@@ -134,7 +137,7 @@ private:
     void startAuth(const std::vector<std::string>& ehloLines);
     void authReply(const std::string& reply);
     void authFailed();
-    void popReply(const std::string& reply);
+    void popReply(const engines::ServerReply& reply);
     void popDone();
     void connectSmtp();
     void sendServerSecret(std::string_view text);
@@ -171,7 +174,6 @@ private:
     engines::SmtpAuthExchange auth_;
     std::string authRefusal_;  // the server's reply that refused the last mechanism
     SmtpProxyText::ServerAddress smtpServer_;
-    PopStep popStep_ = PopStep::Greeting;
     std::vector<std::string> approved_;
     bool serverOpen_ = false;
     bool heloFallbackTried_ = false;
