@@ -49,7 +49,8 @@ bool statCount(std::string_view status, int& count) {
 
 Pop3ClientSession::Pop3ClientSession(Pop3SessionConfig config, Pop3SessionHandler& handler)
     : config_(std::move(config)), handler_(handler) {
-    reader_.expectLine();
+    // A status line's cap counts its CR, not its LF; replies come one at a time.
+    reader_.reset(ReplyReader::Mode::Pop3, {kMaxStatusLine + 1, 0, 0});
 }
 
 std::vector<Pop3Action> Pop3ClientSession::take() {
@@ -76,9 +77,8 @@ void Pop3ClientSession::send(std::string_view command, Pop3ClientState next, boo
     if (ended()) return;
     note(">", secret ? std::string(command.substr(0, command.find(' '))) + " ********" : std::string(command));
     actions_.push_back({Pop3Action::Kind::Send, std::string(command) + std::string(kEol)});
-    if (next == Pop3ClientState::TopSent) reader_.expectMultiLine(kMaxHeaderData, kMaxHeaderLine);
-    else if (next == Pop3ClientState::RetrSent) reader_.expectMultiLine(kMaxMessageData);
-    else reader_.expectLine();
+    if (next == Pop3ClientState::TopSent) reader_.expectData(kMaxHeaderData, kMaxHeaderLine);
+    else if (next == Pop3ClientState::RetrSent) reader_.expectData(kMaxMessageData);
     enterState(next);
 }
 
@@ -90,16 +90,16 @@ std::vector<Pop3Action> Pop3ClientSession::connected() { return take(); }
 
 std::vector<Pop3Action> Pop3ClientSession::received(std::string_view bytes) {
     if (ended()) return {};
-    reader_.append(bytes);
+    reader_.feed(bytes);
     for (;;) {
-        const Pop3ReplyReader::Status status = reader_.poll();
-        if (status == Pop3ReplyReader::Status::Incomplete) break;
-        if (status == Pop3ReplyReader::Status::TooLong) {
+        std::optional<ServerReply> reply = reader_.next();
+        if (!reply) break;
+        if (reply->tooLong) {
             fail(Pop3End::TooLong, "Error in POP3Client::DataArrival() the server's reply passes its size limit",
                  "the server's reply passes its size limit");
             break;
         }
-        handle(reader_.take());
+        handle(std::move(*reply));
         if (ended()) break;
     }
     return take();
@@ -130,8 +130,8 @@ std::vector<Pop3Action> Pop3ClientSession::timedOut(std::string_view why) {
     return take();
 }
 
-void Pop3ClientSession::handle(Pop3Reply reply) {
-    note("<", reply.status);
+void Pop3ClientSession::handle(ServerReply reply) {
+    note("<", reply.status());
     const bool dataState = state_ == Pop3ClientState::TopSent || state_ == Pop3ClientState::RetrSent;
     // A refused DELE is the one negative reply the session survives outside the data.
     if (!reply.positive && !dataState && state_ != Pop3ClientState::DeleSent) return negative(reply);
@@ -154,10 +154,10 @@ void Pop3ClientSession::handle(Pop3Reply reply) {
     }
 }
 
-void Pop3ClientSession::statAnswered(const Pop3Reply& reply) {
-    if (!statCount(reply.status, count_))
-        return fail(Pop3End::Failed, "Error in POP3Client::DataArrival() unreadable STAT reply: " + std::string(reply.status),
-                    "unreadable STAT reply: " + MiscFuncs::OneLineText(reply.status, kMaxFailureText));
+void Pop3ClientSession::statAnswered(const ServerReply& reply) {
+    if (!statCount(reply.status(), count_))
+        return fail(Pop3End::Failed, "Error in POP3Client::DataArrival() unreadable STAT reply: " + std::string(reply.status()),
+                    "unreadable STAT reply: " + MiscFuncs::OneLineText(reply.status(), kMaxFailureText));
     if (count_ < 1) return quit();
     handler_.progress({Pop3Progress::Kind::Maximum, {}, count_});
     decisions_.reserve(static_cast<std::size_t>(count_));
@@ -167,7 +167,7 @@ void Pop3ClientSession::statAnswered(const Pop3Reply& reply) {
 
 void Pop3ClientSession::sendTop() { send("TOP " + std::to_string(current_) + " 0", Pop3ClientState::TopSent); }
 
-void Pop3ClientSession::topAnswered(Pop3Reply reply) {
+void Pop3ClientSession::topAnswered(ServerReply reply) {
     if (reply.positive) {
         decisions_.push_back(handler_.classify(current_, std::move(reply.data)));
     } else {
@@ -197,7 +197,7 @@ void Pop3ClientSession::requestFrom(int number) {
     quit();
 }
 
-void Pop3ClientSession::retrAnswered(Pop3Reply reply) {
+void Pop3ClientSession::retrAnswered(ServerReply reply) {
     if (!reply.positive) {
         refused(reply);
         return requestFrom(current_ + 1);
@@ -215,15 +215,15 @@ void Pop3ClientSession::retrAnswered(Pop3Reply reply) {
     progressText("Sending DELE command..");
 }
 
-void Pop3ClientSession::deleAnswered(const Pop3Reply& reply) {
+void Pop3ClientSession::deleAnswered(const ServerReply& reply) {
     if (reply.positive) handler_.checkpoint("after-dele");
     else refused(reply);
     if (current_ >= count_) return quit();
     requestFrom(current_ + 1);
 }
 
-void Pop3ClientSession::refused(const Pop3Reply& reply) {
-    MiscFuncs::WriteLog(1, "#", "POP3 Error! User " + config_.account + ":" + std::string(reply.status));
+void Pop3ClientSession::refused(const ServerReply& reply) {
+    MiscFuncs::WriteLog(1, "#", "POP3 Error! User " + config_.account + ":" + std::string(reply.status()));
 }
 
 void Pop3ClientSession::quit() {
@@ -237,9 +237,9 @@ void Pop3ClientSession::quit() {
     progressText("Sending QUIT command..");
 }
 
-void Pop3ClientSession::negative(const Pop3Reply& reply) {
-    fail(Pop3End::Negative, "POP3 Error! User " + config_.account + ":" + std::string(reply.status),
-         "the server refused: " + MiscFuncs::OneLineText(reply.status, kMaxFailureText));
+void Pop3ClientSession::negative(const ServerReply& reply) {
+    fail(Pop3End::Negative, "POP3 Error! User " + config_.account + ":" + std::string(reply.status()),
+         "the server refused: " + MiscFuncs::OneLineText(reply.status(), kMaxFailureText));
 }
 
 void Pop3ClientSession::fail(Pop3End end, std::string line, std::string failure, bool first) {

@@ -17,7 +17,7 @@
 //   RETR), is left on the server and the session goes on with the next one; a refused
 //   DELE leaves that message and goes on. One bad message never holds up the rest, and
 //   never voids the deletions of those already stored.
-// - Replies are assembled however the bytes arrive (protocol/Pop3ReplyReader.h); a
+// - Replies are assembled however the bytes arrive (protocol/ReplyReader.h); a
 //   reply over its cap ends the session.
 //
 // The message data is handed over exactly as transmitted: CR LF, dot-stuffing kept,
@@ -37,7 +37,7 @@
 #include <vector>
 
 #include "protocol/MessageFilter.h"
-#include "protocol/Pop3ReplyReader.h"
+#include "protocol/ReplyReader.h"
 
 namespace engines {
 
@@ -105,6 +105,8 @@ struct Pop3SessionConfig {
 
 class Pop3ClientSession {
 public:
+    // RFC 1939 allows 512 octets a status line; servers' texts are allowed far more.
+    static constexpr std::size_t kMaxStatusLine = 64u << 10;
     // The data caps. A header block is small; a header line past 64 KB is no mail.
     static constexpr std::size_t kMaxHeaderData = 16u << 20;
     static constexpr std::size_t kMaxHeaderLine = 64u << 10;
@@ -140,23 +142,23 @@ private:
     void note(std::string_view direction, std::string_view text) const;
     void progressText(std::string_view text);
 
-    void handle(Pop3Reply reply);
-    void statAnswered(const Pop3Reply& reply);
-    void topAnswered(Pop3Reply reply);
-    void retrAnswered(Pop3Reply reply);
-    void deleAnswered(const Pop3Reply& reply);
+    void handle(ServerReply reply);
+    void statAnswered(const ServerReply& reply);
+    void topAnswered(ServerReply reply);
+    void retrAnswered(ServerReply reply);
+    void deleAnswered(const ServerReply& reply);
     void sendTop();
     void requestFrom(int number);
     void quit();
-    void refused(const Pop3Reply& reply);
+    void refused(const ServerReply& reply);
 
-    void negative(const Pop3Reply& reply);
+    void negative(const ServerReply& reply);
     void fail(Pop3End end, std::string line, std::string failure, bool first = false);
     void finish(Pop3End end);
 
     Pop3SessionConfig config_;
     Pop3SessionHandler& handler_;
-    Pop3ReplyReader reader_;
+    ReplyReader reader_;
     Pop3ClientState state_ = Pop3ClientState::Greeting;
     int count_ = 0;
     int current_ = 0;

@@ -22,6 +22,15 @@
 
 namespace {
 
+const char* StateName(Pop3ServerSession::State state) {
+    switch (state) {
+        case Pop3ServerSession::State::Authorization: return "authorization";
+        case Pop3ServerSession::State::Transaction: return "transaction";
+        case Pop3ServerSession::State::Ended: return "ended";
+    }
+    return "?";
+}
+
 // Verbs whose arguments are credentials.
 bool IsSecretVerb(std::string_view verb) {
     return MiscFuncs::EqualsIgnoreCase(verb, "PASS") || MiscFuncs::EqualsIgnoreCase(verb, "AUTH") ||
@@ -71,7 +80,7 @@ bool Pop3ServerSession::Open(std::string_view remoteAddress, std::string_view lo
 
 std::size_t Pop3ServerSession::InputRoom() const {
     if (Ended()) return 0;
-    const std::size_t pending = input_.size() - consumed_;
+    const std::size_t pending = input_.size();
     return pending < kMaxPendingInput ? kMaxPendingInput - pending : 0;
 }
 
@@ -120,27 +129,16 @@ void Pop3ServerSession::handleLines() {
             held_ = true;  // the carrier drains the output first
             break;
         }
-        const std::size_t eol = input_.find('\n', consumed_);
-        if (eol == std::string::npos) {
-            if (input_.size() - consumed_ > kMaxLineBytes) lineTooLong();
-            break;
-        }
-        std::size_t length = eol - consumed_;
-        if (length > 0 && input_[eol - 1] == '\r') --length;
-        if (length > kMaxLineBytes) {
+        std::string_view line;
+        const engines::LineReader::Result result = input_.next(line);
+        if (result == engines::LineReader::Result::NeedMore) break;
+        if (result == engines::LineReader::Result::TooLong) {
             lineTooLong();
             break;
         }
-        const std::string line = input_.substr(consumed_, length);
-        consumed_ = eol + 1;
-        handleLine(line);
+        handleLine(std::string(engines::WithoutLineEnd(line)));
     }
-    if (Ended()) {
-        input_.clear();
-    } else {
-        input_.erase(0, consumed_);
-    }
-    consumed_ = 0;
+    if (Ended()) input_.clear();
 }
 
 void Pop3ServerSession::handleLine(std::string_view line) {
@@ -148,6 +146,13 @@ void Pop3ServerSession::handleLine(std::string_view line) {
     const std::string_view verb = line.substr(0, space);
     const std::string_view argument = space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
     lastClientPacket_ = IsSecretVerb(verb) ? std::string(verb) + " ****" : std::string(line);
+    lineWasBad_ = false;
+    dispatch(verb, argument);
+    // Only bad commands in a row end the session.
+    if (!lineWasBad_) badCommands_ = 0;
+}
+
+void Pop3ServerSession::dispatch(std::string_view verb, std::string_view argument) {
     for (const Command& command : kCommands) {
         if (!MiscFuncs::EqualsIgnoreCase(verb, command.verb)) continue;
         const bool allowed = state_ == State::Transaction ? command.inTransaction : command.inAuthorization;
@@ -175,13 +180,22 @@ void Pop3ServerSession::lineTooLong() {
 }
 
 void Pop3ServerSession::badCommand() {
+    lineWasBad_ = true;
     if (++badCommands_ < kMaxBadCommands) return;
     MiscFuncs::WriteLog(1, "#", "POP3Server Error! Too many bad commands on socket #" + std::to_string(slot_));
     end();
 }
 
+void Pop3ServerSession::enterState(State state) {
+    if (state == state_) return;
+    if (MiscFuncs::LogWanted(kStateLogLevel))
+        MiscFuncs::WriteLog(kStateLogLevel, "i", "POP3Server socket #" + std::to_string(slot_) + " state " +
+                                                      StateName(state_) + " -> " + StateName(state));
+    state_ = state;
+}
+
 void Pop3ServerSession::end() {
-    state_ = State::Ended;
+    enterState(State::Ended);
     transfer_.reset();
     held_ = false;
 }
@@ -228,7 +242,7 @@ void Pop3ServerSession::onPass(std::string_view argument) {
     }
     MiscFuncs::WriteLog(1, "i", "Servicing " + account_ + " on socket #" + std::to_string(slot_));
     loadMailbox();
-    state_ = State::Transaction;
+    enterState(State::Transaction);
     reply("+OK " + std::to_string(liveCount_) + " " + std::to_string(liveOctets_));
 }
 

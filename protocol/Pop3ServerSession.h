@@ -5,9 +5,13 @@
 // the tests read a session as a transcript.
 //
 // The map of a session:
-// - States: Authorization (before and after USER) -> Transaction (after PASS) -> Ended.
+// - States: Authorization (before and after USER) -> Transaction (after PASS) -> Ended,
+//   each change made by enterState, which logs it at kStateLogLevel.
 //   A session that ends any other way than by QUIT in the Transaction state never
 //   reaches RFC 1939's UPDATE state, so it deletes nothing.
+// - Bad commands (unknown, out of state, bad arguments, wrong password) are counted in
+//   a row: the one that reaches kMaxBadCommands is answered and ends the session, and
+//   any command that is not bad starts the count afresh, as dovecot does.
 // - Input is split into lines (CR LF, a bare LF tolerated) and each line is handled
 //   in turn, so commands split across pieces and pipelined commands both work.
 //   Lines that arrive while a multi-line answer is still going out wait their turn.
@@ -39,6 +43,8 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/LineReader.h"
+
 class CMessages;
 
 class Pop3ServerSession {
@@ -46,9 +52,11 @@ public:
     // RFC 2449 4 allows a command line 255 octets; twice that is slack for clients
     // that pad, and anything longer is not a client talking POP3.
     static constexpr std::size_t kMaxLineBytes = 512;
-    // Bad commands (unknown, out of state, bad arguments, wrong password) tolerated
-    // before the session ends, as dovecot does.
+    // Bad commands (unknown, out of state, bad arguments, wrong password) in a row
+    // that end the session, as dovecot does.
     static constexpr int kMaxBadCommands = 10;
+    // The changes of state are logged at this detail level.
+    static constexpr int kStateLogLevel = 4;
     // Input held while a multi-line answer goes out (pipelined commands behind it).
     static constexpr std::size_t kMaxPendingInput = 64 * 1024;
     // One piece of a message file, and of a listing.
@@ -135,6 +143,7 @@ private:
     void outOfState(const Command& command);
     void lineTooLong();
     void badCommand();
+    void enterState(State state);
     void end();
 
     void reply(std::string_view text);
@@ -175,9 +184,9 @@ private:
     std::size_t liveCount_ = 0;
     std::uint64_t liveOctets_ = 0;
     std::size_t removed_ = 0;
-    int badCommands_ = 0;
-    std::string input_;
-    std::size_t consumed_ = 0;
+    int badCommands_ = 0;  // in a row
+    bool lineWasBad_ = false;
+    engines::LineReader input_{kMaxLineBytes, engines::LineReader::CapCounts::WithoutLineEnd};
     bool held_ = false;
     std::string output_;
     std::unique_ptr<Transfer> transfer_;

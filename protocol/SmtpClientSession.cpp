@@ -39,29 +39,29 @@ std::vector<SmtpAction> SmtpClientSession::take() {
     return out;
 }
 
-const char* SmtpClientSession::phaseName(Phase phase) {
+const char* SmtpClientSession::stateName(State state) {
     static const char* const kNames[] = {
         "idle", "POP3 greeting", "USER", "PASS", "STAT", "POP3 QUIT", "SMTP greeting", "EHLO", "HELO",
         "AUTH", "AUTH answer", "AUTH password", "AUTH cancel", "MAIL", "RCPT", "DATA", "message", "QUIT", "done",
     };
-    static_assert(std::size(kNames) == static_cast<std::size_t>(Phase::Done) + 1);
-    return kNames[static_cast<int>(phase)];
+    static_assert(std::size(kNames) == static_cast<std::size_t>(State::Done) + 1);
+    return kNames[static_cast<int>(state)];
 }
 
-void SmtpClientSession::enterPhase(Phase phase) {
-    if (MiscFuncs::LogWanted(kTranscriptLogLevel) && phase != phase_) {
+void SmtpClientSession::enterState(State state) {
+    if (MiscFuncs::LogWanted(kTranscriptLogLevel) && state != state_) {
         MiscFuncs::WriteLog(kTranscriptLogLevel, "i",
-                            std::string("SMTP client: ") + phaseName(phase_) + " -> " + phaseName(phase));
+                            std::string("SMTP client: ") + stateName(state_) + " -> " + stateName(state));
     }
-    phase_ = phase;
+    state_ = state;
 }
 
-bool SmtpClientSession::inPop() const { return phase_ >= Phase::PopGreeting && phase_ <= Phase::PopQuit; }
-bool SmtpClientSession::inAuth() const { return phase_ >= Phase::AuthStart && phase_ <= Phase::AuthCancel; }
+bool SmtpClientSession::inPop() const { return state_ >= State::PopGreeting && state_ <= State::PopQuit; }
+bool SmtpClientSession::inAuth() const { return state_ >= State::AuthStart && state_ <= State::AuthCancel; }
 
 int SmtpClientSession::waitSeconds() const {
-    if (phase_ == Phase::Idle || phase_ == Phase::Done) return 0;
-    return phase_ == Phase::SmtpGreeting ? kGreetingSeconds : kReplySeconds;
+    if (state_ == State::Idle || state_ == State::Done) return 0;
+    return state_ == State::SmtpGreeting ? kGreetingSeconds : kReplySeconds;
 }
 
 // The one writer of commands: what is logged and kept as the last command never
@@ -88,14 +88,14 @@ void SmtpClientSession::addError(std::string_view line) {
     outcome_.lastError.append(line).append("\r\n");
 }
 
-void SmtpClientSession::connectTo(const std::string& host, int port, SmtpReplyReader::Mode mode) {
+void SmtpClientSession::connectTo(const std::string& host, int port, ReplyReader::Mode mode) {
     reader_.reset(mode);
     connected_ = false;
     actions_.push_back({SmtpAction::Kind::Connect, host, port});
 }
 
 std::vector<SmtpAction> SmtpClientSession::start() {
-    if (phase_ != Phase::Idle) return {};
+    if (state_ != State::Idle) return {};
     progress(1, "Sending msg - Initialising..");
     if (!SmtpText::IsEnvelopeAddress(config_.rcptTo)) {
         // No server could ever take it: the queue counts it like a refused relay.
@@ -104,8 +104,8 @@ std::vector<SmtpAction> SmtpClientSession::start() {
     } else if (!SmtpText::IsEnvelopeAddress(config_.mailFrom)) {
         fail("Invalid sender address");
     } else if (!MiscFuncs::IsBlank(config_.pop3Host)) {
-        enterPhase(Phase::PopGreeting);
-        connectTo(config_.pop3Host, config_.pop3Port, SmtpReplyReader::Mode::Pop3);
+        enterState(State::PopGreeting);
+        connectTo(config_.pop3Host, config_.pop3Port, ReplyReader::Mode::Pop3);
     } else {
         startSmtp();
     }
@@ -115,7 +115,7 @@ std::vector<SmtpAction> SmtpClientSession::start() {
 std::vector<SmtpAction> SmtpClientSession::connected(std::string_view localAddress) {
     if (finished()) return {};
     connected_ = true;
-    if (phase_ == Phase::SmtpGreeting) ehloName_ = SmtpText::EhloDomain(config_.hostName, localAddress);
+    if (state_ == State::SmtpGreeting) ehloName_ = SmtpText::EhloDomain(config_.hostName, localAddress);
     return take();
 }
 
@@ -134,18 +134,18 @@ std::vector<SmtpAction> SmtpClientSession::closed() {
     if (finished()) return {};
     const bool wasConnected = connected_;
     connected_ = false;
-    if (phase_ == Phase::PopUser || phase_ == Phase::PopPass) {
+    if (state_ == State::PopUser || state_ == State::PopPass) {
         popNegative(true);
     } else if (inPop()) {
-        if (phase_ == Phase::PopGreeting) addError("Unable to connect to POP host for authorization");
+        if (state_ == State::PopGreeting) addError("Unable to connect to POP host for authorization");
         startSmtp();
-    } else if (phase_ == Phase::Quit) {
+    } else if (state_ == State::Quit) {
         finish();
-    } else if (phase_ == Phase::SmtpGreeting) {
+    } else if (state_ == State::SmtpGreeting) {
         fail("Unable to connect to SMTP server");
     } else {
         if (wasConnected) addError(kDisconnected);
-        fail(inAuth() ? std::string_view() : phaseFailureLine());
+        fail(inAuth() ? std::string_view() : stateFailureLine());
     }
     return take();
 }
@@ -157,7 +157,7 @@ std::vector<SmtpAction> SmtpClientSession::sendFailed() {
     if (inPop()) {
         addError(line);
         startSmtp();
-    } else if (phase_ == Phase::Quit) {
+    } else if (state_ == State::Quit) {
         finish();
     } else {
         fail(line);
@@ -167,19 +167,19 @@ std::vector<SmtpAction> SmtpClientSession::sendFailed() {
 
 std::vector<SmtpAction> SmtpClientSession::timedOut() {
     if (finished()) return {};
-    switch (phase_) {
-    case Phase::PopGreeting:
+    switch (state_) {
+    case State::PopGreeting:
         addError("Unable to connect to POP host for authorization");
         startSmtp();
         break;
-    case Phase::PopUser: case Phase::PopPass: popNegative(false); break;
-    case Phase::PopStat: popQuit(); break;
-    case Phase::PopQuit: startSmtp(); break;
-    case Phase::Quit: finish(); break;
-    case Phase::AuthStart: case Phase::AuthStep1: case Phase::AuthStep2: case Phase::AuthCancel:
+    case State::PopUser: case State::PopPass: popNegative(false); break;
+    case State::PopStat: popQuit(); break;
+    case State::PopQuit: startSmtp(); break;
+    case State::Quit: finish(); break;
+    case State::AuthStart: case State::AuthStep1: case State::AuthStep2: case State::AuthCancel:
         nextMechanism();
         break;
-    default: fail(phaseFailureLine()); break;
+    default: fail(stateFailureLine()); break;
     }
     return take();
 }
@@ -196,27 +196,27 @@ void SmtpClientSession::handle(const ServerReply& reply) {
 void SmtpClientSession::handlePop(const ServerReply& reply) {
     if (reply.tooLong) addError(kTooLong);
     const bool positive = reply.positive && !reply.tooLong;
-    switch (phase_) {
-    case Phase::PopGreeting:
+    switch (state_) {
+    case State::PopGreeting:
         if (!positive) {
             addError("Unable to connect to POP host for authorization");
             return startSmtp();
         }
         progress(2, "Sending msg - Authenticating..");
-        enterPhase(Phase::PopUser);
+        enterState(State::PopUser);
         send("USER " + config_.pop3User + "\r\n");
         break;
-    case Phase::PopUser:
+    case State::PopUser:
         if (!positive) return popNegative(false);
-        enterPhase(Phase::PopPass);
+        enterState(State::PopPass);
         send("PASS " + config_.pop3Password + "\r\n", Secret::Argument);
         break;
-    case Phase::PopPass:
+    case State::PopPass:
         if (!positive) return popNegative(false);
-        enterPhase(Phase::PopStat);
+        enterState(State::PopStat);
         send("STAT\r\n");
         break;
-    case Phase::PopStat:
+    case State::PopStat:
         outcome_.pop3Passed = !reply.tooLong;
         popQuit();
         break;
@@ -226,14 +226,14 @@ void SmtpClientSession::handlePop(const ServerReply& reply) {
 
 void SmtpClientSession::popNegative(bool disconnected) {
     if (disconnected) addError(kDisconnected);
-    addError(phase_ == Phase::PopUser ? "Unable to authorize POP server, server refused user"
+    addError(state_ == State::PopUser ? "Unable to authorize POP server, server refused user"
                                       : "Unable to authorize POP server, server refused password");
     popQuit();
 }
 
 void SmtpClientSession::popQuit() {
     if (!connected_) return startSmtp();
-    enterPhase(Phase::PopQuit);
+    enterState(State::PopQuit);
     send("QUIT\r\n");
 }
 
@@ -244,58 +244,58 @@ void SmtpClientSession::startSmtp() {
     // The error text names the SMTP server's last words, not the POP3 server's.
     outcome_.lastCommand.clear();
     outcome_.lastReply.clear();
-    enterPhase(Phase::SmtpGreeting);
-    connectTo(config_.smtpHost, config_.smtpPort, SmtpReplyReader::Mode::Smtp);
+    enterState(State::SmtpGreeting);
+    connectTo(config_.smtpHost, config_.smtpPort, ReplyReader::Mode::Smtp);
 }
 
 void SmtpClientSession::handleSmtp(const ServerReply& reply) {
     if (reply.tooLong) return fail(kTooLong);
-    switch (phase_) {
-    case Phase::SmtpGreeting: greeted(reply); break;
-    case Phase::Ehlo: case Phase::Helo: ehloAnswered(reply); break;
-    case Phase::MailFrom:
+    switch (state_) {
+    case State::SmtpGreeting: greeted(reply); break;
+    case State::Ehlo: case State::Helo: ehloAnswered(reply); break;
+    case State::MailFrom:
         if (reply.code != 250) return fail(kNotPositive);
-        enterPhase(Phase::RcptTo);
+        enterState(State::RcptTo);
         send("RCPT TO:<" + config_.rcptTo + ">\r\n");
         break;
-    case Phase::RcptTo:
+    case State::RcptTo:
         if (reply.code != 250 && reply.code != 251) {
             outcome_.relayRefused = reply.code >= 500 && reply.code <= 599;
             return fail(kRefused);
         }
-        enterPhase(Phase::Data);
+        enterState(State::Data);
         send("DATA\r\n");
         break;
-    case Phase::Data:
+    case State::Data:
         if (reply.code != 354) return fail(kNotPositive);
         sendData();
         break;
-    case Phase::DataEnd:
+    case State::DataEnd:
         if (reply.code != 250) return fail(kRefused);
         outcome_.sent = true;
-        enterPhase(Phase::Quit);
+        enterState(State::Quit);
         send("QUIT\r\n");
         outcome_.smtpPassed = true;
         break;
-    case Phase::Quit: finish(); break;
+    case State::Quit: finish(); break;
     default: handleAuth(reply); break;
     }
 }
 
 void SmtpClientSession::greeted(const ServerReply& reply) {
     if (reply.code != 220) return fail("SMTP server is not functioning properly");
-    enterPhase(Phase::Ehlo);
+    enterState(State::Ehlo);
     send("EHLO " + ehloName_ + "\r\n");
 }
 
 void SmtpClientSession::ehloAnswered(const ServerReply& reply) {
-    if (phase_ == Phase::Ehlo && (reply.code == 500 || reply.code == 502 || reply.code == 554)) {
-        enterPhase(Phase::Helo);
+    if (state_ == State::Ehlo && (reply.code == 500 || reply.code == 502 || reply.code == 554)) {
+        enterState(State::Helo);
         send("HELO " + ehloName_ + "\r\n");
         return;
     }
     if (reply.code != 250) return fail(kNotPositive);
-    if (phase_ == Phase::Ehlo) parseEsmtp(reply);
+    if (state_ == State::Ehlo) parseEsmtp(reply);
     nextMechanism();
 }
 
@@ -305,12 +305,12 @@ void SmtpClientSession::parseEsmtp(const ServerReply& reply) { auth_.Offer(reply
 
 void SmtpClientSession::mailFrom() {
     progress(3, "Sending msg - Composing message..");
-    enterPhase(Phase::MailFrom);
+    enterState(State::MailFrom);
     send("MAIL FROM:<" + config_.mailFrom + ">\r\n");
 }
 
 void SmtpClientSession::sendData() {
-    enterPhase(Phase::DataEnd);
+    enterState(State::DataEnd);
     std::string data = SmtpText::DataBlock(config_.message);
     note("sent", "the message, " + std::to_string(data.size()) + " octets, and the final \".\"");
     outcome_.lastCommand = ".";
@@ -319,11 +319,11 @@ void SmtpClientSession::sendData() {
 
 // ---------------------------------------------------------------- the end
 
-std::string SmtpClientSession::phaseFailureLine() const {
-    switch (phase_) {
-    case Phase::SmtpGreeting:
+std::string SmtpClientSession::stateFailureLine() const {
+    switch (state_) {
+    case State::SmtpGreeting:
         return connected_ ? "SMTP server is not functioning properly" : "Unable to connect to SMTP server";
-    case Phase::RcptTo: case Phase::DataEnd: return std::string(kRefused);
+    case State::RcptTo: case State::DataEnd: return std::string(kRefused);
     default: return std::string(kNotPositive);
     }
 }
@@ -341,7 +341,7 @@ void SmtpClientSession::fail(std::string_view line) {
 void SmtpClientSession::finish() {
     actions_.push_back({SmtpAction::Kind::Close, {}, 0});
     progress(4, "Sending msg - Completed");
-    enterPhase(Phase::Done);
+    enterState(State::Done);
     connected_ = false;
 }
 
@@ -349,7 +349,7 @@ void SmtpClientSession::finish() {
 
 void SmtpClientSession::nextMechanism() {
     if (const std::optional<std::string> command = auth_.Begin()) {
-        enterPhase(Phase::AuthStart);
+        enterState(State::AuthStart);
         return send(*command);
     }
     mailFrom();
@@ -360,9 +360,9 @@ void SmtpClientSession::handleAuth(const ServerReply& reply) {
     switch (step.kind) {
     case SmtpAuthStep::Kind::Send:
         switch (auth_.stage()) {
-        case SmtpAuthExchange::Stage::Step1: enterPhase(Phase::AuthStep1); break;
-        case SmtpAuthExchange::Stage::Step2: enterPhase(Phase::AuthStep2); break;
-        case SmtpAuthExchange::Stage::Cancel: enterPhase(Phase::AuthCancel); break;
+        case SmtpAuthExchange::Stage::Step1: enterState(State::AuthStep1); break;
+        case SmtpAuthExchange::Stage::Step2: enterState(State::AuthStep2); break;
+        case SmtpAuthExchange::Stage::Cancel: enterState(State::AuthCancel); break;
         default: break;
         }
         return send(step.bytes, step.secret ? Secret::Whole : Secret::None);

@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "protocol/SmtpClientAuth.h"
-#include "protocol/SmtpReplyReader.h"
+#include "protocol/ReplyReader.h"
 
 namespace engines {
 
@@ -82,11 +82,11 @@ public:
 
     // The wait for the next event, in seconds; 0 when nothing is awaited.
     int waitSeconds() const;
-    bool finished() const { return phase_ == Phase::Done; }
+    bool finished() const { return state_ == State::Done; }
     const SmtpOutcome& outcome() const { return outcome_; }
 
 private:
-    enum class Phase {
+    enum class State {
         Idle, PopGreeting, PopUser, PopPass, PopStat, PopQuit,
         SmtpGreeting, Ehlo, Helo, AuthStart, AuthStep1, AuthStep2, AuthCancel,
         MailFrom, RcptTo, Data, DataEnd, Quit, Done,
@@ -95,11 +95,11 @@ private:
 
     // The actions of one input, collected by the steps below.
     std::vector<SmtpAction> take();
-    static const char* phaseName(Phase phase);
-    void enterPhase(Phase phase);
+    static const char* stateName(State state);
+    void enterState(State state);
     void send(std::string_view command, Secret secret = Secret::None);
     void progress(int value, std::string_view text);
-    void connectTo(const std::string& host, int port, SmtpReplyReader::Mode mode);
+    void connectTo(const std::string& host, int port, ReplyReader::Mode mode);
     void note(std::string_view direction, std::string_view text);
     void addError(std::string_view line);
     bool inPop() const;
@@ -121,13 +121,13 @@ private:
     void nextMechanism();
     void handleAuth(const ServerReply& reply);
 
-    std::string phaseFailureLine() const;
+    std::string stateFailureLine() const;
     void fail(std::string_view line);
     void finish();
 
     SmtpSessionConfig config_;
-    Phase phase_ = Phase::Idle;
-    SmtpReplyReader reader_;
+    State state_ = State::Idle;
+    ReplyReader reader_;
     bool connected_ = false;
     std::string ehloName_;
     // The AUTH exchange, with the mechanisms the EHLO reply offers (SmtpAuthMechanism).

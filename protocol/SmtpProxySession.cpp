@@ -9,7 +9,7 @@
 #include "core/MiscUtils.h"
 #include "core/ProgramFiles.h"
 
-using SmtpProxyText::WithoutLineEnd;
+using engines::WithoutLineEnd;
 
 namespace {
 
@@ -55,7 +55,12 @@ std::string OneLine(std::string_view text) {
 
 }  // namespace
 
-SmtpProxySession::SmtpProxySession(int slot, Sink& sink) : slot_(slot), sink_(sink) {}
+// Server replies: lines and replies capped, none queued (the session takes each in turn).
+constexpr engines::ReplyReader::Caps kServerReplyCaps{SmtpProxyText::kMaxReplyLine, SmtpProxyText::kMaxReply, 0};
+
+SmtpProxySession::SmtpProxySession(int slot, Sink& sink) : slot_(slot), sink_(sink) {
+    replies_.reset(engines::ReplyReader::Mode::Smtp, kServerReplyCaps);
+}
 
 void SmtpProxySession::start() { reply("220 " + Name() + " ESMTP"); }
 
@@ -69,24 +74,25 @@ std::vector<std::string> SmtpProxySession::takeApprovedRecipients() {
 
 void SmtpProxySession::clientBytes(std::string_view bytes) {
     if (finished_) return;
-    if (messageText_) messageBytes(bytes);
+    if (inMessageText()) messageBytes(bytes);
     else in_.append(bytes);
     pump();
 }
 
 void SmtpProxySession::pump() {
-    using SmtpProxyText::kMaxCommandLine;
-    while (!finished_ && awaiting_ == Awaiting::Nothing && !messageText_ && !sink_.clientBacklogged()) {
-        const std::optional<std::string_view> line = in_.next();
-        if (!line) {
-            if (in_.size() > kMaxCommandLine) finish("500 5.5.2 Line too long");
-            return;
-        }
-        if (line->size() > kMaxCommandLine) {
+    while (!finished_ && awaiting_ == Awaiting::Nothing && !inMessageText() && !sink_.clientBacklogged()) {
+        std::string_view line;
+        const engines::LineReader::Result result = in_.next(line);
+        if (result == engines::LineReader::Result::NeedMore) return;
+        if (result == engines::LineReader::Result::TooLong) {
             finish("500 5.5.2 Line too long");
             return;
         }
-        command(std::string(*line));
+        const int bad = badCommands_;
+        command(std::string(line));
+        // A command the proxy answered itself without an error ends a run of bad ones;
+        // a forwarded one is judged by the server's reply.
+        if (!finished_ && awaiting_ == Awaiting::Nothing && badCommands_ == bad) badCommands_ = 0;
     }
 }
 
@@ -157,7 +163,7 @@ void SmtpProxySession::mailCommand(std::string_view line, std::string_view argum
         politeQuit();
         sink_.dropServer();
         serverOpen_ = false;
-        state_ = kWaitGreeting;
+        enterState(RemoteState::WaitGreeting);
     }
     if (greeting_.empty()) {
         errorReply("503 5.5.1 Send HELO or EHLO first");
@@ -187,42 +193,41 @@ void SmtpProxySession::connectForSender(const std::string& sender) {
     }
     auth_ = engines::SmtpAuthExchange(accountAuth_.authUser, accountAuth_.authPassword);
     smtpServer_ = server;
-    state_ = kWaitGreeting;
+    enterState(RemoteState::WaitGreeting);
     serverOpen_ = true;
     const std::string pop3Host(MiscFuncs::TrimBlanks(accountAuth_.pop3Server));
     if (pop3Host.empty()) return connectSmtp();
     // POP-before-SMTP: the POP3 login opens the SMTP server to this machine.
     const std::optional<int> port = Accounts::ServerPort(accountAuth_.pop3Port, Accounts::kPop3Port);
-    popStep_ = PopStep::Greeting;
-    awaiting_ = Awaiting::Pop3;
+    replies_.reset(engines::ReplyReader::Mode::Pop3, kServerReplyCaps);
+    awaiting_ = Awaiting::PopGreeting;
     sink_.connectServer({pop3Host, port.value_or(Accounts::kPop3Port)});
 }
 
 void SmtpProxySession::connectSmtp() {
-    replies_ = SmtpProxyText::ReplyReader();
+    replies_.reset(engines::ReplyReader::Mode::Smtp, kServerReplyCaps);
     heloFallbackTried_ = false;
     awaiting_ = Awaiting::Greeting;
     sink_.connectServer(smtpServer_);
 }
 
-void SmtpProxySession::popReply(const std::string& reply) {
-    const bool positive = reply.rfind("+OK", 0) == 0;
-    if (!positive) {
+void SmtpProxySession::popReply(const engines::ServerReply& reply) {
+    if (!reply.positive) {
         MiscFuncs::WriteLog(1, "#", "SMTP proxy: the POP3 login before SMTP failed for " + std::string(sender_) +
-                                        " on proxy socket #" + Slot(slot_) + ": " + ServerText(reply));
+                                        " on proxy socket #" + Slot(slot_) + ": " + ServerText(reply.raw));
         return popDone();
     }
-    switch (popStep_) {
-    case PopStep::Greeting:
-        popStep_ = PopStep::User;
+    switch (awaiting_) {
+    case Awaiting::PopGreeting:
+        awaiting_ = Awaiting::PopUser;
         return sendServer("USER " + OneLine(accountAuth_.pop3User), state_);
-    case PopStep::User:
-        popStep_ = PopStep::Pass;
+    case Awaiting::PopUser:
+        awaiting_ = Awaiting::PopPass;
         return sendServerSecret("PASS " + OneLine(accountAuth_.pop3Password));
-    case PopStep::Pass:
-        popStep_ = PopStep::Stat;
+    case Awaiting::PopPass:
+        awaiting_ = Awaiting::PopStat;
         return sendServer("STAT", state_);
-    case PopStep::Stat: return popDone();
+    default: return popDone();
     }
 }
 
@@ -257,40 +262,41 @@ void SmtpProxySession::otherCommand(std::string_view line, std::string_view verb
 
 void SmtpProxySession::serverBytes(std::string_view bytes) {
     if (finished_ || !serverOpen_) return;
-    replies_.append(bytes);
-    std::string reply;
+    replies_.feed(bytes);
     while (!finished_ && serverOpen_) {
-        const SmtpProxyText::ReplyReader::Result result = replies_.next(reply);
-        if (result == SmtpProxyText::ReplyReader::Result::NeedMore) break;
-        if (result == SmtpProxyText::ReplyReader::Result::TooLong) {
+        const std::optional<engines::ServerReply> reply = replies_.next();
+        if (!reply) break;
+        if (reply->tooLong) {
             MiscFuncs::WriteLog(1, "#", "SMTP proxy: over-long reply from the server on proxy socket #" + Slot(slot_));
             failServer("421 4.4.0 Bad reply from the SMTP server");
             break;
         }
-        onReply(reply);
+        onReply(*reply);
     }
     pump();
 }
 
-void SmtpProxySession::onReply(const std::string& reply) {
+void SmtpProxySession::onReply(const engines::ServerReply& serverReply) {
+    const std::string& reply = serverReply.raw;
     if (MiscFuncs::LogWanted(4)) MiscFuncs::WriteLog(4, "i", "SMTPR <-" + Slot(slot_) + " " + std::string(reply));
     const std::string code = MiscFuncs::UpperCase(reply.substr(0, 3));
     const Awaiting answered = awaiting_;
-    if (answered == Awaiting::Pop3) return popReply(reply);
+    if (awaitingPop3()) return popReply(serverReply);
     if (answered == Awaiting::Auth) return authReply(reply);
     if (answered == Awaiting::Greeting) return greetingReply(reply, code);
-    if (answered == Awaiting::Helo) return heloReply(reply, code);
+    if (answered == Awaiting::Helo) return heloReply(serverReply, code);
     awaiting_ = Awaiting::Nothing;
     // Also a reply nobody asked for (a 421 before the server hangs up) goes to the client.
     sink_.toClient(reply);
-    if (answered == Awaiting::ProxyMail && code[0] != '2') state_ = kGreeted;
+    if (answered == Awaiting::ProxyMail && code[0] != '2') enterState(RemoteState::Greeted);
+    else if (answered == Awaiting::ProxyMail) badCommands_ = 0;
     else if (answered == Awaiting::ClientCommand) clientCommandReply(code);
-    else if (answered == Awaiting::DataEnd) state_ = kGreeted;
+    else if (answered == Awaiting::DataEnd) enterState(RemoteState::Greeted);
 }
 
 void SmtpProxySession::greetingReply(const std::string& reply, std::string_view code) {
     if (code == "220") {
-        sendServer(WithoutLineEnd(greeting_), kGreeted);
+        sendServer(WithoutLineEnd(greeting_), RemoteState::Greeted);
         awaiting_ = Awaiting::Helo;
         return;
     }
@@ -298,17 +304,18 @@ void SmtpProxySession::greetingReply(const std::string& reply, std::string_view 
     failServer("421 4.4.0 SMTP server not ready: " + ServerText(reply));
 }
 
-void SmtpProxySession::heloReply(const std::string& reply, std::string_view code) {
+void SmtpProxySession::heloReply(const engines::ServerReply& serverReply, std::string_view code) {
+    const std::string& reply = serverReply.raw;
     if (code[0] == '2') {
         const bool extended = !heloFallbackTried_ && Verb(WithoutLineEnd(greeting_)) == "EHLO";
-        serverExtensions_ = extended ? SmtpProxyText::EhloKeywords(reply) : std::vector<std::string>{};
-        return startAuth(extended ? reply : std::string());
+        serverExtensions_ = extended ? SmtpProxyText::EhloKeywords(serverReply.lines) : std::vector<std::string>{};
+        return startAuth(extended ? serverReply.lines : std::vector<std::string>{});
     }
     const std::string_view greeting = WithoutLineEnd(greeting_);
     if (code[0] == '5' && !heloFallbackTried_ && Verb(greeting) == "EHLO") {
         // RFC 5321 4.1.4: a server without extensions still takes HELO.
         heloFallbackTried_ = true;
-        sendServer("HELO" + std::string(greeting.substr(4)), kGreeted);
+        sendServer("HELO" + std::string(greeting.substr(4)), RemoteState::Greeted);
         return;
     }
     MiscFuncs::WriteLog(1, "#", "SMTP server refused proxy socket #" + Slot(slot_) + ": " + std::string(reply));
@@ -317,17 +324,9 @@ void SmtpProxySession::heloReply(const std::string& reply, std::string_view code
 
 // AUTH as the account asks, by the mechanisms the EHLO reply offers; without a user
 // name or an offered mechanism the server judges the mail as it is.
-void SmtpProxySession::startAuth(const std::string& ehloReply) {
-    std::vector<std::string> lines;
-    std::string_view rest = ehloReply;
-    while (!rest.empty()) {
-        const std::size_t eol = rest.find('\n');
-        const std::size_t take = eol == std::string_view::npos ? rest.size() : eol + 1;
-        lines.emplace_back(WithoutLineEnd(rest.substr(0, take)));
-        rest.remove_prefix(take);
-    }
+void SmtpProxySession::startAuth(const std::vector<std::string>& ehloLines) {
     auth_.Reset();
-    auth_.Offer(lines);
+    auth_.Offer(ehloLines);
     authRefusal_.clear();
     if (const std::optional<std::string> command = auth_.Begin()) {
         awaiting_ = Awaiting::Auth;
@@ -368,7 +367,7 @@ void SmtpProxySession::authFailed() {
     politeQuit();
     sink_.dropServer();
     serverOpen_ = false;
-    state_ = kWaitGreeting;
+    enterState(RemoteState::WaitGreeting);
 }
 
 // The proxy's own MAIL FROM, with the parameters of the client's (BODY=8BITMIME,
@@ -378,25 +377,26 @@ void SmtpProxySession::proxyMailFrom() {
     std::string command = "MAIL FROM:<" + sender_ + ">";
     for (const std::string& parameter : mailParameters_)
         if (SmtpProxyText::ParameterOffered(parameter, serverExtensions_)) command += " " + parameter;
-    sendServer(command, kMailSent);
+    sendServer(command, RemoteState::MailSent);
     awaiting_ = Awaiting::ProxyMail;
 }
 
 void SmtpProxySession::clientCommandReply(std::string_view code) {
     if (awaitedVerb_ == "DATA" && code == "354") {
-        state_ = kInData;
+        enterState(RemoteState::InData);
         beginMessageText();
         return;
     }
-    if (awaitedVerb_ == "MAIL" && code[0] == '2') state_ = kMailSent;
-    else if (awaitedVerb_ == "RSET" && code[0] == '2') state_ = kGreeted;
+    if (awaitedVerb_ == "MAIL" && code[0] == '2') enterState(RemoteState::MailSent);
+    else if (awaitedVerb_ == "RSET" && code[0] == '2') enterState(RemoteState::Greeted);
     else if (awaitedVerb_ == "AUTH" && code == "334") maskNextLine_ = true;
     if (code == "500" || code == "502") countError();
+    else badCommands_ = 0;
 }
 
 void SmtpProxySession::serverFailed() {
     if (finished_ || !serverOpen_) return;
-    if (awaiting_ == Awaiting::Pop3) {
+    if (awaitingPop3()) {
         // As the SMTP client does: without the POP3 login the SMTP server judges.
         MiscFuncs::WriteLog(1, "#", "SMTP proxy: no POP3 login before SMTP for " + std::string(sender_) +
                                         " on proxy socket #" + Slot(slot_) + ": the POP3 server failed");
@@ -404,11 +404,11 @@ void SmtpProxySession::serverFailed() {
         return connectSmtp();
     }
     // A client in the middle of AUTH still owes the server an answer.
-    const bool idle = awaiting_ == Awaiting::Nothing && !messageText_ && !maskNextLine_;
+    const bool idle = awaiting_ == Awaiting::Nothing && !inMessageText() && !maskNextLine_;
     const bool lost = awaiting_ != Awaiting::Greeting && awaiting_ != Awaiting::Helo;
     sink_.dropServer();
     serverOpen_ = false;
-    state_ = kWaitGreeting;
+    enterState(RemoteState::WaitGreeting);
     // Between transactions the client can go on: its next MAIL FROM connects again.
     if (idle) return;
     failServer(lost ? "421 4.4.2 Connection to the SMTP server was lost"
@@ -417,8 +417,8 @@ void SmtpProxySession::serverFailed() {
 
 // ---------------------------------------------------------------- message text
 
+// The message text follows: the remote state is InData and no reply is owed.
 void SmtpProxySession::beginMessageText() {
-    messageText_ = true;
     dataEnd_.reset();
     if (!in_.empty()) {
         // A client that did not wait for the 354.
@@ -434,7 +434,6 @@ void SmtpProxySession::messageBytes(std::string_view bytes) {
         return;
     }
     sink_.toServer(bytes.substr(0, end));
-    messageText_ = false;
     awaiting_ = Awaiting::DataEnd;
     in_.append(bytes.substr(end));
 }
@@ -462,16 +461,15 @@ void SmtpProxySession::failServer(std::string_view clientReply) {
 }
 
 void SmtpProxySession::dropQueuedLines() {
-    int dropped = 0;
-    while (in_.next()) {
-        if (dropped++ < kMaxDroppedLinesLogged) MiscFuncs::WriteLog(1, "#", "REmoteSMTP socket is not connected");
-    }
-    in_.takeAll();
+    const std::string_view queued = in_.pending();
+    const auto lines = std::min<std::ptrdiff_t>(std::count(queued.begin(), queued.end(), '\n'), kMaxDroppedLinesLogged);
+    for (std::ptrdiff_t i = 0; i < lines; ++i) MiscFuncs::WriteLog(1, "#", "REmoteSMTP socket is not connected");
+    in_.clear();
 }
 
 // A server between transactions hears a QUIT before the connection goes down.
 void SmtpProxySession::politeQuit() {
-    if (serverOpen_ && awaiting_ == Awaiting::Nothing && !messageText_) sink_.toServer("QUIT\r\n");
+    if (serverOpen_ && awaiting_ == Awaiting::Nothing && !inMessageText()) sink_.toServer("QUIT\r\n");
 }
 
 void SmtpProxySession::reply(std::string_view text) {
@@ -498,14 +496,23 @@ void SmtpProxySession::forward(std::string_view line, std::string_view verb) {
     awaitedVerb_ = std::string(verb);
 }
 
-void SmtpProxySession::sendServer(std::string_view text, int newState) {
+void SmtpProxySession::sendServer(std::string_view text, RemoteState newState) {
     std::string bytes(text);
     bytes += kCrLf;
     sink_.toServer(bytes);
-    state_ = newState;
+    enterState(newState);
     if (MiscFuncs::LogWanted(4)) {
-        MiscFuncs::WriteLog(4, "i", "SMTPR ->" + Slot(slot_) + ":" + std::to_string(newState) + " " + std::string(text));
+        MiscFuncs::WriteLog(4, "i", "SMTPR ->" + Slot(slot_) + ":" + std::to_string(remoteState()) + " " + std::string(text));
     }
+}
+
+void SmtpProxySession::enterState(RemoteState state) {
+    if (state == state_) return;
+    if (MiscFuncs::LogWanted(kStateLogLevel))
+        MiscFuncs::WriteLog(kStateLogLevel, "i", "SMTP proxy socket #" + Slot(slot_) + " remote state " +
+                                                     std::to_string(remoteState()) + " -> " +
+                                                     std::to_string(static_cast<int>(state)));
+    state_ = state;
 }
 
 // A line with credentials: sent like any other, logged without them.
@@ -513,7 +520,7 @@ void SmtpProxySession::sendServerSecret(std::string_view text) {
     std::string bytes(text);
     bytes += kCrLf;
     sink_.toServer(bytes);
-    if (MiscFuncs::LogWanted(4)) MiscFuncs::WriteLog(4, "i", "SMTPR ->" + Slot(slot_) + ":" + std::to_string(state_) + " ****");
+    if (MiscFuncs::LogWanted(4)) MiscFuncs::WriteLog(4, "i", "SMTPR ->" + Slot(slot_) + ":" + std::to_string(remoteState()) + " ****");
 }
 
 void SmtpProxySession::logClientLine(std::string_view text, std::string_view verb) {

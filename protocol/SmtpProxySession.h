@@ -32,18 +32,23 @@
 //   its "CRLF.CRLF"; the reply after it ends the transaction (remote state 1 again),
 //   so further messages follow in the same session.
 // - The session ends on QUIT, a line over kMaxCommandLine, kMaxBadCommands error
-//   replies, a sender that is not an account, a server that fails before the client
+//   replies in a row (a command answered without an error starts the count afresh),
+//   a sender that is not an account, a server that fails before the client
 //   could be served, and the idle time-out; finished() then tells the engine to close.
 // - Logs mask AUTH lines and the client lines that answer a 334.
 //
-// Remote states, as logged: 0 waiting for the server's greeting, 1 greeted (ready for
-// MAIL FROM), 2 MAIL FROM sent, 3 inside DATA.
+// Remote states, as logged (numbered): 0 waiting for the server's greeting, 1 greeted
+// (ready for MAIL FROM), 2 MAIL FROM sent, 3 inside DATA; the message text passes
+// while in state 3 and no reply is owed. Every change goes through enterState, which
+// logs it at kStateLogLevel.
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "protocol/LineReader.h"
+#include "protocol/ReplyReader.h"
 #include "protocol/SmtpClientAuth.h"
 #include "protocol/SmtpProxySessionText.h"
 
@@ -51,10 +56,12 @@ class SmtpProxySession {
 public:
     // A client that pipelines faster than the server answers is held back beyond this.
     static constexpr std::size_t kMaxBacklog = 64 * 1024;
-    // Error replies in one session before it is ended (a client sending junk).
+    // Error replies in a row that end the session (a client sending junk).
     static constexpr int kMaxBadCommands = 10;
+    // The changes of remote state are logged at this detail level.
+    static constexpr int kStateLogLevel = 4;
 
-    enum RemoteState : int { kWaitGreeting = 0, kGreeted = 1, kMailSent = 2, kInData = 3 };
+    enum class RemoteState : int { WaitGreeting = 0, Greeted = 1, MailSent = 2, InData = 3 };
 
     // What the session asks of its engine.
     class Sink {
@@ -93,17 +100,24 @@ public:
     // The recipients named since the last call (lower case).
     std::vector<std::string> takeApprovedRecipients();
 
-    int remoteState() const { return state_; }
+    RemoteState state() const { return state_; }
+    // The remote state's number, as the logs show it.
+    int remoteState() const { return static_cast<int>(state_); }
     const std::string& sender() const { return sender_; }
     const std::string& greetingLine() const { return greeting_; }
     bool serverInUse() const { return serverOpen_; }
-    bool inMessageText() const { return messageText_; }
+    bool inMessageText() const {
+        return !finished_ && state_ == RemoteState::InData && awaiting_ == Awaiting::Nothing;
+    }
 
 private:
-    // What the reply that the server owes answers.
-    enum class Awaiting { Nothing, Pop3, Greeting, Helo, Auth, ProxyMail, ClientCommand, DataEnd };
-    // POP-before-SMTP: the reply the POP3 server owes.
-    enum class PopStep { Greeting, User, Pass, Stat };
+    // What the reply that the server owes answers; the first four are the POP3
+    // server's (POP-before-SMTP).
+    enum class Awaiting {
+        PopGreeting, PopUser, PopPass, PopStat,
+        Nothing, Greeting, Helo, Auth, ProxyMail, ClientCommand, DataEnd,
+    };
+    bool awaitingPop3() const { return awaiting_ <= Awaiting::PopStat; }
 
     void pump();
     void command(std::string_view line);
@@ -115,15 +129,15 @@ private:
     void rcptCommand(std::string_view line, std::string_view argument);
     void otherCommand(std::string_view line, std::string_view verb);
 
-    void onReply(const std::string& reply);
+    void onReply(const engines::ServerReply& reply);
     void greetingReply(const std::string& reply, std::string_view code);
-    void heloReply(const std::string& reply, std::string_view code);
+    void heloReply(const engines::ServerReply& reply, std::string_view code);
     void clientCommandReply(std::string_view code);
     void proxyMailFrom();
-    void startAuth(const std::string& ehloReply);
+    void startAuth(const std::vector<std::string>& ehloLines);
     void authReply(const std::string& reply);
     void authFailed();
-    void popReply(const std::string& reply);
+    void popReply(const engines::ServerReply& reply);
     void popDone();
     void connectSmtp();
     void sendServerSecret(std::string_view text);
@@ -133,7 +147,8 @@ private:
     void reply(std::string_view text);
     void errorReply(std::string_view text);
     void forward(std::string_view line, std::string_view verb);
-    void sendServer(std::string_view text, int newState);
+    void sendServer(std::string_view text, RemoteState newState);
+    void enterState(RemoteState state);
     void countError();
     void finish(std::string_view lastReply);
     void failServer(std::string_view clientReply);
@@ -143,12 +158,12 @@ private:
 
     int slot_;
     Sink& sink_;
-    SmtpProxyText::LineBuffer in_;
-    SmtpProxyText::ReplyReader replies_;
+    engines::LineReader in_{SmtpProxyText::kMaxCommandLine};
+    engines::ReplyReader replies_;
     SmtpProxyText::DataEndScanner dataEnd_;
     Awaiting awaiting_ = Awaiting::Nothing;
     std::string awaitedVerb_;
-    int state_ = kWaitGreeting;
+    RemoteState state_ = RemoteState::WaitGreeting;
     std::string greeting_;
     std::string sender_;
     std::vector<std::string> mailParameters_;    // of the client's MAIL FROM
@@ -159,12 +174,10 @@ private:
     engines::SmtpAuthExchange auth_;
     std::string authRefusal_;  // the server's reply that refused the last mechanism
     SmtpProxyText::ServerAddress smtpServer_;
-    PopStep popStep_ = PopStep::Greeting;
     std::vector<std::string> approved_;
     bool serverOpen_ = false;
     bool heloFallbackTried_ = false;
-    bool messageText_ = false;
     bool maskNextLine_ = false;
-    int badCommands_ = 0;
+    int badCommands_ = 0;  // error replies in a row
     bool finished_ = false;
 };

@@ -12,58 +12,9 @@
 namespace SmtpProxyText {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
 
-// "ddd-": a reply line that another line of the same reply follows.
-bool ContinuesReply(std::string_view line) {
-    return line.size() >= 4 && IsDigit(line[0]) && IsDigit(line[1]) && IsDigit(line[2]) &&
-           line[3] == '-';
-}
-
 }  // namespace
-
-// ---------------------------------------------------------------- LineBuffer
-
-void LineBuffer::append(std::string_view bytes) {
-    if (start_ > 0 && start_ >= data_.size() / 2) {
-        data_.erase(0, start_);
-        start_ = 0;
-    }
-    data_.append(bytes);
-}
-
-std::optional<std::string_view> LineBuffer::next() {
-    const std::size_t end = data_.find('\n', start_);
-    if (end == std::string::npos) return std::nullopt;
-    const std::string_view line = std::string_view(data_).substr(start_, end + 1 - start_);
-    start_ = end + 1;
-    return line;
-}
-
-std::string LineBuffer::takeAll() {
-    std::string all = data_.substr(start_);
-    data_.clear();
-    start_ = 0;
-    return all;
-}
-
-// ---------------------------------------------------------------- ReplyReader
-
-ReplyReader::Result ReplyReader::next(std::string& reply) {
-    while (const std::optional<std::string_view> line = lines_.next()) {
-        if (line->size() > kMaxReplyLine) return Result::TooLong;
-        current_.append(*line);
-        if (current_.size() > kMaxReply) return Result::TooLong;
-        if (!ContinuesReply(*line)) {
-            reply = std::move(current_);
-            current_.clear();
-            return Result::Reply;
-        }
-    }
-    return lines_.size() > kMaxReplyLine ? Result::TooLong : Result::NeedMore;
-}
 
 // ---------------------------------------------------------------- DataEndScanner
 
@@ -94,12 +45,6 @@ std::size_t DataEndScanner::scan(std::string_view bytes) {
 }
 
 // ---------------------------------------------------------------- small texts
-
-std::string_view WithoutLineEnd(std::string_view line) {
-    if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    return line;
-}
 
 std::optional<std::string> Bracketed(std::string_view text) {
     const std::size_t open = text.find('<');
@@ -147,17 +92,10 @@ std::vector<std::string> MailParameters(std::string_view argument) {
     return out;
 }
 
-std::vector<std::string> EhloKeywords(std::string_view reply) {
+std::vector<std::string> EhloKeywords(const std::vector<std::string>& lines) {
     std::vector<std::string> out;
-    bool first = true;
-    while (!reply.empty()) {
-        const std::size_t eol = reply.find('\n');
-        std::string_view line = WithoutLineEnd(reply.substr(0, eol == std::string_view::npos ? reply.size() : eol + 1));
-        reply.remove_prefix(eol == std::string_view::npos ? reply.size() : eol + 1);
-        if (first) {
-            first = false;
-            continue;
-        }
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        std::string_view line = lines[i];
         if (line.size() < 5) continue;
         line.remove_prefix(4);
         out.push_back(MiscFuncs::UpperCase(line.substr(0, line.find(' '))));

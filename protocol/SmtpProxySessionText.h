@@ -1,8 +1,9 @@
 #pragma once
-// The text pieces of an SMTP proxy session (RFC 5321): whole lines out of the client's
-// byte stream, whole replies (multi-line ones included) out of the server's, the end of
-// the message text ("CRLF.CRLF", 4.1.1.4) found across piece boundaries, log-safe text,
-// and the SMTP server of the account that a MAIL FROM names.
+// The text pieces of an SMTP proxy session (RFC 5321): the caps on the client's lines
+// and the server's replies (read by protocol/LineReader.h and protocol/ReplyReader.h),
+// the end of the message text ("CRLF.CRLF", 4.1.1.4) found across piece boundaries,
+// the MAIL parameters and EHLO keywords, and the SMTP server of the account that a
+// MAIL FROM names.
 //
 // Everything here takes any bytes and keeps to the caps below; nothing is thrown.
 
@@ -22,42 +23,6 @@ inline constexpr std::size_t kMaxReplyLine = 4096;
 // A whole multi-line reply (an EHLO list is the longest a server sends).
 inline constexpr std::size_t kMaxReply = 64 * 1024;
 
-// Bytes in, whole lines out. A line ends with LF (CR LF, or a bare LF); the line handed
-// out keeps its end. Taking lines from the front costs nothing until the buffer is
-// compacted on a later append.
-class LineBuffer {
-public:
-    void append(std::string_view bytes);
-    // The next whole line, valid until the next append or take; nullopt when no line
-    // end has come yet.
-    std::optional<std::string_view> next();
-    // The bytes not taken yet (a partial line, or everything after a pause).
-    std::string_view rest() const { return std::string_view(data_).substr(start_); }
-    std::size_t size() const { return data_.size() - start_; }
-    bool empty() const { return size() == 0; }
-    std::string takeAll();
-
-private:
-    std::string data_;
-    std::size_t start_ = 0;
-};
-
-// Server bytes in, whole replies out (RFC 5321 4.2.1: "ddd-text" lines up to a
-// "ddd text" or "ddd" line). A line that does not look like a reply line ends the
-// reply it is in, so a confused server cannot hold a reply open without end.
-class ReplyReader {
-public:
-    enum class Result { Reply, NeedMore, TooLong };
-    void append(std::string_view bytes) { lines_.append(bytes); }
-    // Takes the next whole reply (line ends included) into reply.
-    Result next(std::string& reply);
-    bool empty() const { return lines_.empty() && current_.empty(); }
-
-private:
-    LineBuffer lines_;
-    std::string current_;
-};
-
 // Finds "CR LF . CR LF" in the message text as it streams past. The text starts at a
 // line start, so a message that is only "." CR LF ends at once.
 class DataEndScanner {
@@ -73,8 +38,6 @@ private:
     int matched_ = kLineStart;
 };
 
-// The line without its CR LF or LF.
-std::string_view WithoutLineEnd(std::string_view line);
 // The text between the first "<" and the next ">" after it; nullopt without them.
 std::optional<std::string> Bracketed(std::string_view text);
 // The parameters after the address of a MAIL FROM argument ("<a@b> BODY=8BITMIME
@@ -82,8 +45,8 @@ std::optional<std::string> Bracketed(std::string_view text);
 // most kMaxMailParameters of them.
 inline constexpr std::size_t kMaxMailParameters = 16;
 std::vector<std::string> MailParameters(std::string_view argument);
-// The keywords (upper case) of an EHLO reply's lines after the first.
-std::vector<std::string> EhloKeywords(std::string_view reply);
+// The keywords (upper case) of an EHLO reply's lines (without their ends) after the first.
+std::vector<std::string> EhloKeywords(const std::vector<std::string>& lines);
 // Whether a MAIL parameter's extension is among the keywords: BODY needs 8BITMIME,
 // RET and ENVID need DSN, any other parameter its own keyword (SIZE, SMTPUTF8, AUTH).
 bool ParameterOffered(std::string_view parameter, const std::vector<std::string>& keywords);

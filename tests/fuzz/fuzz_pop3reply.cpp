@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "protocol/Pop3ClientSession.h"
-#include "protocol/Pop3ReplyReader.h"
+#include "protocol/ReplyReader.h"
 #include "protocol/RegistrationReplies.h"
 
 namespace {
@@ -46,18 +46,18 @@ Reading plain(std::string_view bytes) {
 }
 
 Reading pieces(std::string_view bytes, std::size_t piece) {
-    engines::Pop3ReplyReader reader;
-    reader.expectMultiLine(kCap);
+    engines::ReplyReader reader;
+    reader.reset(engines::ReplyReader::Mode::Pop3, {kCap + 1, 0, 0});
+    reader.expectData(kCap);
     Reading r;
     for (std::size_t at = 0; at < bytes.size(); at += piece) {
-        reader.append(bytes.substr(at, piece));
-        const auto status = reader.poll();
-        if (status == engines::Pop3ReplyReader::Status::TooLong) std::abort();
-        if (status != engines::Pop3ReplyReader::Status::Complete) continue;
-        const engines::Pop3Reply reply = reader.take();
+        reader.feed(bytes.substr(at, piece));
+        const std::optional<engines::ServerReply> reply = reader.next();
+        if (!reply) continue;
+        if (reply->tooLong) std::abort();
         r.complete = true;
-        r.positive = reply.positive;
-        r.data = reply.data;
+        r.positive = reply->positive;
+        r.data = reply->data;
         break;
     }
     return r;

@@ -1,4 +1,6 @@
-// The SMTP client's session against any server bytes, in any pieces: it never sends a
+// The reply reader gives the same SMTP replies however the server's bytes are split,
+// each reply's bytes exactly those it was read from. The SMTP client's session against
+// any server bytes, in any pieces: it never sends a
 // command with a line break inside, never puts a password or AUTH data in its error
 // text (unless the server said it), and ends once the connection does. The data block
 // of any message has only CR LF line ends and its one lone "." line at the end.
@@ -14,6 +16,7 @@
 #include <string_view>
 
 #include "core/Digest.h"
+#include "protocol/ReplyReader.h"
 #include "protocol/SmtpClientSession.h"
 #include "protocol/SmtpText.h"
 
@@ -41,6 +44,24 @@ void checkActions(const std::vector<engines::SmtpAction>& actions) {
     }
 }
 
+// The replies, their codes and the bytes they were read from, as one text.
+std::string readReplies(std::string_view bytes, std::size_t piece) {
+    engines::ReplyReader reader;
+    reader.reset(engines::ReplyReader::Mode::Smtp, {engines::ReplyReader::kMaxLineOctets,
+                                                     engines::ReplyReader::kMaxReplyOctets, 0});
+    std::string out, raw;
+    for (std::size_t at = 0; at < bytes.size(); at += piece) {
+        reader.feed(bytes.substr(at, piece));
+        while (const std::optional<engines::ServerReply> r = reader.next()) {
+            out += std::to_string(r->code) + (r->tooLong ? "!" : "") + "|" + r->raw + "|";
+            if (!r->tooLong) raw += r->raw;
+        }
+    }
+    // Whole replies are the input's bytes in order, nothing left out or added.
+    if (bytes.substr(0, raw.size()) != raw) std::abort();
+    return out;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -49,6 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t timeoutEvery = data[1];
     const std::string_view server(reinterpret_cast<const char*>(data) + 2, size - 2);
     checkDataBlock(server.substr(0, 64));
+    if (readReplies(server, piece) != readReplies(server, server.size() + 1)) std::abort();
 
     engines::SmtpSessionConfig config;
     config.pop3Host = (data[1] & 1) ? "127.0.0.1" : "";

@@ -273,9 +273,9 @@ TEST(SmtpClientSession, GreetingFailures) {
 }
 
 TEST(SmtpClientSession, OverLongRepliesEndTheSend) {
-    const std::string longLine = "250-" + std::string(engines::SmtpReplyReader::kMaxLineOctets, 'x');
+    const std::string longLine = "250-" + std::string(engines::ReplyReader::kMaxLineOctets, 'x');
     std::string manyLines;
-    while (manyLines.size() <= engines::SmtpReplyReader::kMaxReplyOctets) manyLines += "250-" + std::string(1000, 'y') + "\r\n";
+    while (manyLines.size() <= engines::ReplyReader::kMaxReplyOctets) manyLines += "250-" + std::string(1000, 'y') + "\r\n";
     for (const std::string& reply : {longLine, manyLines}) {
         Transcript t(Config());
         t.greet(reply);

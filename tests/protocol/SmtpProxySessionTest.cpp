@@ -126,7 +126,7 @@ TEST_F(SmtpProxySessionTest, PipelinedCommandsWaitForTheServerAndGoInLockStep) {
     EXPECT_EQ(Take(sink.server), "DATA\r\n");
     EXPECT_EQ(server("354 go ahead\r\n"), "354 go ahead\r\n");
     EXPECT_TRUE(session.inMessageText());
-    EXPECT_EQ(session.remoteState(), SmtpProxySession::kInData);
+    EXPECT_EQ(session.state(), SmtpProxySession::RemoteState::InData);
     EXPECT_EQ(session.takeApprovedRecipients(), (std::vector<std::string>{"carol@example.test", "dave@example.test"}));
 }
 
@@ -235,18 +235,18 @@ TEST_F(SmtpProxySessionTest, SecondMessageAndAnotherAccountInOneSession) {
     server("354 go\r\n");
     client("one\r\n.\r\n");
     EXPECT_EQ(server("250 queued\r\n"), "250 queued\r\n");
-    EXPECT_EQ(session.remoteState(), SmtpProxySession::kGreeted);
+    EXPECT_EQ(session.state(), SmtpProxySession::RemoteState::Greeted);
     Take(sink.server);
 
     // The same account goes on through the open connection.
     EXPECT_EQ(client("mail FROM:<Alice@example.test>\r\n"), "");
     EXPECT_EQ(Take(sink.server), "mail FROM:<Alice@example.test>\r\n");
     EXPECT_EQ(server("250 ok\r\n"), "250 ok\r\n");
-    EXPECT_EQ(session.remoteState(), SmtpProxySession::kMailSent);
+    EXPECT_EQ(session.state(), SmtpProxySession::RemoteState::MailSent);
     EXPECT_EQ(client("RSET\r\n"), "");
     EXPECT_EQ(Take(sink.server), "RSET\r\n") << "RSET reaches a connected server";
     EXPECT_EQ(server("250 reset\r\n"), "250 reset\r\n");
-    EXPECT_EQ(session.remoteState(), SmtpProxySession::kGreeted);
+    EXPECT_EQ(session.state(), SmtpProxySession::RemoteState::Greeted);
 
     // Another account sends through its own server.
     client("MAIL FROM:<bob@example.test>\r\n");
@@ -296,6 +296,31 @@ TEST_F(SmtpProxySessionTest, ErrorsEndTheSessionAfterTheLimit) {
     for (int i = 0; i < SmtpProxySession::kMaxBadCommands; ++i) replies += client("junk\r\n");
     EXPECT_TRUE(session.finished());
     EXPECT_NE(replies.find("421 4.7.0 Too many errors"), std::string::npos);
+}
+
+// Only errors in a row count: the proxy's own good answers and the server's good
+// replies start the count afresh; the server's 500 and 502 count like the proxy's.
+TEST_F(SmtpProxySessionTest, OnlyErrorsInARowEndTheSession) {
+    const int n = SmtpProxySession::kMaxBadCommands;
+    for (int i = 0; i < n - 1; ++i) ASSERT_EQ(client("junk\r\n"), "500 5.5.2 Command not recognized\r\n");
+    EXPECT_EQ(client("NOOP\r\n"), "250 OK\r\n");
+    for (int i = 0; i < n - 1; ++i) client("VRFY x\r\n");
+    openTransaction();
+    for (int i = 0; i < n - 1; ++i) {
+        ASSERT_EQ(client("XTND\r\n"), "");
+        ASSERT_EQ(server("502 not here\r\n"), "502 not here\r\n");
+    }
+    client("NOOP\r\n");
+    EXPECT_EQ(server("250 fine\r\n"), "250 fine\r\n");
+    for (int i = 0; i < n - 1; ++i) {
+        client("XTND\r\n");
+        server("500 what\r\n");
+    }
+    EXPECT_FALSE(session.finished());
+    client("XTND\r\n");
+    EXPECT_EQ(server("500 what\r\n"), "500 what\r\n421 4.7.0 Too many errors, closing transmission channel\r\n")
+        << "the last one is answered, then the session ends";
+    EXPECT_TRUE(session.finished());
 }
 
 TEST_F(SmtpProxySessionTest, RandomBytesGetOnlyWellFormedReplies) {
