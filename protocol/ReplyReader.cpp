@@ -12,6 +12,8 @@ int lineCode(std::string_view line) {
     return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
 }
 
+bool endsInCrlf(std::string_view line) { return line.size() >= 2 && line.substr(line.size() - 2) == "\r\n"; }
+
 // "ddd-": another line of the same reply follows.
 bool continues(std::string_view line) {
     return line.size() >= 4 && isDigit(line[0]) && isDigit(line[1]) && isDigit(line[2]) && line[3] == '-';
@@ -72,7 +74,7 @@ std::optional<ServerReply> ReplyReader::next() {
             return std::nullopt;
         }
         if (phase_ == Phase::Data) {
-            if (WithoutLineEnd(line) == ".") return finish();
+            if (endsData(line)) return finish();
             current_.data.append(line);
             if (current_.data.size() > maxData_) return fail();
             continue;
@@ -84,6 +86,7 @@ std::optional<ServerReply> ReplyReader::next() {
             current_.positive = !current_.lines.front().empty() && current_.lines.front()[0] == '+';
             if (!dataExpected_ || !current_.positive) return finish();
             phase_ = Phase::Data;
+            serverCrlf_ = endsInCrlf(line);
             // The data's lines have a cap of their own, CR counted, LF not.
             lines_.setCap(maxDataLine_ == 0 ? LineReader::kNoCap : maxDataLine_ + 1);
             continue;
@@ -96,6 +99,15 @@ std::optional<ServerReply> ReplyReader::next() {
             return finish();
         }
     }
+}
+
+// From a server whose status line ends in CR LF only "." CR LF ends the data: a "."
+// line with a bare LF is a line of a message the server did not dot-stuff, and taking
+// it for the end would cut the message and delete the rest with it. A server that ends
+// its lines in bare LF is read its own way.
+bool ReplyReader::endsData(std::string_view line) const {
+    if (WithoutLineEnd(line) != ".") return false;
+    return !serverCrlf_ || endsInCrlf(line);
 }
 
 ServerReply ReplyReader::finish() {

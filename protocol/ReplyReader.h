@@ -11,7 +11,8 @@
 //
 // POP3 (RFC 1939 3): a reply is one status line, positive when it begins with "+".
 // When the caller announces data (expectData: TOP, RETR), a positive status is
-// followed by data lines up to the line "." (the first data line may be the "." itself).
+// followed by data lines up to the line "." (the first data line may be the "." itself);
+// from a server whose status line ends in CR LF, only "." CR LF ends the data.
 // The data is kept exactly as transmitted, dot-stuffing kept, with the line end
 // before the final "." and without that line. A negative status ends the reply at once.
 //
@@ -83,6 +84,7 @@ public:
 private:
     enum class Phase { Reply, Data };
 
+    bool endsData(std::string_view line) const;
     ServerReply finish();
     ServerReply fail();
     bool smtpLine(std::string_view line);
@@ -93,6 +95,7 @@ private:
     LineReader lines_{kMaxLineOctets};
     Phase phase_ = Phase::Reply;
     bool dataExpected_ = false;
+    bool serverCrlf_ = true;  // the status line before the data ended in CR LF
     std::size_t maxData_ = 0;
     std::size_t maxDataLine_ = 0;
     ServerReply current_;

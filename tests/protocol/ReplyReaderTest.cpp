@@ -148,6 +148,9 @@ TEST(ReplyReader, Pop3DataEndsAtTheDotLineHoweverSplit) {
         {"a line starting with a dot is no end", "+OK\r\nx\r\n.x\r\n. \r\n.\r\n", "x\r\n.x\r\n. \r\n"},
         {"bare line feeds", "+OK\nA: b\n\n.\n", "A: b\n\n"},
         {"dot CR without LF is no end", "+OK\r\nx\r\n.\ry\r\n.\r\n", "x\r\n.\ry\r\n"},
+        // A message the server did not dot-stuff: its bare-LF "." line is data.
+        {"bare-LF dot from a CR LF server is data", "+OK\r\nbody\n.\nend\r\n.\r\n", "body\n.\nend\r\n"},
+        {"a bare-LF last line before the end", "+OK\r\nbody\n.\nend\n.\r\n", "body\n.\nend\n"},
     };
     for (const auto& c : cases) {
         for (std::size_t piece : {0u, 1u, 2u, 3u, 7u}) {
