@@ -6,7 +6,6 @@
 // seen by inotify; the goal is at most 2 s and one write.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
-#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -17,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "core/AddressImport.h"
 #include "core/AtomicFile.h"
 #include "core/CIniFile.h"
@@ -42,9 +42,7 @@ struct DataSet {
     std::unique_ptr<CSenders> senders;
 
     DataSet() {
-        std::string tmpl = (fs::temp_directory_path() / "glp-bench-csv-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) std::abort();
-        folder = tmpl;
+        folder = BenchSupport::NewTempFolder("csv");
         MiscFuncs::SetProgramFolder(folder);
         MiscFuncs::SetLogLevel(0);
         CIniFile(ProgramFiles::AccountsIniPath().string()).Value("me@home.example", "AccountEnabled", "1");
@@ -78,19 +76,6 @@ DataSet& data() {
     return d;
 }
 
-int renamesOfSendersIni(int fd) {
-    alignas(inotify_event) char buf[64 * 1024];
-    int n = 0;
-    for (ssize_t len; (len = ::read(fd, buf, sizeof buf)) > 0;) {
-        for (char* p = buf; p < buf + len;) {
-            const auto* e = reinterpret_cast<const inotify_event*>(p);
-            if (e->len && std::string(e->name) == "senders.ini") ++n;
-            p += sizeof(inotify_event) + e->len;
-        }
-    }
-    return n;
-}
-
 void BM_ImportCsv20000(benchmark::State& state) {
     DataSet& d = data();
     static int set = 0;
@@ -103,8 +88,7 @@ void BM_ImportCsv20000(benchmark::State& state) {
             break;
         }
         const std::string path = d.csvPath(set++).string();
-        const int fd = ::inotify_init1(IN_NONBLOCK);
-        ::inotify_add_watch(fd, ProgramFiles::AccountsFolder().c_str(), IN_MOVED_TO);
+        BenchSupport::SendersIniWatch watch;
         state.ResumeTiming();
         benchmark::DoNotOptimize(CsvImport::CountLines(path));
         std::vector<SenderUpdate> approvals;
@@ -114,8 +98,7 @@ void BM_ImportCsv20000(benchmark::State& state) {
         });
         const AddressImport::Totals totals = AddressImport::Apply(*d.senders, approvals);
         state.PauseTiming();
-        writes += renamesOfSendersIni(fd);
-        ::close(fd);
+        writes += watch.Stop();
         approved += totals.approved;
         state.ResumeTiming();
     }

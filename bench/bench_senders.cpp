@@ -9,7 +9,6 @@
 //    of times senders.ini was replaced during the bulk update, seen by inotify.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "core/AtomicFile.h"
 #include "core/CIniFile.h"
 #include "core/CMessages.h"
@@ -60,9 +60,7 @@ struct DataSet {
     std::unique_ptr<CSenders> senders;
 
     DataSet() {
-        std::string tmpl = (fs::temp_directory_path() / "glp-bench-senders-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) std::abort();
-        folder = tmpl;
+        folder = BenchSupport::NewTempFolder("senders");
         MiscFuncs::SetProgramFolder(folder);
         MiscFuncs::SetLogLevel(0);
         writeAccounts();
@@ -200,20 +198,6 @@ void BM_BaselineMapLookupAndStat(benchmark::State& state) {
 }
 BENCHMARK(BM_BaselineMapLookupAndStat);
 
-// How many times senders.ini was put in place since the watch began.
-int renamesOfSendersIni(int fd) {
-    alignas(inotify_event) char buf[64 * 1024];
-    int n = 0;
-    for (ssize_t len; (len = ::read(fd, buf, sizeof buf)) > 0;) {
-        for (char* p = buf; p < buf + len;) {
-            const auto* e = reinterpret_cast<const inotify_event*>(p);
-            if (e->len && std::string(e->name) == "senders.ini") ++n;
-            p += sizeof(inotify_event) + e->len;
-        }
-    }
-    return n;
-}
-
 void BM_BulkApprove1000Senders(benchmark::State& state) {
     CSenders& senders = *data().senders;
     // Each iteration takes senders never approved before, also across repetitions.
@@ -231,13 +215,11 @@ void BM_BulkApprove1000Senders(benchmark::State& state) {
             updates.push_back({"", senderAddress(i), SenderStatus::Approved, "Imported", 0});
         std::size_t waiting = 0;
         for (const SenderUpdate& u : updates) waiting += senders.MessagesStoredAwaitingAuth(u.address);
-        const int fd = ::inotify_init1(IN_NONBLOCK);
-        ::inotify_add_watch(fd, ProgramFiles::AccountsFolder().c_str(), IN_MOVED_TO);
+        BenchSupport::SendersIniWatch watch;
         state.ResumeTiming();
         benchmark::DoNotOptimize(senders.SetStatusMany(updates));
         state.PauseTiming();
-        writes += renamesOfSendersIni(fd);
-        ::close(fd);
+        writes += watch.Stop();
         moved += waiting;
         ++set;
         state.ResumeTiming();

@@ -12,7 +12,6 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <stdlib.h>
-#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -26,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "core/CMessages.h"
 #include "core/CSenders.h"
 #include "core/Dates.h"
@@ -82,9 +82,7 @@ struct Program {
     std::unique_ptr<GlimmerpostProgram> program;
 
     Program() {
-        std::string tmpl = (fs::temp_directory_path() / "glp-bench-page-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) std::abort();
-        folder = tmpl;
+        folder = BenchSupport::NewTempFolder("page");
         MiscFuncs::SetProgramFolder(folder);
         setenv("GLIMMERPOST_REGISTRY", (folder / "registry.reg").c_str(), 1);
         MiscFuncs::SetLogLevel(0);
@@ -277,19 +275,6 @@ void BM_BaselineStdSortRows(benchmark::State& state) {
 }
 BENCHMARK(BM_BaselineStdSortRows)->Unit(benchmark::kMillisecond);
 
-int renamesOfSendersIni(int fd) {
-    alignas(inotify_event) char buf[64 * 1024];
-    int n = 0;
-    for (ssize_t len; (len = ::read(fd, buf, sizeof buf)) > 0;) {
-        for (char* p = buf; p < buf + len;) {
-            const auto* e = reinterpret_cast<const inotify_event*>(p);
-            if (e->len && std::string(e->name) == "senders.ini") ++n;
-            p += sizeof(inotify_event) + e->len;
-        }
-    }
-    return n;
-}
-
 // The Unknown tab lists exactly the senders with held mail, 1,000 of them selected.
 void BM_Approve1000SelectedSenders(benchmark::State& state) {
     showTab(1);
@@ -301,13 +286,11 @@ void BM_Approve1000SelectedSenders(benchmark::State& state) {
         std::size_t waiting = 0;
         for (const std::string& a : view.takeSelection().senders)
             waiting += program().program->Senders()->MessagesStoredAwaitingAuth(a);
-        const int fd = ::inotify_init1(IN_NONBLOCK);
-        ::inotify_add_watch(fd, ProgramFiles::AccountsFolder().c_str(), IN_MOVED_TO);
+        BenchSupport::SendersIniWatch watch;
         state.ResumeTiming();
         view.IndividualsToolBar_ButtonClick(1);
         state.PauseTiming();
-        writes += renamesOfSendersIni(fd);
-        ::close(fd);
+        writes += watch.Stop();
         moved += static_cast<double>(waiting);
         state.ResumeTiming();
     }
@@ -376,5 +359,8 @@ int main(int argc, char** argv) {
     program();
     ::benchmark::RunSpecifiedBenchmarks();
     ::benchmark::Shutdown();
+    // The program object is never destroyed (see program()); its folder is removed here.
+    std::error_code ec;
+    fs::remove_all(program().folder, ec);
     std::_Exit(0);
 }
