@@ -63,11 +63,6 @@ std::string senderAddress(int i) { return "sender" + std::to_string(i) + "@mail"
 std::string accountOf(int i) { return "user" + std::to_string(i % kAccounts) + "@home.example"; }
 int levelOf(int i) { return i < kHeld ? 1 : (i % 3 == 0 ? 0 : i % 3 == 1 ? 2 : 3); }
 
-void writeText(const fs::path& p, const std::string& text) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << text;
-}
-
 long residentKb() {
     std::ifstream statm("/proc/self/statm");
     long pages = 0, resident = 0;
@@ -114,40 +109,26 @@ struct Program {
             for (const char* leaf : {"InBox", "OutBox", "WaitingAuth", "Recycled"})
                 fs::create_directories(folder / "accounts" / accountOf(a) / "MailDir" / leaf);
         }
-        writeText(ProgramFiles::AccountsIniPath(), text);
-        writeText(folder / "glimmerpost.ini", "[display]\r\nwindowstate=0\r\n[options]\r\nStartWithWindows=0\r\n");
+        BenchSupport::WriteText(ProgramFiles::AccountsIniPath(), text);
+        BenchSupport::WriteText(folder / "glimmerpost.ini", "[display]\r\nwindowstate=0\r\n[options]\r\nStartWithWindows=0\r\n");
     }
     void writeSenders() {
         const double today = MiscFuncs::NowDate();
         std::string text;
-        for (int i = 0; i < kSenders; ++i) {
-            text += "[" + senderAddress(i) + "]\r\n";
-            if (i % 3 == 0) text += "Name=Sender Number " + std::to_string(i) + "\r\n";
-            text += "ModificationDate=" + MiscFuncs::DayNumberText(today - i % 20 + 0.37) + "\r\n";
-            text += "AccessLevel=" + std::to_string(levelOf(i)) + "\r\nAuthReason=Message received from sender\r\n";
-        }
-        writeText(ProgramFiles::SendersIniPath(), text);
+        for (int i = 0; i < kSenders; ++i)
+            text += BenchSupport::SenderSection(senderAddress(i), i % 3 == 0 ? "Sender Number " + std::to_string(i) : "",
+                                                today - i % 20 + 0.37, levelOf(i), "Message received from sender");
+        BenchSupport::WriteText(ProgramFiles::SendersIniPath(), text);
     }
     void writeMessages() {
-        std::vector<std::string> caches(kAccounts);
+        BenchSupport::MessageSeeder messages(folder);
         for (int m = 0; m < kMessages; ++m) {
             const bool held = m < kHeld * kHeldEach;
             const int s = held ? m / kHeldEach : kHeld + m % (kSenders - kHeld);
-            const std::string account = accountOf(m), sender = senderAddress(s);
-            const std::string leaf = held ? "WaitingAuth" : "InBox";
-            const std::string file = sender + " " + std::to_string(m) + "@bench.example.eml";
-            if (held)
-                writeText(folder / "accounts" / account / "MailDir" / leaf / file,
-                          "From: " + sender + "\r\nSubject: message " + std::to_string(m) + "\r\n\r\nbody\r\n");
-            const std::int32_t minutes = 14000000 + m;
-            const std::string key = account + "\\MailDir\\" + leaf + "\\" + file;
-            caches[static_cast<std::size_t>(m % kAccounts)] +=
-                MessageIndexEntry::MakeText(sender, "Subject of message " + std::to_string(m),
-                                            MiscFuncs::ListDateText(MiscFuncs::MinutesToDate(minutes)), key, minutes) +
-                "\r\n";
+            messages.Add(accountOf(m), held ? "WaitingAuth" : "InBox", senderAddress(s), m,
+                         "Subject of message " + std::to_string(m), held);
         }
-        for (int a = 0; a < kAccounts; ++a)
-            writeText(folder / "accounts" / accountOf(a) / "MailDir" / "msgcache.txt", caches[static_cast<std::size_t>(a)]);
+        messages.Write();
     }
 };
 
@@ -314,8 +295,8 @@ void BM_CollectionOf2000Messages(benchmark::State& state) {
             const std::string account = accountOf(m);
             const std::string sender = "new" + std::to_string(m % 50) + "@collected.example";
             const std::string file = sender + " r" + std::to_string(round) + "m" + std::to_string(m) + "@x.eml";
-            writeText(program().folder / "accounts" / account / "MailDir" / "InBox" / file,
-                      "From: " + sender + "\r\nSubject: collected " + std::to_string(m) + "\r\n\r\nbody\r\n");
+            BenchSupport::WriteText(program().folder / "accounts" / account / "MailDir" / "InBox" / file,
+                                    "From: " + sender + "\r\nSubject: collected " + std::to_string(m) + "\r\n\r\nbody\r\n");
             p.Messages()->AddMessage(account, file, "MailDir\\InBox");
             MiscFuncs::DoEvents();
         }
