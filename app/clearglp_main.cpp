@@ -2,9 +2,8 @@
 #include <QApplication>
 #include <QFile>
 
-#include <cstdio>
-#include <string>
-#include <vector>
+#include <filesystem>
+#include <system_error>
 
 #include "clear_tool/ClearTool.h"
 #include "core/CommandLine.h"
@@ -14,34 +13,22 @@
 
 namespace {
 
-constexpr const char* kSummary =
+const CommandLine::Usage kUsage{
+    "clearglp",
     "ClearGLP gives your mail program its own account settings back and deletes the\n"
-    "files Glimmerpost saved for that; run it, with Glimmerpost closed, before removing it.";
-
-// --help and --version answer before anything is made; a wrong option ends with 2.
-int answerCommandLine(CommandLine::Action action, const std::string& error = {}) {
-    switch (action) {
-    case CommandLine::Action::Help:
-        std::fputs(CommandLine::UsageText("clearglp", kSummary).c_str(), stdout);
-        return 0;
-    case CommandLine::Action::Version:
-        std::printf("%s\n", CommandLine::VersionLine("clearglp").c_str());
-        return 0;
-    default:
-        std::fprintf(stderr, "clearglp: %s\n%s", error.c_str(), CommandLine::UsageText("clearglp", kSummary).c_str());
-        return 2;
-    }
-}
+    "files Glimmerpost saved for that; run it, with Glimmerpost closed, before removing it.",
+    {}};
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const CommandLine::Action early = CommandLine::EarlyAction(CommandLine::ArgumentsOf(argc, argv));
-    if (early != CommandLine::Action::Run) return answerCommandLine(early);
+    // --help and --version answer before anything is made.
+    if (early != CommandLine::Action::Run) return CommandLine::Answer(kUsage, early);
     QApplication app(argc, argv);
     // The toolkit has taken its own options out of the list by now.
-    const CommandLine::Parsed parsed = CommandLine::Parse(CommandLine::ArgumentsOf(argc, argv));
-    if (parsed.action != CommandLine::Action::Run) return answerCommandLine(parsed.action, parsed.error);
+    const CommandLine::Parsed parsed = CommandLine::Parse(CommandLine::ArgumentsOf(argc, argv), kUsage.extra);
+    if (parsed.action != CommandLine::Action::Run) return CommandLine::Answer(kUsage, parsed.action, parsed.error);
     QApplication::setApplicationDisplayName(QStringLiteral("ClearGLP"));
     platform::InstallMessageBoxes();
     // The folder is looked up as Glimmerpost finds it, and never created here.

@@ -21,37 +21,22 @@
 
 namespace {
 
-const std::vector<CommandLine::Switch> kSwitches = {
-    {"--monitor", "also show the connection monitor (the engines' socket states)"}};
-
-constexpr const char* kSummary =
+const CommandLine::Usage kUsage{
+    "glimmerpost",
     "Glimmerpost collects the mail of your POP3 accounts, admits it only from senders\n"
-    "you have approved, and serves it to your mail program on localhost.";
-
-// --help and --version answer before anything is made; a wrong option ends with 2.
-int answerCommandLine(CommandLine::Action action, const std::string& error = {}) {
-    switch (action) {
-    case CommandLine::Action::Help:
-        std::fputs(CommandLine::UsageText("glimmerpost", kSummary, kSwitches).c_str(), stdout);
-        return 0;
-    case CommandLine::Action::Version:
-        std::printf("%s\n", CommandLine::VersionLine("glimmerpost").c_str());
-        return 0;
-    default:
-        std::fprintf(stderr, "glimmerpost: %s\n%s", error.c_str(), CommandLine::UsageText("glimmerpost", kSummary, kSwitches).c_str());
-        return 2;
-    }
-}
+    "you have approved, and serves it to your mail program on localhost.",
+    {{"--monitor", "also show the connection monitor (the engines' socket states)"}}};
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const CommandLine::Action early = CommandLine::EarlyAction(CommandLine::ArgumentsOf(argc, argv));
-    if (early != CommandLine::Action::Run) return answerCommandLine(early);
+    // --help and --version answer before anything is made.
+    if (early != CommandLine::Action::Run) return CommandLine::Answer(kUsage, early);
     QApplication app(argc, argv);
     // The toolkit has taken its own options out of the list by now.
-    const CommandLine::Parsed parsed = CommandLine::Parse(CommandLine::ArgumentsOf(argc, argv), kSwitches);
-    if (parsed.action != CommandLine::Action::Run) return answerCommandLine(parsed.action, parsed.error);
+    const CommandLine::Parsed parsed = CommandLine::Parse(CommandLine::ArgumentsOf(argc, argv), kUsage.extra);
+    if (parsed.action != CommandLine::Action::Run) return CommandLine::Answer(kUsage, parsed.action, parsed.error);
     const QString folder = platform::UseDataFolder(app.arguments());
     if (folder.isEmpty()) {
         std::fprintf(stderr, "glimmerpost: the data folder cannot be created\n");

@@ -6,7 +6,6 @@
 // seen by inotify; the goal is at most 2 s and one write.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
-#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -17,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "core/AddressImport.h"
 #include "core/AtomicFile.h"
 #include "core/CIniFile.h"
@@ -36,59 +36,34 @@ constexpr int kRows = 20000;
 constexpr int kExisting = 5000;
 constexpr int kIterations = 3;
 
-struct DataSet {
-    fs::path folder;
-    std::unique_ptr<CMessages> store;
-    std::unique_ptr<CSenders> senders;
+fs::path csvPath(int set) {
+    return ProgramFiles::InProgramFolder("contacts" + std::to_string(set) + ".csv");
+}
 
-    DataSet() {
-        std::string tmpl = (fs::temp_directory_path() / "glp-bench-csv-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) std::abort();
-        folder = tmpl;
-        MiscFuncs::SetProgramFolder(folder);
-        MiscFuncs::SetLogLevel(0);
-        CIniFile(ProgramFiles::AccountsIniPath().string()).Value("me@home.example", "AccountEnabled", "1");
-        fs::create_directories(ProgramFiles::AccountsFolder());
-        std::string ini;
-        for (int i = 0; i < kExisting; ++i)
-            ini += "[known" + std::to_string(i) + "@mail.example]\r\nAccessLevel=" + std::to_string(i % 4) +
-                   "\r\nModificationDate=46000.5\r\n";
-        std::ofstream(ProgramFiles::SendersIniPath(), std::ios::binary) << ini;
-        for (int set = 0; set < kIterations + 1; ++set) {
-            std::ofstream csv(csvPath(set), std::ios::binary);
-            csv << "Name,E-mail,Phone\r\n";
-            for (int i = 0; i < kRows; ++i)
-                csv << "\"Friend, No " << i << "\",friend" << i << "@set" << set << ".example,555-" << i << "\r\n";
-        }
-        store = std::make_unique<CMessages>(CMessages::Start::Empty);
-        senders = std::make_unique<CSenders>();
-        senders->AttachMessageStore(*store);
+// accounts.ini with one account, senders.ini with kExisting senders, and the CSV files.
+void seed(const fs::path&) {
+    CIniFile(ProgramFiles::AccountsIniPath().string()).Value("me@home.example", "AccountEnabled", "1");
+    fs::create_directories(ProgramFiles::AccountsFolder());
+    std::string ini;
+    for (int i = 0; i < kExisting; ++i)
+        ini += "[known" + std::to_string(i) + "@mail.example]\r\nAccessLevel=" + std::to_string(i % 4) +
+               "\r\nModificationDate=46000.5\r\n";
+    std::ofstream(ProgramFiles::SendersIniPath(), std::ios::binary) << ini;
+    for (int set = 0; set < kIterations + 1; ++set) {
+        std::ofstream csv(csvPath(set), std::ios::binary);
+        csv << "Name,E-mail,Phone\r\n";
+        for (int i = 0; i < kRows; ++i)
+            csv << "\"Friend, No " << i << "\",friend" << i << "@set" << set << ".example,555-" << i << "\r\n";
     }
-    ~DataSet() {
-        senders.reset();
-        store.reset();
-        std::error_code ec;
-        fs::remove_all(folder, ec);
-    }
-    fs::path csvPath(int set) const { return folder / ("contacts" + std::to_string(set) + ".csv"); }
+}
+
+struct DataSet : BenchSupport::SenderListFolder {
+    DataSet() : SenderListFolder("csv", CMessages::Start::Empty, seed) {}
 };
 
 DataSet& data() {
     static DataSet d;
     return d;
-}
-
-int renamesOfSendersIni(int fd) {
-    alignas(inotify_event) char buf[64 * 1024];
-    int n = 0;
-    for (ssize_t len; (len = ::read(fd, buf, sizeof buf)) > 0;) {
-        for (char* p = buf; p < buf + len;) {
-            const auto* e = reinterpret_cast<const inotify_event*>(p);
-            if (e->len && std::string(e->name) == "senders.ini") ++n;
-            p += sizeof(inotify_event) + e->len;
-        }
-    }
-    return n;
 }
 
 void BM_ImportCsv20000(benchmark::State& state) {
@@ -102,9 +77,8 @@ void BM_ImportCsv20000(benchmark::State& state) {
             state.SkipWithError("every set is imported already: run this benchmark once");
             break;
         }
-        const std::string path = d.csvPath(set++).string();
-        const int fd = ::inotify_init1(IN_NONBLOCK);
-        ::inotify_add_watch(fd, ProgramFiles::AccountsFolder().c_str(), IN_MOVED_TO);
+        const std::string path = csvPath(set++).string();
+        BenchSupport::SendersIniWatch watch;
         state.ResumeTiming();
         benchmark::DoNotOptimize(CsvImport::CountLines(path));
         std::vector<SenderUpdate> approvals;
@@ -114,8 +88,7 @@ void BM_ImportCsv20000(benchmark::State& state) {
         });
         const AddressImport::Totals totals = AddressImport::Apply(*d.senders, approvals);
         state.PauseTiming();
-        writes += renamesOfSendersIni(fd);
-        ::close(fd);
+        writes += watch.Stop();
         approved += totals.approved;
         state.ResumeTiming();
     }
@@ -125,12 +98,12 @@ void BM_ImportCsv20000(benchmark::State& state) {
 BENCHMARK(BM_ImportCsv20000)->Iterations(kIterations)->Unit(benchmark::kMillisecond);
 
 void BM_BaselineReadLinesWriteSendersIniOnce(benchmark::State& state) {
-    DataSet& d = data();
+    data();
     std::string bytes;
     MiscFuncs::ReadWholeFile(ProgramFiles::SendersIniPath(), bytes);
     const fs::path copy = ProgramFiles::AccountsFolder() / "senders-copy.ini";
     for (auto _ : state) {
-        std::ifstream in(d.csvPath(kIterations), std::ios::binary);
+        std::ifstream in(csvPath(kIterations), std::ios::binary);
         std::size_t lines = 0;
         for (std::string line; std::getline(in, line);) ++lines;
         benchmark::DoNotOptimize(lines);

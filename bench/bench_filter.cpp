@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "core/Address.h"
 #include "core/CDomains.h"
 #include "core/CIniFile.h"
@@ -57,8 +58,7 @@ struct FilterSet {
     std::unordered_map<std::string, int> levels;  // the baseline's sender list
 
     FilterSet() {
-        char tmpl[] = "/tmp/glp-bench-filter-XXXXXX";
-        folder = ::mkdtemp(tmpl);
+        folder = BenchSupport::NewTempFolder("filter");
         MiscFuncs::SetProgramFolder(folder);
         fs::create_directories(ProgramFiles::AccountsFolder() / kAccount / "MailDir" / "WaitingAuth");
         CIniFile(ProgramFiles::AccountsIniPath().string()).Value(kAccount, "AccountEnabled", "1");

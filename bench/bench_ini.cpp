@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "core/CIniFile.h"
 #include "core/IniDocument.h"
 #include "core/Log.h"
@@ -37,11 +38,7 @@ std::string sendersText(long count) {
 }
 
 const fs::path& benchFolder() {
-    static const fs::path folder = [] {
-        std::string tmpl = (fs::temp_directory_path() / "glp-bench-ini-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) std::abort();
-        return fs::path(tmpl);
-    }();
+    static const fs::path folder = BenchSupport::NewTempFolder("ini");
     return folder;
 }
 
@@ -147,10 +144,5 @@ BENCHMARK(BM_BaselineParseAndWriteOnce)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     MiscFuncs::SetLogLevel(-1);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::error_code ec;
-    fs::remove_all(benchFolder(), ec);
-    return 0;
+    return BenchSupport::RunThenRemove(argc, argv, benchFolder());
 }

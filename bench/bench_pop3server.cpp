@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 
+#include "BenchSupport.h"
 #include "core/CIniFile.h"
 #include "core/CMessages.h"
 #include "core/Environment.h"
@@ -106,11 +107,10 @@ Session RunClient(quint16 port, const QString& user) {
 // The program folder with the account, created once.
 const fs::path& ProgramFolder() {
     static const fs::path folder = [] {
-        std::string tmpl = (fs::temp_directory_path() / "glp-bench-pop3-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) std::abort();
-        MiscFuncs::SetProgramFolder(tmpl);
+        const fs::path made = BenchSupport::NewTempFolder("pop3");
+        MiscFuncs::SetProgramFolder(made);
         CIniFile(ProgramFiles::AccountsIniPath().string()).Value(kAccount, "POP3Password", MiscFuncs::ScrambleText("secret"));
-        return fs::path(tmpl);
+        return made;
     }();
     return folder;
 }

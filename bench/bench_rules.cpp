@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "core/CDomains.h"
 #include "core/CMailRules.h"
 #include "core/CMessage.h"
@@ -32,11 +33,7 @@ constexpr int kMessages = 10000;
 constexpr int kDomains = 200;
 
 const fs::path& benchFolder() {
-    static const fs::path folder = [] {
-        std::string tmpl = (fs::temp_directory_path() / "glp-bench-rules-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) std::abort();
-        return fs::path(tmpl);
-    }();
+    static const fs::path folder = BenchSupport::NewTempFolder("rules");
     return folder;
 }
 
@@ -178,10 +175,5 @@ BENCHMARK(BM_BaselineDomainMapLookupAndStat);
 
 int main(int argc, char** argv) {
     MiscFuncs::SetLogLevel(-1);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::error_code ec;
-    fs::remove_all(benchFolder(), ec);
-    return 0;
+    return BenchSupport::RunThenRemove(argc, argv, benchFolder());
 }

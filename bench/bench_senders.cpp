@@ -9,7 +9,6 @@
 //    of times senders.ini was replaced during the bulk update, seen by inotify.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "core/AtomicFile.h"
 #include "core/CIniFile.h"
 #include "core/CMessages.h"
@@ -47,72 +47,29 @@ std::string accountOf(int i) { return "user" + std::to_string(i % kAccounts) + "
 // Senders below kBulk * kBulkIterations are waiting; the rest spread over the statuses.
 int levelOf(int i) { return i < kBulk * kBulkIterations ? 1 + i % 2 : i % 4; }
 
-void writeText(const fs::path& p, const std::string& text) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << text;
-}
-
 // The program folder: accounts.ini, senders.ini, and the message files of every
 // account with a header cache, so the store starts from its caches.
-struct DataSet {
-    fs::path folder;
-    std::unique_ptr<CMessages> store;
-    std::unique_ptr<CSenders> senders;
+void seed(const fs::path& folder) {
+    std::string accounts;
+    for (int a = 0; a < kAccounts; ++a) accounts += "[" + accountOf(a) + "]\r\nAccountEnabled=1\r\n";
+    BenchSupport::WriteText(ProgramFiles::AccountsIniPath(), accounts);
+    std::string senders;
+    for (int i = 0; i < kSenders; ++i)
+        senders += BenchSupport::SenderSection(senderAddress(i), i % 3 == 0 ? "Sender Number " + std::to_string(i) : "",
+                                               46000.0 + i % 365 + 0.37, levelOf(i), "Approved by user");
+    BenchSupport::WriteText(ProgramFiles::SendersIniPath(), senders);
+    BenchSupport::MessageSeeder messages(folder);
+    for (int m = 0; m < kMessages; ++m) {
+        const int s = m % kSenders;
+        const bool waiting = levelOf(s) == 1 || levelOf(s) == 2;
+        const std::string leaf = waiting && m % 5 != 4 ? "WaitingAuth" : "InBox";
+        messages.Add(accountOf(m), leaf, senderAddress(s), m, "message " + std::to_string(m), true);
+    }
+    messages.Write();
+}
 
-    DataSet() {
-        std::string tmpl = (fs::temp_directory_path() / "glp-bench-senders-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) std::abort();
-        folder = tmpl;
-        MiscFuncs::SetProgramFolder(folder);
-        MiscFuncs::SetLogLevel(0);
-        writeAccounts();
-        writeSenders();
-        writeMessages();
-        store = std::make_unique<CMessages>();
-        senders = std::make_unique<CSenders>();
-        senders->AttachMessageStore(*store);
-    }
-    ~DataSet() {
-        senders.reset();
-        store.reset();
-        std::error_code ec;
-        fs::remove_all(folder, ec);
-    }
-
-    void writeAccounts() {
-        std::string text;
-        for (int a = 0; a < kAccounts; ++a) text += "[" + accountOf(a) + "]\r\nAccountEnabled=1\r\n";
-        writeText(ProgramFiles::AccountsIniPath(), text);
-    }
-    void writeSenders() {
-        std::string text;
-        for (int i = 0; i < kSenders; ++i) {
-            text += "[" + senderAddress(i) + "]\r\n";
-            if (i % 3 == 0) text += "Name=Sender Number " + std::to_string(i) + "\r\n";
-            text += "ModificationDate=" + MiscFuncs::DayNumberText(46000.0 + i % 365 + 0.37) + "\r\n";
-            text += "AccessLevel=" + std::to_string(levelOf(i)) + "\r\nAuthReason=Approved by user\r\n";
-        }
-        writeText(ProgramFiles::SendersIniPath(), text);
-    }
-    void writeMessages() {
-        std::vector<std::string> caches(kAccounts);
-        for (int m = 0; m < kMessages; ++m) {
-            const int s = m % kSenders;
-            const std::string account = accountOf(m), sender = senderAddress(s);
-            const bool waiting = levelOf(s) == 1 || levelOf(s) == 2;
-            const std::string leaf = waiting && m % 5 != 4 ? "WaitingAuth" : "InBox";
-            const std::string file = sender + " " + std::to_string(m) + "@bench.example.eml";
-            writeText(folder / "accounts" / account / "MailDir" / leaf / file,
-                      "From: " + sender + "\r\nSubject: message " + std::to_string(m) + "\r\n\r\nbody\r\n");
-            const std::int32_t minutes = 14000000 + m;
-            const std::string key = account + "\\MailDir\\" + leaf + "\\" + file;
-            caches[static_cast<std::size_t>(m % kAccounts)] += MessageIndexEntry::MakeText(
-                sender, "message " + std::to_string(m), MiscFuncs::ListDateText(MiscFuncs::MinutesToDate(minutes)), key,
-                minutes) + "\r\n";
-        }
-        for (int a = 0; a < kAccounts; ++a)
-            writeText(folder / "accounts" / accountOf(a) / "MailDir" / "msgcache.txt", caches[static_cast<std::size_t>(a)]);
-    }
+struct DataSet : BenchSupport::SenderListFolder {
+    DataSet() : SenderListFolder("senders", CMessages::Start::LoadCaches, seed) {}
 };
 
 DataSet& data() {
@@ -200,20 +157,6 @@ void BM_BaselineMapLookupAndStat(benchmark::State& state) {
 }
 BENCHMARK(BM_BaselineMapLookupAndStat);
 
-// How many times senders.ini was put in place since the watch began.
-int renamesOfSendersIni(int fd) {
-    alignas(inotify_event) char buf[64 * 1024];
-    int n = 0;
-    for (ssize_t len; (len = ::read(fd, buf, sizeof buf)) > 0;) {
-        for (char* p = buf; p < buf + len;) {
-            const auto* e = reinterpret_cast<const inotify_event*>(p);
-            if (e->len && std::string(e->name) == "senders.ini") ++n;
-            p += sizeof(inotify_event) + e->len;
-        }
-    }
-    return n;
-}
-
 void BM_BulkApprove1000Senders(benchmark::State& state) {
     CSenders& senders = *data().senders;
     // Each iteration takes senders never approved before, also across repetitions.
@@ -231,13 +174,11 @@ void BM_BulkApprove1000Senders(benchmark::State& state) {
             updates.push_back({"", senderAddress(i), SenderStatus::Approved, "Imported", 0});
         std::size_t waiting = 0;
         for (const SenderUpdate& u : updates) waiting += senders.MessagesStoredAwaitingAuth(u.address);
-        const int fd = ::inotify_init1(IN_NONBLOCK);
-        ::inotify_add_watch(fd, ProgramFiles::AccountsFolder().c_str(), IN_MOVED_TO);
+        BenchSupport::SendersIniWatch watch;
         state.ResumeTiming();
         benchmark::DoNotOptimize(senders.SetStatusMany(updates));
         state.PauseTiming();
-        writes += renamesOfSendersIni(fd);
-        ::close(fd);
+        writes += watch.Stop();
         moved += waiting;
         ++set;
         state.ResumeTiming();

@@ -12,7 +12,6 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <stdlib.h>
-#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -26,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "core/CMessages.h"
 #include "core/CSenders.h"
 #include "core/Dates.h"
@@ -63,11 +63,6 @@ std::string senderAddress(int i) { return "sender" + std::to_string(i) + "@mail"
 std::string accountOf(int i) { return "user" + std::to_string(i % kAccounts) + "@home.example"; }
 int levelOf(int i) { return i < kHeld ? 1 : (i % 3 == 0 ? 0 : i % 3 == 1 ? 2 : 3); }
 
-void writeText(const fs::path& p, const std::string& text) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << text;
-}
-
 long residentKb() {
     std::ifstream statm("/proc/self/statm");
     long pages = 0, resident = 0;
@@ -82,9 +77,7 @@ struct Program {
     std::unique_ptr<GlimmerpostProgram> program;
 
     Program() {
-        std::string tmpl = (fs::temp_directory_path() / "glp-bench-page-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) std::abort();
-        folder = tmpl;
+        folder = BenchSupport::NewTempFolder("page");
         MiscFuncs::SetProgramFolder(folder);
         setenv("GLIMMERPOST_REGISTRY", (folder / "registry.reg").c_str(), 1);
         MiscFuncs::SetLogLevel(0);
@@ -116,40 +109,26 @@ struct Program {
             for (const char* leaf : {"InBox", "OutBox", "WaitingAuth", "Recycled"})
                 fs::create_directories(folder / "accounts" / accountOf(a) / "MailDir" / leaf);
         }
-        writeText(ProgramFiles::AccountsIniPath(), text);
-        writeText(folder / "glimmerpost.ini", "[display]\r\nwindowstate=0\r\n[options]\r\nStartWithWindows=0\r\n");
+        BenchSupport::WriteText(ProgramFiles::AccountsIniPath(), text);
+        BenchSupport::WriteText(folder / "glimmerpost.ini", "[display]\r\nwindowstate=0\r\n[options]\r\nStartWithWindows=0\r\n");
     }
     void writeSenders() {
         const double today = MiscFuncs::NowDate();
         std::string text;
-        for (int i = 0; i < kSenders; ++i) {
-            text += "[" + senderAddress(i) + "]\r\n";
-            if (i % 3 == 0) text += "Name=Sender Number " + std::to_string(i) + "\r\n";
-            text += "ModificationDate=" + MiscFuncs::DayNumberText(today - i % 20 + 0.37) + "\r\n";
-            text += "AccessLevel=" + std::to_string(levelOf(i)) + "\r\nAuthReason=Message received from sender\r\n";
-        }
-        writeText(ProgramFiles::SendersIniPath(), text);
+        for (int i = 0; i < kSenders; ++i)
+            text += BenchSupport::SenderSection(senderAddress(i), i % 3 == 0 ? "Sender Number " + std::to_string(i) : "",
+                                                today - i % 20 + 0.37, levelOf(i), "Message received from sender");
+        BenchSupport::WriteText(ProgramFiles::SendersIniPath(), text);
     }
     void writeMessages() {
-        std::vector<std::string> caches(kAccounts);
+        BenchSupport::MessageSeeder messages(folder);
         for (int m = 0; m < kMessages; ++m) {
             const bool held = m < kHeld * kHeldEach;
             const int s = held ? m / kHeldEach : kHeld + m % (kSenders - kHeld);
-            const std::string account = accountOf(m), sender = senderAddress(s);
-            const std::string leaf = held ? "WaitingAuth" : "InBox";
-            const std::string file = sender + " " + std::to_string(m) + "@bench.example.eml";
-            if (held)
-                writeText(folder / "accounts" / account / "MailDir" / leaf / file,
-                          "From: " + sender + "\r\nSubject: message " + std::to_string(m) + "\r\n\r\nbody\r\n");
-            const std::int32_t minutes = 14000000 + m;
-            const std::string key = account + "\\MailDir\\" + leaf + "\\" + file;
-            caches[static_cast<std::size_t>(m % kAccounts)] +=
-                MessageIndexEntry::MakeText(sender, "Subject of message " + std::to_string(m),
-                                            MiscFuncs::ListDateText(MiscFuncs::MinutesToDate(minutes)), key, minutes) +
-                "\r\n";
+            messages.Add(accountOf(m), held ? "WaitingAuth" : "InBox", senderAddress(s), m,
+                         "Subject of message " + std::to_string(m), held);
         }
-        for (int a = 0; a < kAccounts; ++a)
-            writeText(folder / "accounts" / accountOf(a) / "MailDir" / "msgcache.txt", caches[static_cast<std::size_t>(a)]);
+        messages.Write();
     }
 };
 
@@ -277,19 +256,6 @@ void BM_BaselineStdSortRows(benchmark::State& state) {
 }
 BENCHMARK(BM_BaselineStdSortRows)->Unit(benchmark::kMillisecond);
 
-int renamesOfSendersIni(int fd) {
-    alignas(inotify_event) char buf[64 * 1024];
-    int n = 0;
-    for (ssize_t len; (len = ::read(fd, buf, sizeof buf)) > 0;) {
-        for (char* p = buf; p < buf + len;) {
-            const auto* e = reinterpret_cast<const inotify_event*>(p);
-            if (e->len && std::string(e->name) == "senders.ini") ++n;
-            p += sizeof(inotify_event) + e->len;
-        }
-    }
-    return n;
-}
-
 // The Unknown tab lists exactly the senders with held mail, 1,000 of them selected.
 void BM_Approve1000SelectedSenders(benchmark::State& state) {
     showTab(1);
@@ -301,13 +267,11 @@ void BM_Approve1000SelectedSenders(benchmark::State& state) {
         std::size_t waiting = 0;
         for (const std::string& a : view.takeSelection().senders)
             waiting += program().program->Senders()->MessagesStoredAwaitingAuth(a);
-        const int fd = ::inotify_init1(IN_NONBLOCK);
-        ::inotify_add_watch(fd, ProgramFiles::AccountsFolder().c_str(), IN_MOVED_TO);
+        BenchSupport::SendersIniWatch watch;
         state.ResumeTiming();
         view.IndividualsToolBar_ButtonClick(1);
         state.PauseTiming();
-        writes += renamesOfSendersIni(fd);
-        ::close(fd);
+        writes += watch.Stop();
         moved += static_cast<double>(waiting);
         state.ResumeTiming();
     }
@@ -331,8 +295,8 @@ void BM_CollectionOf2000Messages(benchmark::State& state) {
             const std::string account = accountOf(m);
             const std::string sender = "new" + std::to_string(m % 50) + "@collected.example";
             const std::string file = sender + " r" + std::to_string(round) + "m" + std::to_string(m) + "@x.eml";
-            writeText(program().folder / "accounts" / account / "MailDir" / "InBox" / file,
-                      "From: " + sender + "\r\nSubject: collected " + std::to_string(m) + "\r\n\r\nbody\r\n");
+            BenchSupport::WriteText(program().folder / "accounts" / account / "MailDir" / "InBox" / file,
+                                    "From: " + sender + "\r\nSubject: collected " + std::to_string(m) + "\r\n\r\nbody\r\n");
             p.Messages()->AddMessage(account, file, "MailDir\\InBox");
             MiscFuncs::DoEvents();
         }
@@ -376,5 +340,8 @@ int main(int argc, char** argv) {
     program();
     ::benchmark::RunSpecifiedBenchmarks();
     ::benchmark::Shutdown();
+    // The program object is never destroyed (see program()); its folder is removed here.
+    std::error_code ec;
+    fs::remove_all(program().folder, ec);
     std::_Exit(0);
 }

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "BenchSupport.h"
 #include "core/Address.h"
 #include "core/Aliases.h"
 #include "core/CIniFile.h"
@@ -20,11 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path& benchFolder() {
-    static const fs::path folder = [] {
-        std::string tmpl = (fs::temp_directory_path() / "glp-bench-settings-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) std::abort();
-        return fs::path(tmpl);
-    }();
+    static const fs::path folder = BenchSupport::NewTempFolder("settings");
     return folder;
 }
 
@@ -108,11 +105,4 @@ BENCHMARK(BM_BaselineReadFileOnce)->Arg(1 << 20)->Arg(16 << 20);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::error_code ec;
-    fs::remove_all(benchFolder(), ec);
-    return 0;
-}
+int main(int argc, char** argv) { return BenchSupport::RunThenRemove(argc, argv, benchFolder()); }

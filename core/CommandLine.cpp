@@ -1,6 +1,7 @@
 #include "core/CommandLine.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "core/ProductInfo.h"
 
@@ -84,6 +85,18 @@ std::string UsageText(std::string_view program, std::string_view summary, const 
 
 std::string VersionLine(std::string_view program) {
     return std::string(program) + " " + ProductInfo::FullVersionText();
+}
+
+int Answer(const Usage& usage, Action action, std::string_view error) {
+    const std::string text = UsageText(usage.program, usage.summary, usage.extra);
+    switch (action) {
+    case Action::Help: std::fputs(text.c_str(), stdout); return 0;
+    case Action::Version: std::printf("%s\n", VersionLine(usage.program).c_str()); return 0;
+    default:
+        std::fprintf(stderr, "%s: %s\n%s", std::string(usage.program).c_str(), std::string(error).c_str(),
+                     text.c_str());
+        return 2;
+    }
 }
 
 std::vector<std::string> ArgumentsOf(int argc, char** argv) {

@@ -38,6 +38,17 @@ std::string UsageText(std::string_view program, std::string_view summary, const 
 // "<program> <major>.<minor>.<revision>"
 std::string VersionLine(std::string_view program);
 
+// What a program says about itself on its command line.
+struct Usage {
+    std::string_view program;  // "glimmerpost"
+    std::string_view summary;  // what it does, for the usage text
+    std::vector<Switch> extra;
+};
+// Answers an action other than Run: --help prints the usage and --version the version
+// line on standard output, giving 0; an error prints "<program>: <error>" and the
+// usage on standard error, giving 2.
+int Answer(const Usage& usage, Action action, std::string_view error = {});
+
 // argv[1..argc) as a list.
 std::vector<std::string> ArgumentsOf(int argc, char** argv);
 

@@ -131,6 +131,21 @@ MailAccount LoadAccount(const CIniFile& ini, std::string_view section) {
     return a;
 }
 
+CIniFile ProgramAccounts() { return CIniFile(ProgramFiles::AccountsIniPath().string()); }
+
+std::optional<MailAccount> FindAccount(const CIniFile& ini, std::string_view section) {
+    if (!ini.SectionExists(section)) return std::nullopt;
+    return LoadAccount(ini, section);
+}
+
+bool POP3PasswordMatches(const CIniFile& ini, std::string_view section, std::string_view plain) {
+    return MiscFuncs::ScrambleText(plain) == ini.Value(section, "POP3Password");
+}
+
+std::optional<std::int64_t> UnknownSenderLimit(const CIniFile& ini, std::string_view section) {
+    return NumberOfSetting(ini.Value(section, "UnAuthSenderMaxMessageCount"));
+}
+
 std::vector<std::string> AccountNames(const CIniFile& ini) {
     std::vector<std::string> names;
     for (std::string& section : ini.AllSectionsArray()) {

@@ -65,9 +65,16 @@ std::optional<int> ServerPort(std::string_view stored, int blankPort);
 // True when the name can be used as one folder under accounts.
 bool IsSafeFolderName(std::string_view name);
 
+// The program's accounts.ini (ProgramFiles::AccountsIniPath at the time of the call).
+// Its keys are read only through the functions here.
+CIniFile ProgramAccounts();
+
 // One section read into a record (numbers that do not convert read as 0, passwords
 // that do not unscramble as "").
 MailAccount LoadAccount(const CIniFile& accounts, std::string_view section);
+// The record of the section of exactly this name (letter case ignored, as for every
+// section); nothing when the file has no such section.
+std::optional<MailAccount> FindAccount(const CIniFile& accounts, std::string_view section);
 // Every account in section order, up to the first blank section name.
 std::vector<MailAccount> LoadAccounts(const CIniFile& accounts);
 // The section names of those accounts.
@@ -77,6 +84,14 @@ std::vector<MailAccount> EnabledAccounts(const CIniFile& accounts);
 // The section name of the account with this address, letter case and blanks around
 // ignored; nothing when there is none.
 std::optional<std::string> FindAccountSection(const CIniFile& accounts, std::string_view address);
+
+// True when `plain` is the account's POP3 password: its ScrambledText is the stored
+// value to the letter, so a stored value that does not unscramble admits nothing.
+bool POP3PasswordMatches(const CIniFile& accounts, std::string_view section, std::string_view plain);
+
+// The account's UnAuthSenderMaxMessageCount, read as a setting (NumberOfSetting);
+// nothing when it is blank or no number.
+std::optional<std::int64_t> UnknownSenderLimit(const CIniFile& accounts, std::string_view section);
 
 // The RegFileNo stored in a section; nothing when the key is missing or no number.
 std::optional<int> RegFileNoOf(const CIniFile& accounts, std::string_view section);

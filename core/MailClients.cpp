@@ -141,7 +141,7 @@ private:
         for (const MailAccount& taken : result_.accounts)
             if (MiscFuncs::EqualsIgnoreCase(taken.EMailAddress, a.EMailAddress)) return;
         if (const auto section = Accounts::FindAccountSection(ini_, a.EMailAddress))
-            if (!MiscFuncs::IsBlank(ini_.Value(*section, "POP3UserName"))) return;
+            if (!MiscFuncs::IsBlank(Accounts::LoadAccount(ini_, *section).POP3UserName)) return;
         if (pointsAtLocalhost(a) && !askLocalhost(a)) return;
         result_.accounts.push_back(std::move(a));
         result_.found = true;

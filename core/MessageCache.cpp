@@ -16,6 +16,7 @@
 #include "core/CMessages.h"
 #include "core/Dates.h"
 #include "core/Log.h"
+#include "core/MailAccount.h"
 #include "core/MessageKey.h"
 #include "core/MiscUtils.h"
 #include "core/Numbers.h"
@@ -132,15 +133,7 @@ CMessages::~CMessages() {
 }
 
 std::vector<std::string> CMessages::accountList() const {
-    const CIniFile accounts(ProgramFiles::AccountsIniPath().string());
-    std::vector<std::string> names = accounts.AllSectionsArray();
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (MiscFuncs::IsBlank(names[i])) {
-            names.resize(i);
-            break;
-        }
-    }
-    return names;
+    return Accounts::AccountNames(Accounts::ProgramAccounts());
 }
 
 void CMessages::loadCached() {

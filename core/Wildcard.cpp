@@ -21,19 +21,20 @@ std::bitset<256> digits() {
     return set;
 }
 
-}  // namespace
-
-bool WildcardMatch(std::string_view text, std::string_view pattern, bool ignoreCase) {
+// The greedy match of a pattern of n elements against a text of textSize bytes, going
+// back to the last star on a mismatch: star(p) tells whether element p is a star (a
+// run of stars counts as one), accepts(p, t) whether element p takes the text's byte t.
+template <class Star, class Accepts>
+bool matchElements(std::size_t textSize, std::size_t n, Star star, Accepts accepts) {
     std::size_t t = 0, p = 0;
     std::size_t starP = std::string_view::npos, starT = 0;
-    while (t < text.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            while (p < pattern.size() && pattern[p] == '*') ++p;  // runs of "*" are one "*"
-            if (p == pattern.size()) return true;
+    while (t < textSize) {
+        if (p < n && star(p)) {
+            while (p < n && star(p)) ++p;
+            if (p == n) return true;
             starP = p;
             starT = t;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == '?' || fold(pattern[p], ignoreCase) == fold(text[t], ignoreCase))) {
+        } else if (p < n && accepts(p, t)) {
             ++p;
             ++t;
         } else if (starP != std::string_view::npos) {
@@ -43,8 +44,18 @@ bool WildcardMatch(std::string_view text, std::string_view pattern, bool ignoreC
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
-    return p == pattern.size();
+    while (p < n && star(p)) ++p;
+    return p == n;
+}
+
+}  // namespace
+
+bool WildcardMatch(std::string_view text, std::string_view pattern, bool ignoreCase) {
+    return matchElements(
+        text.size(), pattern.size(), [pattern](std::size_t p) { return pattern[p] == '*'; },
+        [&](std::size_t p, std::size_t t) {
+            return pattern[p] == '?' || fold(pattern[p], ignoreCase) == fold(text[t], ignoreCase);
+        });
 }
 
 LikePattern::LikePattern(std::string_view pattern) {
@@ -93,26 +104,9 @@ bool LikePattern::parseList(std::string_view list, std::bitset<256>& accepts) {
 }
 
 bool LikePattern::Matches(std::string_view text) const {
-    const std::size_t n = elements_.size();
-    std::size_t t = 0, p = 0;
-    std::size_t starP = std::string_view::npos, starT = 0;
-    while (t < text.size()) {
-        if (p < n && elements_[p].star) {
-            if (++p == n) return true;
-            starP = p;
-            starT = t;
-        } else if (p < n && elements_[p].accepts.test(code(text[t]))) {
-            ++p;
-            ++t;
-        } else if (starP != std::string_view::npos) {
-            p = starP;
-            t = ++starT;
-        } else {
-            return false;
-        }
-    }
-    if (p < n && elements_[p].star) ++p;
-    return p == n;
+    return matchElements(
+        text.size(), elements_.size(), [this](std::size_t p) { return elements_[p].star; },
+        [&](std::size_t p, std::size_t t) { return elements_[p].accepts.test(code(text[t])); });
 }
 
 bool LikeMatch(std::string_view text, std::string_view pattern) { return LikePattern(pattern).Matches(text); }

@@ -2,14 +2,12 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QEvent>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -23,7 +21,6 @@
 #include "dialogs/CsvImportDialog.h"
 #include "dialogs/ImportRun.h"
 #include "platform/AliveGuard.h"
-#include "platform/WindowHelpers.h"
 
 namespace dialogs {
 namespace {
@@ -74,7 +71,7 @@ std::string& CsvImportPath() {
 void SetFileChooser(FileChooserFn fn) { chooser() = std::move(fn); }
 
 AddressBookImportDialog::AddressBookImportDialog(mainwindow::GlimmerpostProgram& program, QWidget* parent)
-    : QDialog(parent), program_(program) {
+    : ImportDialogBase(parent), program_(program) {
     setObjectName("AddressBookImportDialog");
     setWindowTitle(kCaption);
     build();
@@ -111,27 +108,8 @@ void AddressBookImportDialog::build() {
     column->addWidget(oCsv_);
     column->addWidget(csvFrame());
 
-    description_ = new QLabel(this);
-    description_->setObjectName("lDescription");
-    description_->hide();
-    progress_ = new QProgressBar(this);
-    progress_->setObjectName("pbProgress");
-    progress_->setValue(0);
-    column->addWidget(description_);
-    column->addWidget(progress_);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    import_ = new QPushButton("Import", this);
-    import_->setObjectName("ImportButton");
-    import_->setDefault(true);
-    cancel_ = new QPushButton("Finish", this);
-    cancel_->setObjectName("CancelButton");
-    buttons->addWidget(import_);
-    buttons->addWidget(cancel_);
-    column->addLayout(buttons);
+    import_ = addImportRows(*column, "Import", "ImportButton", "Finish");
     connect(import_, &QPushButton::clicked, this, &AddressBookImportDialog::ImportButton_Click);
-    connect(cancel_, &QPushButton::clicked, this, &AddressBookImportDialog::reject);
 }
 
 QGroupBox* AddressBookImportDialog::outlookFrame() {
@@ -333,15 +311,6 @@ void AddressBookImportDialog::importCsv() {
     }
     CsvImportPath() = file;
     ShowCsvImport(program_, this);
-}
-
-void AddressBookImportDialog::reject() {
-    if (!importing_ || Prompt::Closing()) QDialog::reject();
-}
-
-void AddressBookImportDialog::changeEvent(QEvent* e) {
-    if (e->type() == QEvent::ActivationChange && isActiveWindow()) MiscFuncs::SetBusyCursorForm(this);
-    QDialog::changeEvent(e);
 }
 
 void ShowAddressBookImport(mainwindow::GlimmerpostProgram& program, QWidget* owner) {

@@ -10,19 +10,18 @@
 // is read the dialog cannot be closed (its buttons are off, Escape and the close box
 // are ignored); a shut-down closes it and the import stops at the next item.
 
-#include <QDialog>
 
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "core/AddressImport.h"
+#include "dialogs/ImportDialogBase.h"
 
 class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
@@ -42,7 +41,7 @@ using FileChooserFn = std::function<QString(const QString& title, const QString&
 // nullptr restores QFileDialog.
 void SetFileChooser(FileChooserFn chooser);
 
-class AddressBookImportDialog : public QDialog {
+class AddressBookImportDialog : public ImportDialogBase {
     Q_OBJECT
 
 public:
@@ -64,16 +63,6 @@ public:
     QLineEdit* tWabFileSpec() const { return wabFile_; }
     QLineEdit* tCSVFileSpec() const { return csvFile_; }
     QPushButton* ImportButton() const { return import_; }
-    QPushButton* CancelButton() const { return cancel_; }
-    QProgressBar* pbProgress() const { return progress_; }
-    QLabel* lDescription() const { return description_; }
-    bool importing() const { return importing_; }
-
-public slots:
-    void reject() override;
-
-protected:
-    void changeEvent(QEvent* e) override;
 
 private:
     void build();
@@ -99,10 +88,7 @@ private:
     QLineEdit *wabFile_ = nullptr, *csvFile_ = nullptr;
     QPushButton *openWab_ = nullptr, *openCsv_ = nullptr;
     QLabel* csvLabel_ = nullptr;
-    QPushButton *import_ = nullptr, *cancel_ = nullptr;
-    QProgressBar* progress_ = nullptr;
-    QLabel* description_ = nullptr;
-    bool importing_ = false;
+    QPushButton* import_ = nullptr;
 };
 
 // Shows the dialog modally over owner.

@@ -1,11 +1,9 @@
 #include "dialogs/CsvImportDialog.h"
 
 #include <QCheckBox>
-#include <QEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -17,7 +15,6 @@
 #include "dialogs/ImportRun.h"
 #include "platform/AliveGuard.h"
 #include "platform/Text8.h"
-#include "platform/WindowHelpers.h"
 
 namespace dialogs {
 namespace {
@@ -43,7 +40,7 @@ QLabel* sampleLabel(const char* name, QWidget* parent) {
 }  // namespace
 
 CSVImportDialog::CSVImportDialog(mainwindow::GlimmerpostProgram& program, std::string path, QWidget* parent)
-    : QDialog(parent), program_(program), path_(std::move(path)) {
+    : ImportDialogBase(parent), program_(program), path_(std::move(path)) {
     setObjectName("CSVImportDialog");
     setWindowTitle("Import addresses from CSV file");
     build();
@@ -72,25 +69,7 @@ void CSVImportDialog::build() {
     firstRow_->setObjectName("cbDoNotImportFirstRow");
     column->addWidget(firstRow_);
 
-    description_ = new QLabel(this);
-    description_->setObjectName("lDescription");
-    description_->hide();
-    progress_ = new QProgressBar(this);
-    progress_->setObjectName("pbProgress");
-    progress_->setValue(0);
-    column->addWidget(description_);
-    column->addWidget(progress_);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    ok_ = new QPushButton("Proceed", this);
-    ok_->setObjectName("OKButton");
-    ok_->setDefault(true);
-    cancel_ = new QPushButton("Cancel", this);
-    cancel_->setObjectName("CancelButton");
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel_);
-    column->addLayout(buttons);
+    ok_ = addImportRows(*column, "Proceed", "OKButton", "Cancel");
 
     connect(email_, &QComboBox::currentIndexChanged, this, [this] {
         showSample(email_, testEMail_);
@@ -98,7 +77,6 @@ void CSVImportDialog::build() {
     });
     connect(name_, &QComboBox::currentIndexChanged, this, [this] { showSample(name_, testName_); });
     connect(ok_, &QPushButton::clicked, this, &CSVImportDialog::OkButton_Click);
-    connect(cancel_, &QPushButton::clicked, this, &CSVImportDialog::reject);
 }
 
 bool CSVImportDialog::Form_Load() {
@@ -187,15 +165,6 @@ void CSVImportDialog::showOutcome(AddressImport::Outcome outcome, const AddressI
                     Prompt::Kind::Exclamation);
     else
         Prompt::Ask(AddressImport::ImportedText(totals), kTitle, Prompt::Buttons::OK, Prompt::Kind::Information);
-}
-
-void CSVImportDialog::reject() {
-    if (!importing_ || Prompt::Closing()) QDialog::reject();
-}
-
-void CSVImportDialog::changeEvent(QEvent* e) {
-    if (e->type() == QEvent::ActivationChange && isActiveWindow()) MiscFuncs::SetBusyCursorForm(this);
-    QDialog::changeEvent(e);
 }
 
 void ShowCsvImport(mainwindow::GlimmerpostProgram& program, QWidget* owner) {

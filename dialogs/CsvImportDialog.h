@@ -9,18 +9,16 @@
 // import runs the dialog cannot be closed (Escape and the close box are ignored); a
 // shut-down closes it, and the import stops at the next line, approving what it read.
 
-#include <QDialog>
-
 #include <string>
 #include <vector>
 
 #include "core/AddressImport.h"
 #include "core/CsvReader.h"
+#include "dialogs/ImportDialogBase.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
-class QProgressBar;
 class QPushButton;
 
 namespace mainwindow {
@@ -29,7 +27,7 @@ class GlimmerpostProgram;
 
 namespace dialogs {
 
-class CSVImportDialog : public QDialog {
+class CSVImportDialog : public ImportDialogBase {
     Q_OBJECT
 
 public:
@@ -44,17 +42,8 @@ public:
     QComboBox* cNameColumn() const { return name_; }
     QCheckBox* cbDoNotImportFirstRow() const { return firstRow_; }
     QPushButton* OKButton() const { return ok_; }
-    QPushButton* CancelButton() const { return cancel_; }
     QLabel* lTestEMail() const { return testEMail_; }
     QLabel* lTestName() const { return testName_; }
-    QProgressBar* pbProgress() const { return progress_; }
-    bool importing() const { return importing_; }
-
-public slots:
-    void reject() override;
-
-protected:
-    void changeEvent(QEvent* e) override;
 
 private:
     void build();
@@ -73,10 +62,6 @@ private:
     QLabel* testName_ = nullptr;
     QCheckBox* firstRow_ = nullptr;
     QPushButton* ok_ = nullptr;
-    QPushButton* cancel_ = nullptr;
-    QProgressBar* progress_ = nullptr;
-    QLabel* description_ = nullptr;
-    bool importing_ = false;
 };
 
 // Shows the dialog modally over owner for the file in CsvImportPath.

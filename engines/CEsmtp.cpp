@@ -1,17 +1,12 @@
 #include "engines/CEsmtp.h"
 
-#include <limits>
 #include <exception>
 
 #include "core/Address.h"
-#include "core/CIniFile.h"
 #include "core/Digest.h"
 #include "core/Log.h"
 #include "core/MailAccount.h"
 #include "core/MiscUtils.h"
-#include "core/Numbers.h"
-#include "core/ProgramFiles.h"
-#include "core/Scramble.h"
 #include "protocol/SmtpClientAuth.h"
 #include "protocol/SmtpClientSession.h"
 #include "engines/SmtpSocketDriver.h"
@@ -42,13 +37,12 @@ void CEsmtp::GenerateMessages(MessageType kind) {
 }
 
 void CEsmtp::readAccount(MessageType kind) {
-    const CIniFile accounts(ProgramFiles::AccountsIniPath().string());
-    const std::string& section = AccountAddress;
-    displayName_ = kind == MessageType::Test ? AccountAddress : accounts.Value(section, "DisplayName");
+    const MailAccount account = Accounts::LoadAccount(Accounts::ProgramAccounts(), AccountAddress);
+    displayName_ = kind == MessageType::Test ? AccountAddress : account.DisplayName;
     if (kind == MessageType::Test) return;
-    smtpServer_ = accounts.Value(section, "SMTPServer");
-    smtpPort_ = portNumber(accounts.Value(section, "SMTPServerPort"), Accounts::kSmtpPort);
-    const engines::SmtpAccountAuth auth = engines::ReadSmtpAccountAuth(accounts, section);
+    smtpServer_ = account.SMTPServer;
+    smtpPort_ = portNumber(account.SMTPServerPort, Accounts::kSmtpPort);
+    const engines::SmtpAccountAuth auth = engines::SmtpAccountAuthOf(account);
     pop3Server_ = auth.pop3Server;
     authUser_ = auth.authUser;
     authPassword_ = auth.authPassword;

@@ -5,19 +5,16 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <system_error>
 
-#include "core/AtomicFile.h"
 #include "core/CIniFile.h"
 #include "core/Dates.h"
 #include "core/IniDocument.h"
-#include "core/MailAccount.h"
 #include "core/MiscUtils.h"
-#include "core/ProgramFiles.h"
 #include "core/ProgramSettings.h"
 #include "core/Scramble.h"
+#include "core/SeriesFile.h"
 
 namespace fs = std::filesystem;
 
@@ -39,20 +36,19 @@ std::string storedValue(std::string_view value) {
     return out;
 }
 
-// The stamp itself for the first name, then stamp "_0002" and onward.
-std::string variant(std::string_view stamp, int n) {
-    if (n <= 1) return std::string(stamp);
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, "_%04d", n);
-    return std::string(stamp) + suffix;
-}
-
 // A base name is taken when it exists as a queued or as a parked file, so that
 // parking or putting back one file never meets another of the same name.
 bool baseTaken(const fs::path& folder, const std::string& base) {
     std::error_code ec;
     return fs::exists(folder / (base + std::string(kQueuedExtension)), ec) ||
            fs::exists(folder / (base + std::string(kParkedExtension)), ec);
+}
+
+// The queued names of one stamp; a name is free only when its parked name is too.
+MiscFuncs::FileSeries queuedSeries(std::string_view stamp) {
+    const std::string base(stamp);
+    return {base, [base](int n) { return MiscFuncs::SeriesName(base, n) + std::string(kQueuedExtension); },
+            [base](const fs::path& folder, int n) { return baseTaken(folder, MiscFuncs::SeriesName(base, n)); }};
 }
 
 std::string stemOf(const fs::path& queued) {
@@ -78,11 +74,7 @@ bool renameNoReplace(const fs::path& from, const fs::path& to, int& failure) {
 
 }  // namespace
 
-fs::path FolderOf(std::string_view account) {
-    const std::string name(MiscFuncs::TrimBlanks(account));
-    if (MiscFuncs::IsBlank(name) || !Accounts::IsSafeFolderName(name)) return {};
-    return ProgramFiles::InAccountsFolder(name) / "MailDir" / "OutBox";
-}
+fs::path FolderOf(std::string_view account) { return MiscFuncs::AccountMailFolder(account, "OutBox"); }
 
 std::string FileText(MessageType type, std::string_view recipient, std::string_view subject) {
     IniStore::IniDocument doc;
@@ -94,35 +86,12 @@ std::string FileText(MessageType type, std::string_view recipient, std::string_v
 
 fs::path Queue(MessageType type, std::string_view account, std::string_view recipient, std::string_view subject,
                std::string* error) {
-    const fs::path folder = FolderOf(account);
-    if (folder.empty()) {
-        setError(error, "The account name \"" + std::string(account) + "\" cannot be a folder name");
-        return {};
-    }
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) {
-        setError(error, "Cannot create the folder " + folder.string() + ": " + ec.message());
-        return {};
-    }
-    return CreateUnique(folder, MiscFuncs::DateStampNow(), FileText(type, recipient, subject), error);
+    return MiscFuncs::CreateInAccountFolder(account, "OutBox", queuedSeries(MiscFuncs::DateStampNow()),
+                                            FileText(type, recipient, subject), error);
 }
 
 fs::path CreateUnique(const fs::path& folder, std::string_view stamp, std::string_view text, std::string* error) {
-    for (int n = 1; n <= kMaxNamesPerStamp; ++n) {
-        const std::string base = variant(stamp, n);
-        if (baseTaken(folder, base)) continue;
-        const fs::path path = folder / (base + std::string(kQueuedExtension));
-        std::string problem;
-        if (MiscFuncs::WriteFileAtomic(path, text, MiscFuncs::Replace::Never, nullptr, &problem)) return path;
-        // Taken between the check and the write: try the next name.
-        if (!baseTaken(folder, base)) {
-            setError(error, problem);
-            return {};
-        }
-    }
-    setError(error, "Every name for the time stamp " + std::string(stamp) + " is taken in " + folder.string());
-    return {};
+    return MiscFuncs::CreateInSeries(folder, queuedSeries(stamp), text, error);
 }
 
 bool IsQueuedName(std::string_view name) {
@@ -138,7 +107,7 @@ fs::path Park(const fs::path& queued, std::string* error) {
     const fs::path folder = queued.parent_path();
     const std::string stem = stemOf(queued);
     for (int n = 1; n <= kMaxNamesPerStamp; ++n) {
-        const std::string base = variant(stem, n);
+        const std::string base = MiscFuncs::SeriesName(stem, n);
         // A variant must be free as a queued name too (the first is the file's own).
         if (n > 1 && baseTaken(folder, base)) continue;
         const fs::path target = folder / (base + std::string(kParkedExtension));

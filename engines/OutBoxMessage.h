@@ -26,6 +26,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/SeriesFile.h"
 #include "engines/OwnMails.h"
 
 class CIniFile;
@@ -42,7 +43,7 @@ inline constexpr std::string_view kQueuedExtension = ".eml";
 inline constexpr std::string_view kParkedExtension = ".emr";
 
 // Names tried for one stamp before queuing gives up.
-inline constexpr int kMaxNamesPerStamp = 9999;
+inline constexpr int kMaxNamesPerStamp = MiscFuncs::kMaxNamesPerSeries;
 // The recipient and the subject are cut to this many bytes.
 inline constexpr std::size_t kMaxFieldLength = 2000;
 

@@ -31,7 +31,7 @@ POP3CollectorForm::QueueMail POP3CollectorForm::SpoolerQueue(SMTPSpooler& spoole
 
 POP3CollectorForm::POP3CollectorForm(Lists lists, Hooks hooks, QObject* parent)
     : QObject(parent), lists_(lists), hooks_(std::move(hooks)),
-      accounts_(std::make_unique<CIniFile>(ProgramFiles::AccountsIniPath().string())),
+      accounts_(std::make_unique<CIniFile>(Accounts::ProgramAccounts())),
       aliases_(std::make_unique<CIniFile>(ProgramFiles::AliasesIniPath().string())),
       settings_(std::make_unique<ProgramSettings>()),
       filter_(std::make_unique<MessageFilter>(*accounts_, *aliases_, *settings_, lists.domains, lists.rules,

@@ -46,7 +46,7 @@ QString shown(std::string_view text) {
 }  // namespace
 
 std::vector<std::string> RegRequestForm::accountNames() {
-    return Accounts::AccountNames(CIniFile(ProgramFiles::AccountsIniPath().string()));
+    return Accounts::AccountNames(Accounts::ProgramAccounts());
 }
 
 RegRequestForm::RegRequestForm(CSenders& senders, const CMessages* store, Hooks hooks, QWidget* parent)

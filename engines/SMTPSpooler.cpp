@@ -23,7 +23,7 @@ namespace {
 
 // The accounts of accounts.ini in file order, up to the first blank section name.
 std::vector<std::string> accountNames() {
-    return Accounts::AccountNames(CIniFile(ProgramFiles::AccountsIniPath().string()));
+    return Accounts::AccountNames(Accounts::ProgramAccounts());
 }
 
 // One sending as the main window and the pointer see it. The hooks are copies: the

@@ -10,8 +10,9 @@ namespace mainwindow {
 namespace pk = pictures;
 namespace {
 
-using Painter = std::function<void(QPainter&, double)>;  // draws on a canvas of the given size
-using PainterMap = std::map<std::string, Painter, std::less<>>;
+using pk::Painter;
+using pk::PainterMap;
+using pk::PictureList;
 
 const QColor kRestBlue(96, 125, 160);
 const QColor kCollectBlue(52, 120, 205);
@@ -19,14 +20,6 @@ const QColor kSendGreen(60, 160, 90);
 const QColor kNewOrange(240, 170, 40);
 const QColor kWaitPurple(140, 95, 185);
 const QColor kAlertRed(215, 50, 45);
-
-QPixmap draw(int size, const Painter& painter) {
-    QPixmap pixmap = pk::Canvas(size);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    painter(p, size);
-    return pixmap;
-}
 
 QRectF envelopeBody(double s) { return QRectF(s * 0.06, s * 0.3, s * 0.72, s * 0.56); }
 
@@ -129,23 +122,6 @@ PainterMap tabPainters() {
     };
     return m;
 }
-
-// One picture list: its painters, and each picture drawn the first time it is asked for.
-class PictureList {
-public:
-    PictureList(int size, PainterMap painters) : size_(size), painters_(std::move(painters)) {}
-    QPixmap get(std::string_view key) {
-        if (auto it = drawn_.find(key); it != drawn_.end()) return it->second;
-        const auto found = painters_.find(key);
-        if (found == painters_.end()) return QPixmap();
-        return drawn_.emplace(std::string(key), draw(size_, found->second)).first->second;
-    }
-
-private:
-    int size_;
-    PainterMap painters_;
-    std::map<std::string, QPixmap, std::less<>> drawn_;
-};
 
 }  // namespace
 

@@ -10,7 +10,6 @@ namespace mainwindow {
 namespace pk = pictures;
 namespace {
 
-using Painter = std::function<void(QPainter&, double)>;
 
 const QColor kMailBlue(96, 125, 160);
 const QColor kCollectBlue(52, 120, 205);
@@ -43,8 +42,8 @@ void noEntry(QPainter& p, const QRectF& box) {
                ring.bottomRight() - QPointF(ring.width() * 0.15, ring.height() * 0.15));
 }
 
-std::map<std::string, Painter, std::less<>> painters() {
-    std::map<std::string, Painter, std::less<>> m;
+pk::PainterMap painters() {
+    pk::PainterMap m;
     m["Open"] = [](QPainter& p, double s) { pk::Envelope(p, QRectF(s * 0.05, s * 0.2, s * 0.9, s * 0.62), kMailBlue); };
     m["CheckMail"] = [](QPainter& p, double s) {
         pk::Envelope(p, envelope(s), kCollectBlue);
@@ -94,18 +93,8 @@ std::map<std::string, Painter, std::less<>> painters() {
 
 QPixmap MenuPicture(std::string_view key) {
     // Kept to the end of the program: pixmaps must not outlive the application object.
-    static auto* drawn = new std::map<std::string, QPixmap, std::less<>>();
-    if (auto it = drawn->find(key); it != drawn->end()) return it->second;
-    static const auto* known = new std::map<std::string, Painter, std::less<>>(painters());
-    const auto found = known->find(key);
-    if (found == known->end()) return QPixmap();
-    QPixmap pixmap = pk::Canvas(kMenuPictureSize);
-    {
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        found->second(p, kMenuPictureSize);
-    }
-    return drawn->emplace(std::string(key), pixmap).first->second;
+    static auto* list = new pk::PictureList(kMenuPictureSize, painters());
+    return list->get(key);
 }
 
 }  // namespace mainwindow

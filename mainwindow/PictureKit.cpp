@@ -26,6 +26,21 @@ QPixmap Canvas(int size) {
     return pixmap;
 }
 
+PictureList::PictureList(int size, PainterMap painters) : size_(size), painters_(std::move(painters)) {}
+
+QPixmap PictureList::get(std::string_view key) {
+    if (auto it = drawn_.find(key); it != drawn_.end()) return it->second;
+    const auto found = painters_.find(key);
+    if (found == painters_.end()) return QPixmap();
+    QPixmap pixmap = Canvas(size_);
+    {
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        found->second(p, size_);
+    }
+    return drawn_.emplace(std::string(key), pixmap).first->second;
+}
+
 void Envelope(QPainter& p, const QRectF& body, const QColor& fill) {
     const double w = strokeFor(body);
     p.setPen(outline(fill, w));

@@ -8,10 +8,33 @@
 #include <QPixmap>
 #include <QRectF>
 
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
 namespace mainwindow::pictures {
 
 // A transparent square canvas of `size` pixels, ready for antialiased drawing.
 QPixmap Canvas(int size);
+
+// Draws one picture on a canvas of the given size.
+using Painter = std::function<void(QPainter&, double)>;
+using PainterMap = std::map<std::string, Painter, std::less<>>;
+
+// One list of pictures of one size: each drawn the first time it is asked for and
+// kept; a null pixmap for a key the list does not know. Lists are kept to the end of
+// the program, as pixmaps must not outlive the application object.
+class PictureList {
+public:
+    PictureList(int size, PainterMap painters);
+    QPixmap get(std::string_view key);
+
+private:
+    int size_;
+    PainterMap painters_;
+    std::map<std::string, QPixmap, std::less<>> drawn_;
+};
 
 void Envelope(QPainter& p, const QRectF& body, const QColor& fill);
 // An arrow pointing up or down, `length` long, centred on `centre`.

@@ -12,6 +12,7 @@
 #include "core/DisplaySettings.h"
 #include "core/Environment.h"
 #include "core/Log.h"
+#include "core/MailAccount.h"
 #include "core/ProductInfo.h"
 #include "core/ProgramFiles.h"
 #include "core/ProgramSettings.h"
@@ -100,7 +101,7 @@ bool GlimmerpostProgram::openSettings() {
     trace("OptionsIni");
     settings_ = std::make_unique<ProgramSettings>(ProgramFiles::OptionsIniPath().string());
     trace("accounts.ini");
-    accountsIni_ = std::make_unique<CIniFile>(ProgramFiles::AccountsIniPath().string());
+    accountsIni_ = std::make_unique<CIniFile>(Accounts::ProgramAccounts());
     trace("aliases.ini");
     aliasesIni_ = std::make_unique<CIniFile>(ProgramFiles::AliasesIniPath().string());
     trace("resources.ini");

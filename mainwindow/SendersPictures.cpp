@@ -12,7 +12,7 @@ namespace pk = pictures;
 
 namespace {
 
-using Painter = std::function<void(QPainter&, double)>;
+using pk::Painter;
 
 const QColor kBlue(52, 120, 205);
 const QColor kGreen(60, 160, 90);
@@ -37,8 +37,8 @@ Painter envelope(const QColor& color, std::function<void(QPainter&, double)> mar
     };
 }
 
-const std::map<std::string, Painter, std::less<>>& painters() {
-    static const std::map<std::string, Painter, std::less<>> m = {
+const pk::PainterMap& painters() {
+    static const pk::PainterMap m = {
         {"UserOk", person(kBlue, [](QPainter& p, double s) { pk::Check(p, corner(s), kGreen); })},
         {"UserUnknown", person(kGrey, nullptr)},
         {"UserWaitingAuth", person(kOrange, [](QPainter& p, double s) { pk::Clock(p, corner(s), kPurple); })},
@@ -55,38 +55,17 @@ const std::map<std::string, Painter, std::less<>>& painters() {
     return m;
 }
 
-class Drawn {
-public:
-    explicit Drawn(int size) : size_(size) {}
-    QPixmap get(std::string_view key) {
-        if (auto it = drawn_.find(key); it != drawn_.end()) return it->second;
-        const auto found = painters().find(key);
-        if (found == painters().end()) return QPixmap();
-        QPixmap pixmap = pk::Canvas(size_);
-        {
-            QPainter p(&pixmap);
-            p.setRenderHint(QPainter::Antialiasing);
-            found->second(p, size_);
-        }
-        return drawn_.emplace(std::string(key), pixmap).first->second;
-    }
-
-private:
-    int size_;
-    std::map<std::string, QPixmap, std::less<>> drawn_;
-};
-
 }  // namespace
 
 QPixmap SendersRowPicture(std::string_view key) {
     // Kept to the end of the program: pixmaps must not outlive the application object.
-    static auto* drawn = new Drawn(kSendersRowPictureSize);
-    return drawn->get(key);
+    static auto* list = new pk::PictureList(kSendersRowPictureSize, painters());
+    return list->get(key);
 }
 
 QPixmap SendersButtonPicture(std::string_view key) {
-    static auto* drawn = new Drawn(kSendersButtonSize);
-    return drawn->get(key);
+    static auto* list = new pk::PictureList(kSendersButtonSize, painters());
+    return list->get(key);
 }
 
 }  // namespace mainwindow

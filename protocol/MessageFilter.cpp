@@ -10,6 +10,7 @@
 #include "core/CSenders.h"
 #include "core/Dates.h"
 #include "core/Log.h"
+#include "core/MailAccount.h"
 #include "core/MiscUtils.h"
 #include "core/ProgramSettings.h"
 #include "core/ServiceAddresses.h"
@@ -112,7 +113,7 @@ FilterVerdict MessageFilter::bySenderList(std::string_view account, const std::s
 FilterVerdict MessageFilter::unregistered(std::string_view account, const std::string& sender,
                                           const CMessage& message, std::string& reason) {
     const std::size_t held = senders_.MessagesStoredAwaitingAuth(sender);
-    const std::optional<std::int64_t> limit = NumberOfSetting(accounts_.Value(account, kMaxMessageCountKey));
+    const std::optional<std::int64_t> limit = Accounts::UnknownSenderLimit(accounts_, account);
     if (limit && static_cast<std::int64_t>(held) >= *limit) {
         if (senders_.ChangeStatus("", sender, SenderStatus::Blocked, FilterReasons::BlockedAtLimit,
                                   MiscFuncs::NowDate()) == StatusChange::Failed)

@@ -75,7 +75,6 @@ inline constexpr std::string_view NoHeaderBlock = "Message headers could not be 
 // The subject of the program's account test mail and the marker of its requests.
 inline constexpr std::string_view kTestMessageSubject = "Glimmerpost test message";
 inline constexpr std::string_view kRegRequestMarker = "X-GLP-MESSAGE: REGREQUEST";
-inline constexpr std::string_view kMaxMessageCountKey = "UnAuthSenderMaxMessageCount";
 
 class MessageFilter {
 public:

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <unordered_map>
 
-#include "core/CIniFile.h"
 #include "core/CMessages.h"
 #include "core/Digest.h"
 #include "core/Log.h"
@@ -17,7 +16,6 @@
 #include "core/MiscUtils.h"
 #include "core/ProductInfo.h"
 #include "core/ProgramFiles.h"
-#include "core/Scramble.h"
 #include "protocol/Pop3ServerTransfer.h"
 
 namespace {
@@ -212,7 +210,7 @@ void Pop3ServerSession::reply(std::string_view text, std::string_view record) {
 void Pop3ServerSession::onUser(std::string_view argument) {
     const std::string name(MiscFuncs::TrimBlanks(argument));
     const std::optional<std::string> found =
-        Accounts::FindAccountSection(CIniFile(ProgramFiles::AccountsIniPath().string()), name);
+        Accounts::FindAccountSection(Accounts::ProgramAccounts(), name);
     if (!found) {
         reply("-ERR " + name + " is not a user here.");
         MiscFuncs::WriteLog(1, "#", "POP3Server Error! Unknown account " + std::string(name));
@@ -232,9 +230,7 @@ void Pop3ServerSession::onPass(std::string_view argument) {
         badCommand();
         return;
     }
-    const CIniFile accounts(ProgramFiles::AccountsIniPath().string());
-    const std::string stored = accounts.Value(account_, "POP3Password");
-    if (MiscFuncs::ScrambleText(MiscFuncs::TrimBlanks(argument)) != stored) {
+    if (!Accounts::POP3PasswordMatches(Accounts::ProgramAccounts(), account_, MiscFuncs::TrimBlanks(argument))) {
         reply("-ERR invalid usercode or password, please try again");
         MiscFuncs::WriteLog(1, "#", "POP3 Server Error! Incorrect password for " + account_);
         badCommand();

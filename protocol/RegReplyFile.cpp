@@ -2,27 +2,19 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <system_error>
 
 #include "core/Address.h"
-#include "core/AtomicFile.h"
 #include "core/CIniFile.h"
 #include "core/Dates.h"
 #include "core/Environment.h"
 #include "core/IniDocument.h"
-#include "core/MailAccount.h"
 #include "core/MiscUtils.h"
-#include "core/ProgramFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace RegReplyFile {
 namespace {
-
-void setError(std::string* error, std::string text) {
-    if (error) *error = std::move(text);
-}
 
 // The value as CIniFile would store it: square brackets as braces, so that no value
 // reads back as a section header.
@@ -31,16 +23,6 @@ std::string storedValue(std::string_view value) {
     std::replace(out.begin(), out.end(), '[', '{');
     std::replace(out.begin(), out.end(), ']', '}');
     return out;
-}
-
-std::string nameFor(std::string_view stamp, int random, int n) {
-    std::string name = std::string(stamp) + std::to_string(random);
-    if (n > 1) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, "_%04d", n);
-        name += suffix;
-    }
-    return name + std::string(kExtension);
 }
 
 int randomFromGuid() {
@@ -66,11 +48,7 @@ std::string CutText(std::string_view text, std::size_t max) {
     return std::string(text.substr(0, end));
 }
 
-fs::path FolderOf(std::string_view account) {
-    const std::string name(MiscFuncs::TrimBlanks(account));
-    if (MiscFuncs::IsBlank(name) || !Accounts::IsSafeFolderName(name)) return {};
-    return ProgramFiles::InAccountsFolder(name) / "MailDir" / "InBox";
-}
+fs::path FolderOf(std::string_view account) { return MiscFuncs::AccountMailFolder(account, "InBox"); }
 
 bool IsReplyFileName(std::string_view name) {
     return name.size() > kExtension.size() &&
@@ -87,33 +65,12 @@ std::string FileText(const Contents& contents) {
 }
 
 fs::path Write(std::string_view account, const Contents& contents, int random, std::string* error) {
-    const fs::path folder = FolderOf(account);
-    if (folder.empty()) {
-        setError(error, "The account name \"" + std::string(account) + "\" cannot be a folder name");
-        return {};
-    }
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) {
-        setError(error, "Cannot create the folder " + folder.string() + ": " + ec.message());
-        return {};
-    }
     random = 1 + ((random - 1) % 100 + 100) % 100;
     const std::string stamp = MiscFuncs::DateStampNow();
-    const std::string text = FileText(contents);
-    for (int n = 1; n <= kMaxNamesPerStamp; ++n) {
-        const fs::path path = folder / nameFor(stamp, random, n);
-        if (fs::exists(path, ec)) continue;
-        std::string problem;
-        if (MiscFuncs::WriteFileAtomic(path, text, MiscFuncs::Replace::Never, nullptr, &problem)) return path;
-        // Taken between the check and the write: try the next name.
-        if (!fs::exists(path, ec)) {
-            setError(error, problem);
-            return {};
-        }
-    }
-    setError(error, "Every name for the time stamp " + stamp + " is taken in " + folder.string());
-    return {};
+    const std::string base = stamp + std::to_string(random);
+    const MiscFuncs::FileSeries series{
+        stamp, [&base](int n) { return MiscFuncs::SeriesName(base, n) + std::string(kExtension); }, nullptr};
+    return MiscFuncs::CreateInAccountFolder(account, "InBox", series, FileText(contents), error);
 }
 
 fs::path Write(std::string_view account, const Contents& contents, std::string* error) {

@@ -1,36 +1,29 @@
-// The AUTH exchange (RFC 4954) shared by the SMTP client and the SMTP proxy, and the
-// accounts' authentication settings.
+// The AUTH exchange (RFC 4954) shared by the SMTP client and the SMTP proxy, and what
+// an account's settings ask of it.
 #include "protocol/SmtpClientAuth.h"
 
 #include <string>
 
-#include "core/CIniFile.h"
 #include "core/Digest.h"
+#include "core/MailAccount.h"
 #include "core/MiscUtils.h"
-#include "core/Scramble.h"
 
 namespace engines {
 
-SmtpAccountAuth ReadSmtpAccountAuth(const CIniFile& accounts, std::string_view account) {
+SmtpAccountAuth SmtpAccountAuthOf(const MailAccount& account) {
     SmtpAccountAuth auth;
-    if (!MiscFuncs::IsFlagSet(accounts.Value(account, "SMTPRequiresAuth"))) return auth;
-    const auto plain = [](std::string_view scrambled) {
-        std::string text;
-        MiscFuncs::UnscrambleText(scrambled, text);
-        return text;
-    };
-    const std::string type(MiscFuncs::TrimBlanks(accounts.Value(account, "SMTPAuthType")));
-    if (type == "1") {
-        auth.pop3User = accounts.Value(account, "POP3UserName");
-        auth.pop3Password = plain(accounts.Value(account, "POP3Password"));
-        auth.pop3Server = accounts.Value(account, "POP3Server");
-        auth.pop3Port = accounts.Value(account, "POP3ServerPort");
-    } else if (type == "2") {
-        auth.authUser = accounts.Value(account, "POP3UserName");
-        auth.authPassword = plain(accounts.Value(account, "POP3Password"));
+    if (account.SMTPRequiresAuth != 1) return auth;
+    if (account.SMTPAuthType == 1) {
+        auth.pop3User = account.POP3UserName;
+        auth.pop3Password = account.POP3Password;
+        auth.pop3Server = account.POP3Server;
+        auth.pop3Port = account.POP3ServerPort;
+    } else if (account.SMTPAuthType == 2) {
+        auth.authUser = account.POP3UserName;
+        auth.authPassword = account.POP3Password;
     } else {
-        auth.authUser = accounts.Value(account, "SMTPAuthUserName");
-        auth.authPassword = plain(accounts.Value(account, "SMTPAuthPassword"));
+        auth.authUser = account.SMTPAuthUserName;
+        auth.authPassword = account.SMTPAuthPassword;
     }
     return auth;
 }

@@ -21,15 +21,14 @@
 #include <string_view>
 #include <vector>
 
-class CIniFile;
+struct MailAccount;
 
 namespace engines {
 
-// What an account asks of a send to its SMTP server (accounts.ini): nothing unless
-// SMTPRequiresAuth is "1"; then by SMTPAuthType "1" a POP3 login first
-// (POP-before-SMTP, with the POP3 keys), "2" AUTH with the POP3 login, anything else
-// AUTH with SMTPAuthUserName and SMTPAuthPassword. Passwords are stored scrambled and
-// come out plain.
+// What an account asks of a send to its SMTP server: nothing unless SMTPRequiresAuth
+// is 1; then by SMTPAuthType 1 a POP3 login first (POP-before-SMTP, with the POP3
+// settings), 2 AUTH with the POP3 login, anything else AUTH with SMTPAuthUserName and
+// SMTPAuthPassword. The record comes from Accounts (core/MailAccount.h).
 struct SmtpAccountAuth {
     std::string authUser{};  // AUTH when not empty
     std::string authPassword{};
@@ -38,7 +37,7 @@ struct SmtpAccountAuth {
     std::string pop3User{};
     std::string pop3Password{};
 };
-SmtpAccountAuth ReadSmtpAccountAuth(const CIniFile& accounts, std::string_view account);
+SmtpAccountAuth SmtpAccountAuthOf(const MailAccount& account);
 
 struct SmtpAuthStep {
     enum class Kind {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "core/CIniFile.h"
 #include "core/Log.h"
 #include "core/MailAccount.h"
 #include "core/MiscUtils.h"
@@ -187,10 +186,7 @@ void SmtpProxySession::connectForSender(const std::string& sender) {
     }
     sender_ = sender;
     MiscFuncs::WriteLog(2, "i", "Started SMTP session for " + std::string(sender_) + " on proxy socket #" + Slot(slot_));
-    {
-        const CIniFile accounts(ProgramFiles::AccountsIniPath().string());
-        accountAuth_ = engines::ReadSmtpAccountAuth(accounts, sender);
-    }
+    accountAuth_ = engines::SmtpAccountAuthOf(Accounts::LoadAccount(Accounts::ProgramAccounts(), sender));
     auth_ = engines::SmtpAuthExchange(accountAuth_.authUser, accountAuth_.authPassword);
     smtpServer_ = server;
     enterState(RemoteState::WaitGreeting);

@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/CIniFile.h"
 #include "core/MailAccount.h"
 #include "core/MiscUtils.h"
 #include "core/Numbers.h"
-#include "core/ProgramFiles.h"
 
 namespace SmtpProxyText {
 namespace {
@@ -112,10 +110,10 @@ bool ParameterOffered(std::string_view parameter, const std::vector<std::string>
 
 AccountLookup FindAccountServer(std::string_view sender, ServerAddress& server) {
     if (!PlausibleAddress(sender)) return AccountLookup::NoAccount;
-    const CIniFile accounts(ProgramFiles::AccountsIniPath().string());
-    if (!accounts.SectionExists(sender)) return AccountLookup::NoAccount;
-    const std::string host(MiscFuncs::TrimBlanks(accounts.Value(sender, "SMTPServer")));
-    const std::optional<int> port = Accounts::ServerPort(accounts.Value(sender, "SMTPServerPort"), Accounts::kSmtpPort);
+    const std::optional<MailAccount> account = Accounts::FindAccount(Accounts::ProgramAccounts(), sender);
+    if (!account) return AccountLookup::NoAccount;
+    const std::string host(MiscFuncs::TrimBlanks(account->SMTPServer));
+    const std::optional<int> port = Accounts::ServerPort(account->SMTPServerPort, Accounts::kSmtpPort);
     if (host.empty() || !port) return AccountLookup::NoServer;
     server.host = host;
     server.port = *port;

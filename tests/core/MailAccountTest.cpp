@@ -1,5 +1,6 @@
 #include "core/MailAccount.h"
 
+#include <cctype>
 #include <string>
 
 #include "TempFolder.h"
@@ -133,6 +134,66 @@ TEST_F(MailAccountTest, FindIgnoresLetterCaseAndBlanks) {
     EXPECT_EQ(Accounts::FindAccountSection(ini, " bob@EXAMPLE.com "), std::optional<std::string>("Bob@Example.com"));
     EXPECT_EQ(Accounts::FindAccountSection(ini, "bob@example.org"), std::nullopt);
     EXPECT_EQ(Accounts::FindAccountSection(ini, ""), std::nullopt);
+}
+
+TEST_F(MailAccountTest, FindAccountGivesTheRecordOfAnExistingSectionOnly) {
+    WriteFile(path(), "[Bob@Example.com]\r\nSMTPServer=smtp.example.com\r\nSMTPServerPort=\r\n[empty@x.com]\r\n");
+    const CIniFile ini(path());
+    const std::optional<MailAccount> bob = Accounts::FindAccount(ini, "bob@example.COM");
+    ASSERT_TRUE(bob.has_value());
+    EXPECT_EQ(bob->SMTPServer, "smtp.example.com");
+    EXPECT_EQ(bob->SMTPServerPort, "");
+    EXPECT_TRUE(Accounts::FindAccount(ini, "empty@x.com").has_value());
+    EXPECT_FALSE(Accounts::FindAccount(ini, "bob@example.org").has_value());
+    EXPECT_FALSE(Accounts::FindAccount(ini, "").has_value());
+    EXPECT_EQ(Accounts::FindAccount(Accounts::ProgramAccounts(), "Bob@Example.com")->SMTPServer, "smtp.example.com");
+}
+
+// The local POP3 server's login: only the stored password itself opens the account.
+TEST_F(MailAccountTest, OnlyTheStoredPasswordMatches) {
+    const std::string pw = MiscFuncs::ScrambleText("pw");
+    std::string damaged = pw;
+    damaged.back() = damaged.back() == '0' ? '1' : '0';
+    std::string damagedPlain;
+    ASSERT_FALSE(MiscFuncs::UnscrambleText(damaged, damagedPlain));
+    // Lower-case digits unscramble like upper-case ones, but the check compares the
+    // stored text itself.
+    std::string lower = MiscFuncs::ScrambleText("secret");
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    ASSERT_NE(lower, MiscFuncs::ScrambleText("secret"));
+    struct Case { std::string stored; std::string given; bool matches; };
+    const Case cases[] = {
+        {"POP3Password=" + pw, "pw", true},
+        {"POP3Password=" + pw, "PW", false},
+        {"POP3Password=" + pw, "", false},
+        {"POP3Password=" + pw, "pw ", false},
+        {"POP3Password=0000", "", true},
+        {"POP3Password=", "", false},
+        {"POP3Password=", "0000", false},
+        {"DisplayName=no password key", "", false},
+        {"POP3Password=nothex", "", false},
+        {"POP3Password=" + damaged, "", false},
+        {"POP3Password=" + damaged, damagedPlain, false},
+        {"POP3Password=" + lower, "secret", false},
+    };
+    for (const Case& c : cases) {
+        WriteFile(path(), "[Bob@Example.com]\r\n" + c.stored + "\r\n");
+        const CIniFile ini(path());
+        EXPECT_EQ(Accounts::POP3PasswordMatches(ini, "bob@example.com", c.given), c.matches)
+            << c.stored << " given \"" << c.given << '"';
+        EXPECT_FALSE(Accounts::POP3PasswordMatches(ini, "other@example.com", c.given)) << c.stored;
+    }
+}
+
+TEST_F(MailAccountTest, UnknownSenderLimitIsANumberOrNone) {
+    struct Case { const char* stored; std::optional<std::int64_t> limit; };
+    const Case cases[] = {{"3", 3}, {" 4 ", 4}, {"0", 0}, {"", std::nullopt}, {"many", std::nullopt}};
+    for (const Case& c : cases) {
+        WriteFile(path(), std::string("[a@x.com]\r\nUnAuthSenderMaxMessageCount=") + c.stored + "\r\n");
+        EXPECT_EQ(Accounts::UnknownSenderLimit(CIniFile(path()), "A@x.com"), c.limit) << '"' << c.stored << '"';
+    }
+    WriteFile(path(), "[a@x.com]\r\n");
+    EXPECT_EQ(Accounts::UnknownSenderLimit(CIniFile(path()), "a@x.com"), std::nullopt);
 }
 
 TEST_F(MailAccountTest, WizardSaveEnablesAndWritesRegFileNoOnlyForMailClientAccounts) {
