@@ -14,6 +14,11 @@ int lineCode(std::string_view line) {
 
 bool endsInCrlf(std::string_view line) { return line.size() >= 2 && line.substr(line.size() - 2) == "\r\n"; }
 
+// "+OK", alone or followed by a blank and text (RFC 1939 3); "+OKAY" is no "+OK".
+bool positiveStatus(std::string_view status) {
+    return status.substr(0, 3) == "+OK" && (status.size() == 3 || status[3] == ' ' || status[3] == '\t');
+}
+
 // "ddd-": another line of the same reply follows.
 bool continues(std::string_view line) {
     return line.size() >= 4 && isDigit(line[0]) && isDigit(line[1]) && isDigit(line[2]) && line[3] == '-';
@@ -83,7 +88,7 @@ std::optional<ServerReply> ReplyReader::next() {
         current_.raw.append(line);
         current_.lines.emplace_back(WithoutLineEnd(line));
         if (mode_ == Mode::Pop3) {
-            current_.positive = !current_.lines.front().empty() && current_.lines.front()[0] == '+';
+            current_.positive = positiveStatus(current_.lines.front());
             if (!dataExpected_ || !current_.positive) return finish();
             phase_ = Phase::Data;
             serverCrlf_ = endsInCrlf(line);

@@ -9,7 +9,8 @@
 // reply line (no three-digit code) or has another code than the first, so a confused
 // server cannot hold a reply open without end.
 //
-// POP3 (RFC 1939 3): a reply is one status line, positive when it begins with "+".
+// POP3 (RFC 1939 3): a reply is one status line, positive when it is "+OK", alone or
+// followed by a blank.
 // When the caller announces data (expectData: TOP, RETR), a positive status is
 // followed by data lines up to the line "." (the first data line may be the "." itself);
 // from a server whose status line ends in CR LF, only "." CR LF ends the data.
@@ -36,7 +37,7 @@ namespace engines {
 
 struct ServerReply {
     int code = 0;                      // SMTP: the three-digit code; 0 malformed
-    bool positive = false;             // POP3: the status line begins with "+"
+    bool positive = false;             // POP3: the status line is "+OK", alone or with text
     bool tooLong = false;              // the reader gave up on this server
     std::vector<std::string> lines{};  // each line without its line end
     std::string raw{};                 // the reply's lines as received, line ends included

@@ -91,8 +91,8 @@ TEST(ReplyReader, LinesThatAreNoReplyLinesGiveCodeZero) {
 
 TEST(ReplyReader, Pop3StatusLines) {
     using V = std::vector<std::string>;
-    EXPECT_EQ(Read(ReplyReader::Mode::Pop3, {"+OK\r\n+OK ready\r\n-ERR no\r\n535 x\r\n\r\n"}),
-              (V{"1|+OK", "1|+OK ready", "-1|-ERR no", "-1|535 x", "-1|"}));
+    EXPECT_EQ(Read(ReplyReader::Mode::Pop3, {"+OK\r\n+OK ready\r\n-ERR no\r\n+OKAY\r\n+\r\n535 x\r\n\r\n"}),
+              (V{"1|+OK", "1|+OK ready", "-1|-ERR no", "-1|+OKAY", "-1|+", "-1|535 x", "-1|"}));
 }
 
 TEST(ReplyReader, GivesUpOnOverLongLinesRepliesAndFloods) {
