@@ -28,12 +28,16 @@ Reading plain(std::string_view bytes) {
     Reading r;
     const std::size_t lf = bytes.find('\n');
     if (lf == std::string_view::npos) return r;
-    r.positive = bytes[0] == '+';
+    const std::string_view status = bytes.substr(0, lf);
+    r.positive = status.substr(0, 3) == "+OK" &&
+                 (status.size() == 3 || status[3] == ' ' || status[3] == '\t' || status.substr(3) == "\r");
     if (!r.positive) return r.complete = true, r;
+    // A server whose status line ends in CR LF ends its data with "." CR LF only.
+    const bool crlf = lf > 0 && bytes[lf - 1] == '\r';
     const std::string_view data = bytes.substr(lf + 1);
     // Line by line: the first line that is a lone "." ends the data.
     for (std::size_t at = 0; at < data.size();) {
-        if (data.substr(at, 3) == ".\r\n" || data.substr(at, 2) == ".\n") {
+        if (data.substr(at, 3) == ".\r\n" || (!crlf && data.substr(at, 2) == ".\n")) {
             r.complete = true;
             r.data = std::string(data.substr(0, at));
             return r;
