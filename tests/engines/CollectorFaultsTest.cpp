@@ -1,8 +1,11 @@
 // The collector against servers that misbehave as dovecot never would, and its timers.
 #include <gtest/gtest.h>
 
+#include <QPointer>
+
 #include "CollectorPeerFixture.h"
 #include "core/Log.h"
+#include "platform/EventWait.h"
 #include "platform/WindowHelpers.h"
 
 using namespace testing_support;
@@ -116,9 +119,11 @@ TEST_F(CollectorFaultsTest, UnloadingInsideASessionStopsItWhereItIs) {
     openLists();
     approveFriend();
     POP3CollectorForm::Hooks hooks = recordingHooks();
-    hooks.checkpoint = [this](std::string_view point) {
+    QPointer<POP3CollectorForm> unloaded;
+    hooks.checkpoint = [this, &unloaded](std::string_view point) {
         if (point != "after-save") return;
         form->Form_Unload();
+        unloaded = form.get();
         form.release()->deleteLater();
     };
     form = std::make_unique<POP3CollectorForm>(lists(), hooks);
@@ -128,7 +133,8 @@ TEST_F(CollectorFaultsTest, UnloadingInsideASessionStopsItWhereItIs) {
     EXPECT_FALSE(HasLine(peer->received(1), "QUIT"));
     EXPECT_EQ(storedIn("InBox").size(), 1u) << "what was stored stays stored";
     EXPECT_EQ(MiscFuncs::BusyCounter(), 0);
-    QTest::qWait(50);  // the deferred delete runs
+    EXPECT_TRUE(platform::WaitUntil([&] { return unloaded.isNull(); }, kPeerWaitDeadlineMs))
+        << "the form is deleted once its handler has returned";
 }
 
 TEST_F(CollectorFaultsTest, EachAccountStartsAfterItsOwnNumberOfTicks) {

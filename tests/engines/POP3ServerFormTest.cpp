@@ -2,6 +2,7 @@
 // dovecot serving the same messages), curl, fetchmail and mpop.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -79,7 +80,7 @@ protected:
     }
     void TearDown() override {
         form.reset();
-        platform::WaitWithEvents(10);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         Prompt::SetPrompt(nullptr);
         Pop3ServerTest::TearDown();
     }
@@ -213,7 +214,7 @@ TEST_F(Pop3FormTest, PoplibReadsTheSameUniqueIdsAfterARestart) {
 
     // The program ends and starts again: a new index read from the folders, a new server.
     form.reset();
-    platform::WaitWithEvents(10);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     messages = std::make_unique<CMessages>(CMessages::Start::Empty);
     for (int n = 1; n <= 3; ++n) ASSERT_TRUE(messages->AddMessage(kAccount, "m" + std::to_string(n) + ".eml", MessageKeys::kInBox));
     form = std::make_unique<POP3ServerForm>(*messages);

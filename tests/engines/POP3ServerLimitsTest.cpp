@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpSocket>
@@ -58,7 +59,7 @@ protected:
         form.reset();
         platform::SetMonotonicClock(nullptr);
         Prompt::SetPrompt(nullptr);
-        platform::WaitWithEvents(10);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         Pop3ServerTest::TearDown();
     }
     bool drained() {
@@ -113,7 +114,7 @@ print("done")
 TEST_F(Pop3LimitsTest, TheSessionBeyondTheLimitIsRefusedAndAFreedSlotIsReused) {
     GLP_REQUIRE_PEERS(PeerProgram::Python);
     const LiveResult run = RunPythonLive(R"PY(
-import json, socket, sys, time
+import json, socket, sys
 port = int(sys.argv[1])
 held = []
 for i in range(255):
@@ -124,9 +125,11 @@ for i in range(255):
     held.append((s, f))
 extra = socket.create_connection(("127.0.0.1", port), timeout=5)
 refused = extra.recv(100)
-held[0][1].close()
-held[0][0].close()
-time.sleep(0.3)
+first, first_reader = held[0]
+first.shutdown(socket.SHUT_WR)
+first_reader.read()  # up to the server's close: the session has ended, its slot is free
+first_reader.close()
+first.close()
 again = socket.create_connection(("127.0.0.1", port), timeout=5)
 print(json.dumps({"refused": refused.decode("latin-1"),
                   "again": again.makefile("rb").readline().decode("latin-1")}))
@@ -153,12 +156,12 @@ TEST_F(Pop3LimitsTest, AClientThatDoesNotReadHoldsOnlyABoundedQueue) {
     std::size_t mostHeld = 0;
     QProcess client;
     client.start("/usr/bin/python3", {"-c", R"PY(
-import socket, sys, time
+import socket, sys
 s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=10)
 f = s.makefile("rb")
 f.readline()
 s.sendall(b"USER alice@example.test\r\nPASS secret\r\nRETR 1\r\nQUIT\r\n")
-time.sleep(2)
+sys.stdin.readline()  # reads nothing until the test saw the server's queue held back
 total = 0
 while True:
     line = f.readline()
@@ -168,13 +171,23 @@ while True:
 print(total)
 )PY", portArg()});
     ASSERT_TRUE(client.waitForStarted(5000));
-    const bool done = platform::WaitUntil([&] {
+    const auto watch = [&] {
         for (int slot = 1; slot <= 255; ++slot) {
             if (const platform::SocketControl* socket = form->POP3Server().item(slot))
                 mostQueued = std::max(mostQueued, socket->bytesPending());
             if (const Pop3ServerSession* session = form->Session(slot))
                 mostHeld = std::max(mostHeld, session->OutputSize());
         }
+    };
+    // The client reads nothing until the server's queue has filled up to where it
+    // holds the message back.
+    ASSERT_TRUE(platform::WaitUntil([&] {
+        watch();
+        return mostQueued >= POP3ServerForm::kSendLowWater;
+    }, 30000)) << "queued " << mostQueued;
+    client.write("go\n");
+    const bool done = platform::WaitUntil([&] {
+        watch();
         return client.state() == QProcess::NotRunning;
     }, 30000);
     ASSERT_TRUE(done);

@@ -138,7 +138,11 @@ TEST_F(SMTPProxyLimitsTest, ClientThatNeverReadsIsHeldBackAndItsCloseStillSeen) 
     QByteArray commands;
     while (commands.size() < 64 * 1024 * 1024) commands += "NOOP\r\n";
     client.write(commands);
-    platform::WaitWithEvents(1500);
+    // The proxy stops reading once its replies back up, long before the commands end.
+    ASSERT_TRUE(WaitFor([&] {
+        const platform::SocketControl* local = proxy->LocalSMTPSockets().item(1);
+        return local != nullptr && local->readingPaused();
+    }));
     EXPECT_GT(client.bytesToWrite(), 32 * 1024 * 1024) << "the proxy stopped taking commands";
     EXPECT_EQ(proxy->openSessions(), 1);
     client.abort();

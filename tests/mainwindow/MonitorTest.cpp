@@ -2,6 +2,7 @@
 // busy sessions, the refresh only while shown, and engines that come and go.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -42,7 +43,7 @@ protected:
         proxy_.reset();
         server_.reset();
         messages_.reset();
-        platform::WaitWithEvents(10);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         TempFolderTest::TearDown();
     }
     // Refreshes as the timer would until the box shows the text.
