@@ -139,7 +139,7 @@ TEST_F(CollectorFaultsTest, UnloadingInsideASessionStopsItWhereItIs) {
 
 TEST_F(CollectorFaultsTest, EachAccountStartsAfterItsOwnNumberOfTicks) {
     MiscFuncs::SetLogLevel(1);
-    const quint16 nobody = FreePort();
+    const RefusingPort nobody;
     addAccount(kMe, nobody, "alice", "secret", 5);
     addAccount("second@home.test", nobody, "bob", "secret", 10);
     addAccount("off@home.test", nobody, "carol", "secret", 10);
@@ -167,7 +167,8 @@ TEST_F(CollectorFaultsTest, EachAccountStartsAfterItsOwnNumberOfTicks) {
 TEST_F(CollectorFaultsTest, CheckNowRestartsOnlyTheIdleAccounts) {
     GLP_REQUIRE_PEERS(PeerProgram::Python);
     serve("stall\n");
-    addAccount("second@home.test", FreePort(), "bob", "secret", 10);
+    const RefusingPort nobody;
+    addAccount("second@home.test", nobody, "bob", "secret", 10);
     openLists();
     makeForm();
     form->Form_Load();

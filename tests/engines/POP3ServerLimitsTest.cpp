@@ -16,8 +16,6 @@
 
 using namespace testing_support;
 using pop3test::Mail;
-using pop3test::LiveResult;
-using pop3test::RunPythonLive;
 
 namespace {
 
@@ -52,8 +50,8 @@ protected:
         addAccount(kAccount, "secret");
         form = std::make_unique<POP3ServerForm>(*messages);
         form->hooks.SessionStarted = [this](int slot) { started.push_back(slot); };
-        port = FreePort();
-        ASSERT_TRUE(form->Form_Load(std::to_string(port)));
+        port = ListenOnFreePort([&](quint16 free) { return form->Form_Load(std::to_string(free)); });
+        ASSERT_NE(port, 0);
     }
     void TearDown() override {
         form.reset();
@@ -76,7 +74,7 @@ protected:
 TEST_F(Pop3LimitsTest, AThousandHostileConnectionsLeaveTheServerAnswering) {
     GLP_REQUIRE_PEERS(PeerProgram::Python);
     store(kAccount, "m.eml", Mail("after the storm", "still here\r\n"));
-    const LiveResult run = RunPythonLive(R"PY(
+    const CommandResult run = RunPython(R"PY(
 import random, socket, sys
 port = int(sys.argv[1])
 junk = random.Random(7)
@@ -113,7 +111,7 @@ print("done")
 
 TEST_F(Pop3LimitsTest, TheSessionBeyondTheLimitIsRefusedAndAFreedSlotIsReused) {
     GLP_REQUIRE_PEERS(PeerProgram::Python);
-    const LiveResult run = RunPythonLive(R"PY(
+    const CommandResult run = RunPython(R"PY(
 import json, socket, sys
 port = int(sys.argv[1])
 held = []

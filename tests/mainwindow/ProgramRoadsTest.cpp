@@ -116,7 +116,6 @@ protected:
     std::string accessLevel(const std::string& address) const {
         return CIniFile(ProgramFiles::SendersIniPath().string()).Value(address, "AccessLevel");
     }
-    bool logHas(const std::string& text) const { return programLog().find(text) != std::string::npos; }
 
     quint16 localPop3 = 0, localSmtp = 0;
 };

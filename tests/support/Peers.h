@@ -63,8 +63,31 @@ bool InCI();
         }                                                                           \
     } while (false)
 
-// A port on 127.0.0.1 that was free a moment ago (for our own listeners under test).
+// A port on 127.0.0.1 that was free a moment ago. Another process may take it before
+// it is used: start a listener of ours with ListenOnFreePort, and keep a port where
+// nothing must answer with RefusingPort.
 quint16 FreePort();
+
+// Starts a listener of ours (an engine, the whole program) on a free port of 127.0.0.1:
+// listen(port) binds it and says whether it could. When the port was taken between
+// FreePort() and the bind, a new port is tried, a few times. The port, or 0.
+quint16 ListenOnFreePort(const std::function<bool(quint16 port)>& listen, int tries = 5);
+
+// A port of 127.0.0.1 held bound, not listening, for the object's lifetime: a connection
+// to it is refused, and no other process can start listening there meanwhile.
+class RefusingPort {
+public:
+    RefusingPort();
+    ~RefusingPort();
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+    quint16 port() const { return port_; }
+    operator quint16() const { return port_; }
+
+private:
+    int fd_ = -1;
+    quint16 port_ = 0;
+};
 
 // ---------------------------------------------------------------- running clients
 
