@@ -179,7 +179,9 @@ TEST_F(SMTPProxyLimitsTest, TimeOutSettingDefaultsToFifteenMinutes) {
 
 TEST_F(SMTPProxyLimitsTest, PortInUseIsReportedAndNothingListens) {
     QTcpServer holder;
-    ASSERT_TRUE(holder.listen(QHostAddress::LocalHost, port));
+    ASSERT_TRUE(holder.listen(QHostAddress::LocalHost, 0));
+    port = holder.serverPort();
+    writeOptions(std::to_string(port), "1");
     EXPECT_FALSE(loadProxy());
     EXPECT_FALSE(proxy->listening());
     EXPECT_EQ(prompts, std::vector<std::string>{"WARNING ! - Port " + std::to_string(port) +

@@ -86,9 +86,6 @@ protected:
             prompts.push_back(r.text);
             return Prompt::Answer::OK;
         });
-        port = FreePort();
-        ASSERT_NE(port, 0);
-        writeOptions(std::to_string(port), "1");
     }
     void TearDown() override {
         proxy.reset();

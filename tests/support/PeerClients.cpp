@@ -138,9 +138,11 @@ quint16 ListenOnFreePort(const std::function<bool(quint16 port)>& listen, int tr
     return 0;
 }
 
-RefusingPort::RefusingPort() {
+HeldPort::HeldPort(bool shared) {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0) return;
+    const int on = 1;
+    if (shared) ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -151,7 +153,7 @@ RefusingPort::RefusingPort() {
     }
 }
 
-RefusingPort::~RefusingPort() {
+HeldPort::~HeldPort() {
     if (fd_ >= 0) ::close(fd_);
 }
 
