@@ -86,6 +86,7 @@ public:
     const SendersSort& sort() const { return sort_; }
     bool QuickSearchBlocked() const { return quickSearchBlocked_; }
     bool refillPending() const { return pending_; }
+    bool refillScheduled() const { return refillTimer_.isActive(); }
     int fillCount() const { return fills_; }
     platform::GridControl& grid() const;
     SendersPage& page() const { return page_; }

@@ -19,7 +19,6 @@ protected:
     std::string value(const std::string& section, const std::string& key) const {
         return CIniFile(sendersIni().string()).Value(section, key);
     }
-    bool logHas(const std::string& text) const { return programLog().find(text) != std::string::npos; }
 
     // A parked request in the account's OutBox; its path as the queue records it.
     fs::path park(const std::string& account = kAccount, const std::string& name = "46000D5.emr") {

@@ -206,6 +206,14 @@ protected:
         return true;
     }
     std::string programLog() const { return ReadFile(dir_ / MiscFuncs::kProgramLogName); }
+    bool logHas(const std::string& text) const { return programLog().find(text) != std::string::npos; }
+    // How often the text stands in the program log (overlapping finds count).
+    std::size_t logCount(const std::string& text) const {
+        const std::string log = programLog();
+        std::size_t n = 0;
+        for (std::size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
+        return n;
+    }
 
 private:
     std::filesystem::path dir_;

@@ -84,7 +84,7 @@ TEST_F(AccountTestTest, RealServersPassOrFailWithTheClientsText) {
     ASSERT_TRUE(pop.start()) << pop.error().toStdString();
     SmtpPeer smtp({.auth = true, .user = "alice", .password = "pop-secret", .requireAuth = true});
     ASSERT_TRUE(smtp.start()) << smtp.error().toStdString();
-    const quint16 closedPort = FreePort();
+    const RefusingPort closedPort;
 
     struct Case {
         const char* name;
@@ -99,7 +99,7 @@ TEST_F(AccountTestTest, RealServersPassOrFailWithTheClientsText) {
                               a.SMTPAuthUserName = "alice", a.SMTPAuthPassword = "pop-secret"; },
          false, true, "Unable to authorize POP server, server refused password\r\n\r\nAccount test failed!!"},
         {"no SMTP server",
-         [closedPort](MailAccount& a) { a.SMTPServerPort = std::to_string(closedPort); }, true, false,
+         [&closedPort](MailAccount& a) { a.SMTPServerPort = std::to_string(closedPort.port()); }, true, false,
          "Unable to connect to SMTP server\r\n\r\nClient sent: \r\nServer replied: \r\n\r\nAccount test failed!!"},
         {"SMTP login refused",
          [](MailAccount& a) { a.SMTPRequiresAuth = 1, a.SMTPAuthType = 0, a.SMTPAuthUserName = "alice",

@@ -40,13 +40,15 @@ protected:
     void SetUp() override {
         OptionsDialogTest::SetUp();
         writeAccount("me@example.com");
-        setValue("options", "POP3ServerPort", std::to_string(FreePort()));
-        setValue("options", "SMTPServerPort", std::to_string(FreePort()));
+        setValue("options", "POP3ServerPort", std::to_string(pop3Port.port()));
+        setValue("options", "SMTPServerPort", std::to_string(smtpPort.port()));
     }
     void TearDown() override {
         Prompt::SetClosing(false);
         OptionsDialogTest::TearDown();
     }
+    // The engines' ports, held for them until the test ends.
+    const ReservedPort pop3Port, smtpPort;
     // Fills the selected account's page as a user types it.
     void fillAccount(dialogs::OptionsAccountsTab& tab, const QString& address, quint16 pop3, quint16 smtp) {
         typeInto(tab.tEMailAddress, address);
@@ -115,7 +117,8 @@ TEST_F(OptionsAccountTestFlowTest, AMissingFieldStopsTheTestAndAFailedTestShowsT
     AccountsOptionsDialog& d = openDialog(2);
     dialogs::OptionsAccountsTab& tab = *d.AccountsTab();
     tab.bAddAccount->click();
-    fillAccount(tab, "alice@example.test", pop.port(), FreePort());
+    const RefusingPort nobody;
+    fillAccount(tab, "alice@example.test", pop.port(), nobody);
     tab.tPOP3UserName->selectAll();
     QTest::keyClick(tab.tPOP3UserName, Qt::Key_Backspace);
     tab.bTestAccount->click();
@@ -200,14 +203,14 @@ TEST_F(OptionsAccountTestFlowTest, APassedTestMarksTheAccountTestedAndSelectsThe
 TEST_F(OptionsAccountTestFlowTest, TheEnginesStartedAgainListenOnTheLocalPortsJustSaved) {
     startProgram(true);
     AccountsOptionsDialog& d = openDialog(1);
-    const quint16 pop3 = FreePort(), smtp = FreePort();
-    typeInto(d.GeneralTab()->tLocalPOP3ServerPort, QString::number(pop3));
-    typeInto(d.GeneralTab()->tLocalSMTPServerPort, QString::number(smtp));
+    const ReservedPort pop3, smtp;
+    typeInto(d.GeneralTab()->tLocalPOP3ServerPort, QString::number(pop3.port()));
+    typeInto(d.GeneralTab()->tLocalSMTPServerPort, QString::number(smtp.port()));
     ASSERT_TRUE(d.Save()) << ::testing::PrintToString(promptTexts());
     ASSERT_NE(engines_->Pop3Server(), nullptr);
     ASSERT_NE(engines_->Proxy(), nullptr);
-    EXPECT_EQ(engines_->Pop3Server()->Port(), pop3);
-    EXPECT_EQ(engines_->Proxy()->listenPort(), smtp);
+    EXPECT_EQ(engines_->Pop3Server()->Port(), pop3.port());
+    EXPECT_EQ(engines_->Proxy()->listenPort(), smtp.port());
     EXPECT_TRUE(engines_->Pop3Server()->Listening());
 }
 

@@ -80,8 +80,8 @@ protected:
         ASSERT_FALSE(pop_->deliver("alice", "From: friend@there.test\r\nTo: alice@example.com\r\nSubject: hello\r\n\r\nhi\r\n")
                          .isEmpty());
         ASSERT_TRUE(SeedRegistry(dir(), MailClientsFixture("127.0.0.1", pop_->port(), "127.0.0.1", smtp_->port())));
-        setValue("options", "POP3ServerPort", std::to_string(FreePort()));
-        setValue("options", "SMTPServerPort", std::to_string(FreePort()));
+        setValue("options", "POP3ServerPort", std::to_string(pop3Port_.port()));
+        setValue("options", "SMTPServerPort", std::to_string(smtpPort_.port()));
         answerer_ = [](const Prompt::Request& r) {
             return r.text.find("DO NOT want to protect") != std::string::npos ? Prompt::Answer::Yes
                                                                                : Prompt::DefaultAnswer(r);
@@ -125,6 +125,8 @@ protected:
 
     std::unique_ptr<DovecotPeer> pop_;
     std::unique_ptr<SmtpPeer> smtp_;
+    // The engines' ports, held for them until the test ends.
+    const ReservedPort pop3Port_, smtpPort_;
     QTimer poll_;
     std::unique_ptr<mainwindow::ProgramEngines> engines_;
     std::unique_ptr<mainwindow::ProgramPages> pages_;

@@ -96,7 +96,8 @@ TEST_F(CEsmtpFaultsTest, SilentServerTimesOutOnTheMonotonicClock) {
 TEST_F(CEsmtpFaultsTest, NoListenerMeansUnableToConnect) {
     MiscFuncs::SetLogLevel(1);
     CEsmtp esmtp;
-    EXPECT_FALSE(sendTo(FreePort(), esmtp));
+    const RefusingPort nobody;
+    EXPECT_FALSE(sendTo(nobody, esmtp));
     EXPECT_TRUE(esmtp.LastError.starts_with("Unable to connect to SMTP server\r\n")) << esmtp.LastError;
     EXPECT_NE(programLog().find("Unable to connect to SMTP server"), std::string::npos);
 }

@@ -12,26 +12,8 @@
 
 using namespace testing_support;
 
-namespace {
-
-QByteArray Bytes(const std::string& s) { return QByteArray(s.data(), static_cast<qsizetype>(s.size())); }
-
-}  // namespace
-
-class CollectorDovecotTest : public CollectorPeerTest {
+class CollectorDovecotTest : public CollectorDovecotFixture {
 protected:
-    void SetUp() override {
-        CollectorPeerTest::SetUp();
-        if (!PeersAvailable({PeerProgram::Dovecot})) return;
-        peer = std::make_unique<DovecotPeer>();
-        ASSERT_TRUE(peer->start()) << peer->error().toStdString();
-        addAccount(kMe, peer->port());
-    }
-    void TearDown() override {
-        CollectorPeerTest::TearDown();
-        peer.reset();
-    }
-    void deliver(const std::string& message) { ASSERT_FALSE(peer->deliver("alice", Bytes(message)).isEmpty()); }
     // Too large for the peer's command line: written into the maildir as the peer
     // would (LF line ends, owned by the mail user).
     void deliverLarge(const std::string& message) {
@@ -47,20 +29,6 @@ protected:
         ASSERT_EQ(::chown(temporary.c_str(), mail->pw_uid, mail->pw_gid), 0);
         std::filesystem::rename(temporary, maildir / "new" / "large.glp-peer");
     }
-    // The subjects left on the server, in order.
-    std::vector<std::string> leftSubjects() {
-        std::vector<std::string> subjects;
-        const auto left = peer->leftOnServer("alice");
-        EXPECT_TRUE(left.has_value());
-        for (const MaildirMessage& m : left.value_or(QList<MaildirMessage>{})) {
-            const QByteArray& d = m.data;
-            const qsizetype at = d.indexOf("Subject: ");
-            subjects.push_back(d.mid(at + 9, d.indexOf('\n', at) - at - 9).toStdString());
-        }
-        return subjects;
-    }
-
-    std::unique_ptr<DovecotPeer> peer;
 };
 
 TEST_F(CollectorDovecotTest, AMixedMailboxIsFiledByItsVerdicts) {

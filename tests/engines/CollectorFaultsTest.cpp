@@ -1,8 +1,11 @@
 // The collector against servers that misbehave as dovecot never would, and its timers.
 #include <gtest/gtest.h>
 
+#include <QPointer>
+
 #include "CollectorPeerFixture.h"
 #include "core/Log.h"
+#include "platform/EventWait.h"
 #include "platform/WindowHelpers.h"
 
 using namespace testing_support;
@@ -116,9 +119,11 @@ TEST_F(CollectorFaultsTest, UnloadingInsideASessionStopsItWhereItIs) {
     openLists();
     approveFriend();
     POP3CollectorForm::Hooks hooks = recordingHooks();
-    hooks.checkpoint = [this](std::string_view point) {
+    QPointer<POP3CollectorForm> unloaded;
+    hooks.checkpoint = [this, &unloaded](std::string_view point) {
         if (point != "after-save") return;
         form->Form_Unload();
+        unloaded = form.get();
         form.release()->deleteLater();
     };
     form = std::make_unique<POP3CollectorForm>(lists(), hooks);
@@ -128,12 +133,13 @@ TEST_F(CollectorFaultsTest, UnloadingInsideASessionStopsItWhereItIs) {
     EXPECT_FALSE(HasLine(peer->received(1), "QUIT"));
     EXPECT_EQ(storedIn("InBox").size(), 1u) << "what was stored stays stored";
     EXPECT_EQ(MiscFuncs::BusyCounter(), 0);
-    QTest::qWait(50);  // the deferred delete runs
+    EXPECT_TRUE(platform::WaitUntil([&] { return unloaded.isNull(); }, kPeerWaitDeadlineMs))
+        << "the form is deleted once its handler has returned";
 }
 
 TEST_F(CollectorFaultsTest, EachAccountStartsAfterItsOwnNumberOfTicks) {
     MiscFuncs::SetLogLevel(1);
-    const quint16 nobody = FreePort();
+    const RefusingPort nobody;
     addAccount(kMe, nobody, "alice", "secret", 5);
     addAccount("second@home.test", nobody, "bob", "secret", 10);
     addAccount("off@home.test", nobody, "carol", "secret", 10);
@@ -161,7 +167,8 @@ TEST_F(CollectorFaultsTest, EachAccountStartsAfterItsOwnNumberOfTicks) {
 TEST_F(CollectorFaultsTest, CheckNowRestartsOnlyTheIdleAccounts) {
     GLP_REQUIRE_PEERS(PeerProgram::Python);
     serve("stall\n");
-    addAccount("second@home.test", FreePort(), "bob", "secret", 10);
+    const RefusingPort nobody;
+    addAccount("second@home.test", nobody, "bob", "secret", 10);
     openLists();
     makeForm();
     form->Form_Load();

@@ -19,30 +19,7 @@ using namespace testing_support;
 
 namespace {
 
-QByteArray Bytes(const std::string& s) { return QByteArray(s.data(), static_cast<qsizetype>(s.size())); }
-
-class CollectorHardMailTest : public CollectorPeerTest {
-protected:
-    void SetUp() override {
-        CollectorPeerTest::SetUp();
-        if (!PeersAvailable({PeerProgram::Dovecot})) return;
-        peer = std::make_unique<DovecotPeer>();
-        ASSERT_TRUE(peer->start()) << peer->error().toStdString();
-        addAccount(kMe, peer->port());
-    }
-    void TearDown() override {
-        CollectorPeerTest::TearDown();
-        peer.reset();
-    }
-    void deliver(const std::string& message) { ASSERT_FALSE(peer->deliver("alice", Bytes(message)).isEmpty()); }
-    std::size_t leftCount() {
-        const auto left = peer->leftOnServer("alice");
-        EXPECT_TRUE(left.has_value());
-        return left ? static_cast<std::size_t>(left->size()) : 0u;
-    }
-
-    std::unique_ptr<DovecotPeer> peer;
-};
+using CollectorHardMailTest = CollectorDovecotFixture;
 
 TEST_F(CollectorHardMailTest, FoldedAndQuotedFromHeadersOfAFriendReachTheInBox) {
     GLP_REQUIRE_PEERS(PeerProgram::Dovecot);

@@ -4,7 +4,9 @@
 
 #include <QtTest/QTest>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "CollectorFixture.h"
 #include "core/Scramble.h"
@@ -70,6 +72,46 @@ protected:
     std::string storedText(const std::string& leaf, const std::string& name, const std::string& account = kMe) {
         return ReadFile(folder(account, leaf) / name);
     }
+};
+
+inline QByteArray Bytes(const std::string& s) { return QByteArray(s.data(), static_cast<qsizetype>(s.size())); }
+
+// The collector against a private dovecot: alice's mailbox, which the account kMe
+// collects. Without dovecot the peer stays null; each test skips (or fails in CI)
+// through GLP_REQUIRE_PEERS(PeerProgram::Dovecot).
+class CollectorDovecotFixture : public CollectorPeerTest {
+protected:
+    void SetUp() override {
+        CollectorPeerTest::SetUp();
+        if (!PeersAvailable({PeerProgram::Dovecot})) return;
+        peer = std::make_unique<DovecotPeer>();
+        ASSERT_TRUE(peer->start()) << peer->error().toStdString();
+        addAccount(kMe, peer->port());
+    }
+    void TearDown() override {
+        CollectorPeerTest::TearDown();
+        peer.reset();
+    }
+    void deliver(const std::string& message) { ASSERT_FALSE(peer->deliver("alice", Bytes(message)).isEmpty()); }
+    // What is left in alice's mailbox (after the client's QUIT).
+    QList<MaildirMessage> left() {
+        const auto messages = peer->leftOnServer("alice");
+        EXPECT_TRUE(messages.has_value());
+        return messages.value_or(QList<MaildirMessage>{});
+    }
+    std::size_t leftCount() { return static_cast<std::size_t>(left().size()); }
+    // The subjects left on the server, in order.
+    std::vector<std::string> leftSubjects() {
+        std::vector<std::string> subjects;
+        for (const MaildirMessage& m : left()) {
+            const QByteArray& d = m.data;
+            const qsizetype at = d.indexOf("Subject: ");
+            subjects.push_back(d.mid(at + 9, d.indexOf('\n', at) - at - 9).toStdString());
+        }
+        return subjects;
+    }
+
+    std::unique_ptr<DovecotPeer> peer;
 };
 
 }  // namespace testing_support

@@ -2,6 +2,7 @@
 // dovecot serving the same messages), curl, fetchmail and mpop.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,7 +16,6 @@
 #include "platform/WindowHelpers.h"
 
 using namespace testing_support;
-using pop3test::RunPythonLive;
 
 namespace {
 
@@ -74,12 +74,12 @@ protected:
         form->hooks.SessionEnded = [this](int, const std::string& account, std::size_t removed) {
             ended.push_back({account, removed});
         };
-        port = FreePort();
-        ASSERT_TRUE(form->Form_Load(std::to_string(port)));
+        port = ListenOnFreePort([&](quint16 free) { return form->Form_Load(std::to_string(free)); });
+        ASSERT_NE(port, 0);
     }
     void TearDown() override {
         form.reset();
-        platform::WaitWithEvents(10);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         Prompt::SetPrompt(nullptr);
         Pop3ServerTest::TearDown();
     }
@@ -213,12 +213,12 @@ TEST_F(Pop3FormTest, PoplibReadsTheSameUniqueIdsAfterARestart) {
 
     // The program ends and starts again: a new index read from the folders, a new server.
     form.reset();
-    platform::WaitWithEvents(10);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     messages = std::make_unique<CMessages>(CMessages::Start::Empty);
     for (int n = 1; n <= 3; ++n) ASSERT_TRUE(messages->AddMessage(kAccount, "m" + std::to_string(n) + ".eml", MessageKeys::kInBox));
     form = std::make_unique<POP3ServerForm>(*messages);
-    port = FreePort();
-    ASSERT_TRUE(form->Form_Load(std::to_string(port)));
+    port = ListenOnFreePort([&](quint16 free) { return form->Form_Load(std::to_string(free)); });
+    ASSERT_NE(port, 0);
     const CommandResult after = RunPython(kPoplibUidl, {QString::number(port), "alice@example.test", "secret"});
     ASSERT_TRUE(after.ok()) << after.describe();
     EXPECT_EQ(after.out, before.out);

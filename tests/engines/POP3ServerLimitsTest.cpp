@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpSocket>
@@ -15,8 +16,6 @@
 
 using namespace testing_support;
 using pop3test::Mail;
-using pop3test::LiveResult;
-using pop3test::RunPythonLive;
 
 namespace {
 
@@ -51,14 +50,14 @@ protected:
         addAccount(kAccount, "secret");
         form = std::make_unique<POP3ServerForm>(*messages);
         form->hooks.SessionStarted = [this](int slot) { started.push_back(slot); };
-        port = FreePort();
-        ASSERT_TRUE(form->Form_Load(std::to_string(port)));
+        port = ListenOnFreePort([&](quint16 free) { return form->Form_Load(std::to_string(free)); });
+        ASSERT_NE(port, 0);
     }
     void TearDown() override {
         form.reset();
         platform::SetMonotonicClock(nullptr);
         Prompt::SetPrompt(nullptr);
-        platform::WaitWithEvents(10);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         Pop3ServerTest::TearDown();
     }
     bool drained() {
@@ -75,7 +74,7 @@ protected:
 TEST_F(Pop3LimitsTest, AThousandHostileConnectionsLeaveTheServerAnswering) {
     GLP_REQUIRE_PEERS(PeerProgram::Python);
     store(kAccount, "m.eml", Mail("after the storm", "still here\r\n"));
-    const LiveResult run = RunPythonLive(R"PY(
+    const CommandResult run = RunPython(R"PY(
 import random, socket, sys
 port = int(sys.argv[1])
 junk = random.Random(7)
@@ -112,8 +111,8 @@ print("done")
 
 TEST_F(Pop3LimitsTest, TheSessionBeyondTheLimitIsRefusedAndAFreedSlotIsReused) {
     GLP_REQUIRE_PEERS(PeerProgram::Python);
-    const LiveResult run = RunPythonLive(R"PY(
-import json, socket, sys, time
+    const CommandResult run = RunPython(R"PY(
+import json, socket, sys
 port = int(sys.argv[1])
 held = []
 for i in range(255):
@@ -124,9 +123,11 @@ for i in range(255):
     held.append((s, f))
 extra = socket.create_connection(("127.0.0.1", port), timeout=5)
 refused = extra.recv(100)
-held[0][1].close()
-held[0][0].close()
-time.sleep(0.3)
+first, first_reader = held[0]
+first.shutdown(socket.SHUT_WR)
+first_reader.read()  # up to the server's close: the session has ended, its slot is free
+first_reader.close()
+first.close()
 again = socket.create_connection(("127.0.0.1", port), timeout=5)
 print(json.dumps({"refused": refused.decode("latin-1"),
                   "again": again.makefile("rb").readline().decode("latin-1")}))
@@ -153,12 +154,12 @@ TEST_F(Pop3LimitsTest, AClientThatDoesNotReadHoldsOnlyABoundedQueue) {
     std::size_t mostHeld = 0;
     QProcess client;
     client.start("/usr/bin/python3", {"-c", R"PY(
-import socket, sys, time
+import socket, sys
 s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=10)
 f = s.makefile("rb")
 f.readline()
 s.sendall(b"USER alice@example.test\r\nPASS secret\r\nRETR 1\r\nQUIT\r\n")
-time.sleep(2)
+sys.stdin.readline()  # reads nothing until the test saw the server's queue held back
 total = 0
 while True:
     line = f.readline()
@@ -168,13 +169,23 @@ while True:
 print(total)
 )PY", portArg()});
     ASSERT_TRUE(client.waitForStarted(5000));
-    const bool done = platform::WaitUntil([&] {
+    const auto watch = [&] {
         for (int slot = 1; slot <= 255; ++slot) {
             if (const platform::SocketControl* socket = form->POP3Server().item(slot))
                 mostQueued = std::max(mostQueued, socket->bytesPending());
             if (const Pop3ServerSession* session = form->Session(slot))
                 mostHeld = std::max(mostHeld, session->OutputSize());
         }
+    };
+    // The client reads nothing until the server's queue has filled up to where it
+    // holds the message back.
+    ASSERT_TRUE(platform::WaitUntil([&] {
+        watch();
+        return mostQueued >= POP3ServerForm::kSendLowWater;
+    }, 30000)) << "queued " << mostQueued;
+    client.write("go\n");
+    const bool done = platform::WaitUntil([&] {
+        watch();
         return client.state() == QProcess::NotRunning;
     }, 30000);
     ASSERT_TRUE(done);

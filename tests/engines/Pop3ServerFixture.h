@@ -1,7 +1,7 @@
 #pragma once
 // A program folder with accounts and stored InBox messages for the local POP3 server
-// tests, a transcript reader for its sessions, and a client runner that keeps the
-// event loop busy (the server runs in the test's own thread).
+// tests, and a transcript reader for its sessions. The server runs in the test's own
+// thread; clients run through RunPython (support/Peers.h), which keeps events running.
 
 #include <QProcess>
 #include <QString>
@@ -92,36 +92,5 @@ public:
     Pop3ServerSession session;
     std::string greeting;
 };
-
-struct LiveResult {
-    bool finished = false;
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-    std::string describe() const {
-        return "exit " + std::to_string(exitCode) + (finished ? "" : " (killed)") + "\n--- stdout:\n" +
-               out.toStdString() + "\n--- stderr:\n" + err.toStdString();
-    }
-};
-
-// Runs a client with Debian's Python while the event loop runs without pauses, so a
-// client that makes a thousand round trips is not slowed by the waits in between.
-inline LiveResult RunPythonLive(const QString& code, const QStringList& args, int deadlineMs = 60000) {
-    LiveResult result;
-    QProcess process;
-    process.start("/usr/bin/python3", QStringList{"-c", code} + args);
-    if (!process.waitForStarted(5000)) return result;
-    process.closeWriteChannel();
-    result.finished = platform::WaitUntil([&] { return process.state() == QProcess::NotRunning; }, deadlineMs);
-    if (!result.finished) {
-        process.kill();
-        process.waitForFinished(2000);
-    } else if (process.exitStatus() == QProcess::NormalExit) {
-        result.exitCode = process.exitCode();
-    }
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
-}
 
 }  // namespace pop3test

@@ -124,13 +124,6 @@ protected:
     template <typename T> T* control(const char* name) const { return form->findChild<T*>(QString::fromLatin1(name)); }
     std::string label(const char* name) const { return control<QLabel>(name)->text().toStdString(); }
     void click(const char* name) const { control<QPushButton>(name)->click(); }
-    bool logHas(const std::string& text) const { return programLog().find(text) != std::string::npos; }
-    std::size_t logCount(const std::string& text) const {
-        const std::string log = programLog();
-        std::size_t n = 0;
-        for (std::size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
-        return n;
-    }
 
     CMessages store{CMessages::Start::Empty};
     std::unique_ptr<CSenders> senders;

@@ -140,7 +140,8 @@ TEST_F(SMTPProxyFormTest, SenderThatIsNoAccountIsRefusedAndNothingIsRelayed) {
 
 TEST_F(SMTPProxyFormTest, ServerThatCannotBeReachedGetsThe421) {
     GLP_REQUIRE_PEERS(PeerProgram::Python);
-    writeAccount(FreePort());  // nothing listens there
+    const RefusingPort nobody;
+    writeAccount(nobody);
     MiscFuncs::SetLogLevel(1);
     ASSERT_TRUE(startProxy());
 

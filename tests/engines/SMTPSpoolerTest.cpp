@@ -94,7 +94,6 @@ protected:
         for (const SmtpTransaction& t : smtp.transactions()) out += t.rcptTos;
         return out;
     }
-    bool logHas(const std::string& text) const { return programLog().find(text) != std::string::npos; }
 
     std::unique_ptr<SMTPSpooler> spooler;
     std::vector<std::string> prompts;
@@ -234,8 +233,8 @@ TEST_F(SpoolerTest, AServerThatIsDownKeepsTheFileAndTheNextRunTriesTheNextAccoun
     GLP_REQUIRE_PEERS(PeerProgram::Aiosmtpd);
     SmtpPeer smtp;
     ASSERT_TRUE(smtp.start()) << smtp.error().toStdString();
-    const quint16 down = FreePort();
-    ASSERT_NE(down, 0);
+    const RefusingPort down;
+    ASSERT_NE(down.port(), 0);
     addAccount(kHome, down);
     addAccount(kOther, smtp.port());
     queue(kHome, "stuck@far.test");

@@ -4,15 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QEventLoop>
 #include <QHostAddress>
 #include <QProcess>
 #include <QTcpSocket>
 #include <QTimer>
-
-#include <sys/prctl.h>
-
-#include <csignal>
 
 #include <memory>
 #include <string>
@@ -34,33 +29,6 @@ inline constexpr qint64 kProxyWaitMs = 10000;
 
 inline bool WaitFor(const std::function<bool()>& done, qint64 ms = kProxyWaitMs) {
     return platform::WaitUntil(done, ms);
-}
-
-// Runs Python code like RunPython, but waits in a real event loop rather than in
-// slices with sleeps between them, so a test that makes hundreds of round trips with
-// the proxy is not slowed down by the wait itself.
-inline CommandResult RunPythonLive(const QString& code, const QStringList& args, int deadlineMs) {
-    CommandResult result;
-    QProcess process;
-    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    process.start("/usr/bin/python3", QStringList{"-c", code} + args);
-    if (!process.waitForStarted(deadlineMs)) return result;
-    result.started = true;
-    process.closeWriteChannel();
-    QEventLoop loop;
-    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(deadlineMs, &loop, &QEventLoop::quit);
-    if (process.state() != QProcess::NotRunning) loop.exec();
-    result.finished = process.state() == QProcess::NotRunning;
-    if (!result.finished) {
-        process.kill();
-        process.waitForFinished(1000);
-    } else if (process.exitStatus() == QProcess::NormalExit) {
-        result.exitCode = process.exitCode();
-    }
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
 }
 
 // A client on a QTcpSocket in the test's own thread; every wait lets events run, so
@@ -118,9 +86,6 @@ protected:
             prompts.push_back(r.text);
             return Prompt::Answer::OK;
         });
-        port = FreePort();
-        ASSERT_NE(port, 0);
-        writeOptions(std::to_string(port), "1");
     }
     void TearDown() override {
         proxy.reset();
@@ -138,7 +103,20 @@ protected:
         WriteFile(dir() / "accounts.ini", "[alice@example.test]\r\nSMTPServer=127.0.0.1\r\nSMTPServerPort=" +
                                               std::to_string(serverPort) + "\r\n");
     }
+    // Starts the proxy on a free port, written to the options and kept in `port`. A
+    // port another process took meanwhile is replaced by a new one (its warning is
+    // not the test's).
     bool startProxy() {
+        const std::size_t asked = prompts.size();
+        return ListenOnFreePort([&](quint16 free) {
+            port = free;
+            writeOptions(std::to_string(port), "1");
+            prompts.resize(asked);
+            return loadProxy();
+        }) != 0;
+    }
+    // Loads the proxy on the port the options name.
+    bool loadProxy() {
         SMTPProxyForm::Hooks hooks;
         hooks.sessionStarted = [this] { ++started; };
         hooks.sessionEnded = [this] { ++ended; };

@@ -2,6 +2,7 @@
 // busy sessions, the refresh only while shown, and engines that come and go.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -42,7 +43,7 @@ protected:
         proxy_.reset();
         server_.reset();
         messages_.reset();
-        platform::WaitWithEvents(10);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         TempFolderTest::TearDown();
     }
     // Refreshes as the timer would until the box shows the text.
@@ -69,11 +70,13 @@ TEST_F(MonitorTest, ShowsTheFirstBusySessionOfEachEngineAndZeroWhenItEnds) {
         EXPECT_EQ(box->text(), "not loaded");
 
     server_ = std::make_unique<POP3ServerForm>(*messages_);
-    const quint16 pop3Port = testing_support::FreePort();
-    ASSERT_TRUE(server_->Form_Load(std::to_string(pop3Port)));
+    const quint16 pop3Port =
+        testing_support::ListenOnFreePort([&](quint16 free) { return server_->Form_Load(std::to_string(free)); });
+    ASSERT_NE(pop3Port, 0);
     proxy_ = std::make_unique<SMTPProxyForm>();
-    const quint16 smtpPort = testing_support::FreePort();
-    ASSERT_TRUE(proxy_->Load(std::to_string(smtpPort)));
+    const quint16 smtpPort =
+        testing_support::ListenOnFreePort([&](quint16 free) { return proxy_->Load(std::to_string(free)); });
+    ASSERT_NE(smtpPort, 0);
     // Listening, no session: the listeners (item 0) are not what the boxes show.
     monitor_->RefreshSocketStates();
     EXPECT_EQ(monitor_->txtPOP3Server()->text(), "0");

@@ -27,12 +27,10 @@ protected:
         // Nobody listens on the account's POP3 port: its session ends at once.
         CIniFile accounts(ProgramFiles::AccountsIniPath().string());
         accounts.Value(kAccount, "POP3Server", "127.0.0.1");
-        accounts.Value(kAccount, "POP3ServerPort", std::to_string(FreePort()));
+        accounts.Value(kAccount, "POP3ServerPort", std::to_string(nobody.port()));
         accounts.Value(kAccount, "POP3CollectorInterval", "10");
-        pop3Port = FreePort();
-        smtpPort = FreePort();
-        setValue("options", "POP3ServerPort", std::to_string(pop3Port));
-        setValue("options", "SMTPServerPort", std::to_string(smtpPort));
+        setValue("options", "POP3ServerPort", std::to_string(pop3Port.port()));
+        setValue("options", "SMTPServerPort", std::to_string(smtpPort.port()));
     }
     void TearDown() override {
         program_.reset();
@@ -49,7 +47,9 @@ protected:
     }
 
     std::unique_ptr<mainwindow::ProgramEngines> engines;
-    quint16 pop3Port = 0, smtpPort = 0;
+    const RefusingPort nobody;
+    // The local engines' ports, held for them until the test ends.
+    const ReservedPort pop3Port, smtpPort;
 };
 
 TEST_F(ProgramEnginesTest, StartUpLoadsEveryEngineOnItsConfiguredPort) {
@@ -57,9 +57,9 @@ TEST_F(ProgramEnginesTest, StartUpLoadsEveryEngineOnItsConfiguredPort) {
     ASSERT_NE(engines->Proxy(), nullptr);
     ASSERT_NE(engines->Pop3Server(), nullptr);
     EXPECT_TRUE(engines->Proxy()->listening());
-    EXPECT_EQ(engines->Proxy()->listenPort(), smtpPort);
+    EXPECT_EQ(engines->Proxy()->listenPort(), smtpPort.port());
     EXPECT_TRUE(engines->Pop3Server()->Listening());
-    EXPECT_EQ(engines->Pop3Server()->Port(), pop3Port);
+    EXPECT_EQ(engines->Pop3Server()->Port(), pop3Port.port());
     EXPECT_NE(engines->Spooler(), nullptr);
     EXPECT_NE(engines->RegRequest(), nullptr);
     ASSERT_NE(engines->Collector(), nullptr);
@@ -73,7 +73,7 @@ TEST_F(ProgramEnginesTest, ShutDownAndReloadTakeTheEnginesDownAndUpInOrder) {
     program.Engines().ReloadEngines(program);
     ASSERT_NE(engines->Proxy(), nullptr);
     EXPECT_TRUE(engines->Proxy()->listening());
-    EXPECT_EQ(engines->Proxy()->listenPort(), smtpPort);
+    EXPECT_EQ(engines->Proxy()->listenPort(), smtpPort.port());
     EXPECT_TRUE(engines->Pop3Server()->Listening());
     EXPECT_NE(engines->Spooler(), nullptr);
     EXPECT_NE(engines->Collector(), nullptr);
@@ -204,6 +204,6 @@ TEST_F(ProgramEnginesTest, ReloadWhileTheSpoolerWaitsForItsServer) {
     ASSERT_NE(engines->Spooler(), nullptr);
     EXPECT_FALSE(engines->Spooler()->running());
     EXPECT_TRUE(engines->Proxy()->listening());
-    EXPECT_EQ(engines->Proxy()->listenPort(), smtpPort);
+    EXPECT_EQ(engines->Proxy()->listenPort(), smtpPort.port());
     EXPECT_TRUE(engines->Pop3Server()->Listening());
 }

@@ -47,8 +47,8 @@ protected:
         accounts.Value("me@example.com", "AccountEnabled", "0");
         // The engines listen: on ports of their own, never on the defaults.
         CIniFile options(ProgramFiles::OptionsIniPath().string());
-        options.Value("options", "POP3ServerPort", std::to_string(testing_support::FreePort()));
-        options.Value("options", "SMTPServerPort", std::to_string(testing_support::FreePort()));
+        options.Value("options", "POP3ServerPort", std::to_string(pop3Port.port()));
+        options.Value("options", "SMTPServerPort", std::to_string(smtpPort.port()));
         for (const char* leaf : {"InBox", "OutBox", "WaitingAuth", "Recycled"})
             fs::create_directories(dir() / "accounts" / "me@example.com" / "MailDir" / leaf);
         // An old log above the default limit of 32 KB, for the trim at the end.
@@ -66,6 +66,9 @@ protected:
         p.start(testing_support::ProgramPath("glimmerpost"), {"--home", QString::fromStdString(dir().string())});
     }
     bool logHas(const std::string& text) const { return programLog().find(text) != std::string::npos; }
+
+    // The engines' ports, held for the program until the test ends.
+    const testing_support::ReservedPort pop3Port, smtpPort;
 };
 
 TEST_F(ProgramProcessTest, StartsOnceEndsOnSigtermAndASecondStartTouchesNothing) {

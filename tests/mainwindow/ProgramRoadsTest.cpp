@@ -92,11 +92,9 @@ protected:
         accounts.Value(kMe, "AccountEnabled", "1");
         for (const char* leaf : {"InBox", "OutBox", "WaitingAuth", "Recycled"})
             fs::create_directories(folder(leaf));
-        localPop3 = FreePort();
-        localSmtp = FreePort();
         CIniFile options(ProgramFiles::OptionsIniPath().string());
-        options.Value("options", "POP3ServerPort", std::to_string(localPop3));
-        options.Value("options", "SMTPServerPort", std::to_string(localSmtp));
+        options.Value("options", "POP3ServerPort", std::to_string(localPop3.port()));
+        options.Value("options", "SMTPServerPort", std::to_string(localSmtp.port()));
         options.Value("options", "AutoSendRegRequests", "1");
         options.Value("options", "ShowRegDialogs", "0");
         // Without the texts the first request would wait on a warning box.
@@ -116,9 +114,9 @@ protected:
     std::string accessLevel(const std::string& address) const {
         return CIniFile(ProgramFiles::SendersIniPath().string()).Value(address, "AccessLevel");
     }
-    bool logHas(const std::string& text) const { return programLog().find(text) != std::string::npos; }
 
-    quint16 localPop3 = 0, localSmtp = 0;
+    // The local engines' ports, held for them until the test ends.
+    const ReservedPort localPop3, localSmtp;
 };
 
 TEST_F(ProgramRoadsTest, IncomingAndOutgoingMailTakeTheirRoadsAndSigtermEndsInOrder) {

@@ -112,13 +112,6 @@ protected:
             if (e.rfind(prefix, 0) == 0) out.push_back(e.substr(prefix.size()));
         return out;
     }
-    bool logHas(const std::string& text) const { return programLog().find(text) != std::string::npos; }
-    std::size_t logCount(const std::string& text) const {
-        const std::string log = programLog();
-        std::size_t n = 0;
-        for (std::size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
-        return n;
-    }
     std::filesystem::path marker() const { return dir() / "glpcs.flg"; }
 
     std::unique_ptr<QObject> context_;

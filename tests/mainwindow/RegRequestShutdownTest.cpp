@@ -21,8 +21,8 @@ protected:
     void SetUp() override {
         ProgramTest::SetUp();
         addAccount();
-        setValue("options", "POP3ServerPort", std::to_string(FreePort()));
-        setValue("options", "SMTPServerPort", std::to_string(FreePort()));
+        setValue("options", "POP3ServerPort", std::to_string(pop3Port.port()));
+        setValue("options", "SMTPServerPort", std::to_string(smtpPort.port()));
         setValue("options", "ShowRegDialogs", "1");
         reply = ProgramFiles::InAccountsFolder(kAccount) / "MailDir" / "InBox" / "46364D3301.rrm";
         WriteFile(reply, "[RegRequest]\r\nAuthRequestName=Ann\r\nAuthRequestReason=hello\r\n"
@@ -47,6 +47,8 @@ protected:
 
     std::unique_ptr<mainwindow::ProgramEngines> engines;
     std::filesystem::path reply;
+    // The engines' ports, held for them until the test ends.
+    const ReservedPort pop3Port, smtpPort;
 };
 
 TEST_F(RegRequestShutdownTest, APopUpStillAskingAnswersNothing) {

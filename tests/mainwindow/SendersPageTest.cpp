@@ -144,15 +144,16 @@ TEST_F(SendersPageTest, ChangesAreRefilledOnceByKeyAndOnlyOnTheTabsTheyConcern) 
     // The message store's changes leave the sender tabs alone.
     const int afterSenders = view().fillCount();
     message("a@x.org", "1");
-    platform::WaitWithEvents(SendersView::kRefillDelayMs * 2);
+    EXPECT_FALSE(view().refillPending());
+    EXPECT_FALSE(view().refillScheduled());
     EXPECT_EQ(view().fillCount(), afterSenders);
 
     // Nothing is refilled while the window is hidden; showing it refills.
     program_->MainForm()->hide();
     sender("e@x.org", SenderStatus::Unknown);
-    platform::WaitWithEvents(SendersView::kRefillDelayMs * 2);
     EXPECT_EQ(view().fillCount(), afterSenders);
     EXPECT_TRUE(view().refillPending());
+    EXPECT_FALSE(view().refillScheduled()) << "no refill timer runs while hidden";
     program_->MainForm()->show();
     ASSERT_TRUE(refilled(afterSenders));
     EXPECT_NE(rowOf("e@x.org"), -1);

@@ -136,17 +136,24 @@ class Instance:
         self.process = subprocess.Popen([DOVECOT, "-F", "-c", self.config_path()],
                                         stdin=subprocess.DEVNULL, preexec_fn=die_with_parent)
         deadline = time.monotonic() + START_DEADLINE
-        while time.monotonic() < deadline and self.process.poll() is None:
+        while time.monotonic() < deadline:
             if self.greets():
                 return True
-            time.sleep(0.05)
+            try:
+                # Ends at once when dovecot gives up, as it does when its port was taken.
+                self.process.wait(0.05)
+                break
+            except subprocess.TimeoutExpired:
+                pass
         self.stop_server()
         return False
 
     def start(self):
         self.write_files()
-        # The free port may be taken between the probe and dovecot's bind: try again.
-        return any(self.start_once() for _ in range(3))
+        # dovecot takes its port from the configuration, so it cannot bind port 0: the
+        # free port may be taken between the probe and dovecot's bind. Then dovecot
+        # ends, and the next try takes a new port.
+        return any(self.start_once() for _ in range(5))
 
     def stop_server(self):
         if self.process and self.process.poll() is None:

@@ -58,8 +58,7 @@ TEST(AliveGuard, TurnsFalseWhenTheObjectGoesDuringAWait) {
     platform::AliveGuard alive(engine);
     QTimer::singleShot(0, engine, [engine] { delete engine; });
     EXPECT_TRUE(alive);
-    platform::WaitWithEvents(20);
-    EXPECT_FALSE(alive);
+    EXPECT_TRUE(platform::WaitUntil([&] { return !alive; }, 5000));
 }
 
 TEST(AliveToken, WatchesTurnFalseOnExpiryOrWhenTheTokenEnds) {

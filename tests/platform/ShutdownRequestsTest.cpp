@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QSocketNotifier>
+
+#include <sys/socket.h>
+
+#include <cerrno>
 #include <csignal>
 
 #include "platform/EventWait.h"
@@ -11,6 +16,16 @@ namespace {
 using platform::ShutdownRequests;
 
 extern "C" void markerHandler(int) {}
+
+// True once the event thread has read every byte the signal handler wrote: the
+// requests those bytes carried have then been handled.
+bool SignalsRead(const ShutdownRequests& requests) {
+    const auto* notifier = requests.findChild<QSocketNotifier*>();
+    if (notifier == nullptr) return false;
+    char byte = 0;
+    return ::recv(static_cast<int>(notifier->socket()), &byte, 1, MSG_PEEK | MSG_DONTWAIT) < 0 &&
+           (errno == EAGAIN || errno == EWOULDBLOCK);
+}
 
 TEST(ShutdownRequestsTest, SignalReachesTheEventLoopOnceAndNotInsideTheHandler) {
     int calls = 0;
@@ -22,7 +37,7 @@ TEST(ShutdownRequestsTest, SignalReachesTheEventLoopOnceAndNotInsideTheHandler) 
     EXPECT_EQ(requests.signalNumber(), SIGTERM);
     std::raise(SIGHUP);
     std::raise(SIGINT);
-    platform::WaitWithEvents(50);
+    ASSERT_TRUE(platform::WaitUntil([&] { return SignalsRead(requests); }, 2000));
     EXPECT_EQ(calls, 1);
     EXPECT_TRUE(requests.requested());
 }

@@ -6,6 +6,7 @@
 
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTcpSocket>
 
 #include "SocketTestSupport.h"
 #include "platform/SocketErrors.h"
@@ -65,7 +66,7 @@ TEST_F(LoopbackTest, PeerCloseIsReportedAndOwnCloseIsSilent) {
     EXPECT_EQ(server.lastErrorNumber(), platform::winsock::kBadState);
     server.close();
     EXPECT_EQ(server.state(), SocketControl::kClosed);
-    platform::WaitWithEvents(50);
+    ASSERT_TRUE(testing_support::QueuedEventsRan());
     EXPECT_EQ(clientClosed.count(), 0);
 }
 
@@ -110,17 +111,13 @@ TEST_F(LoopbackTest, PortInUseGives10048) {
     EXPECT_FALSE(second.listen(70000));
 }
 
-// A port nobody listens on: taken from a listener that is closed again.
-quint16 FreePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 TEST(SocketControlErrors, RefusedConnectionReports10061) {
+    // A port held bound but not listening for the whole test: nobody else can take it.
+    QTcpSocket closedPort;
+    ASSERT_TRUE(closedPort.bind(QHostAddress::LocalHost, 0));
     SocketControl client;
     QSignalSpy failed(&client, &SocketControl::error);
-    ASSERT_TRUE(client.connect("127.0.0.1", FreePort()));
+    ASSERT_TRUE(client.connect("127.0.0.1", closedPort.localPort()));
     ASSERT_TRUE(WaitFor([&] { return failed.count() == 1; }));
     EXPECT_EQ(failed.at(0).at(0).toInt(), platform::winsock::kConnectionRefused);
     EXPECT_FALSE(failed.at(0).at(1).toString().isEmpty());
@@ -135,7 +132,7 @@ TEST_F(LoopbackTest, LocalPortTakenByAnotherIsAnErrorEvent) {
     second.setLocalPort(listener.localPort());
     ASSERT_TRUE(second.connect("127.0.0.1", listener.localPort()));
     ASSERT_TRUE(WaitFor([&] { return failed.count() >= 1; }));
-    platform::WaitWithEvents(20);
+    ASSERT_TRUE(testing_support::QueuedEventsRan());
     EXPECT_EQ(failed.count(), 1);
     EXPECT_EQ(failed.at(0).at(0).toInt(), platform::winsock::kAddressInUse);
     EXPECT_EQ(second.state(), SocketControl::kError);
@@ -161,7 +158,7 @@ TEST(SocketControlErrors, InvalidPortIsAnErrorEventNotACrash) {
     // A close before the event is delivered cancels it.
     ASSERT_TRUE(client.connect("127.0.0.1", 65536));
     client.close();
-    platform::WaitWithEvents(30);
+    ASSERT_TRUE(testing_support::QueuedEventsRan());
     EXPECT_EQ(failed.count(), 1);
     EXPECT_EQ(client.state(), SocketControl::kClosed);
 }

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QHostAddress>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 #include <vector>
 
@@ -14,6 +17,7 @@ namespace {
 
 using platform::SocketControl;
 using testing_support::LoopbackTest;
+using testing_support::QueuedEventsRan;
 using testing_support::WaitFor;
 
 // Records each handler call's bytes and the deepest nesting seen.
@@ -49,7 +53,7 @@ TEST_F(LoopbackTest, HandlerThatOnlyPeeksIsNotAnnouncedAgainWithoutNewData) {
     QSignalSpy arrived(&server, &SocketControl::dataArrival);
     ASSERT_TRUE(client.send("220 partial"));
     ASSERT_TRUE(WaitFor([&] { return arrived.count() == 1; }));
-    platform::WaitWithEvents(50);
+    ASSERT_TRUE(QueuedEventsRan());
     EXPECT_EQ(arrived.count(), 1);
     ASSERT_TRUE(client.send(" rest\r\n"));
     ASSERT_TRUE(WaitFor([&] { return arrived.count() == 2; }));
@@ -95,18 +99,19 @@ TEST_F(LoopbackTest, UnacceptedRequestIsClosed) {
 
 TEST_F(LoopbackTest, RequestAcceptedLateGetsWhatCameBeforeIt) {
     acceptRequests = false;
+    QTcpSocket peer;  // a plain socket, so the test sees when its close is done
     QObject::connect(&listener, &SocketControl::connectionRequest, [&](int id) {
         // The peer talks and leaves before the request is taken.
-        EXPECT_TRUE(WaitFor([&] { return client.state() == SocketControl::kConnected; }));
-        ASSERT_TRUE(client.send("EHLO me\r\n"));
-        client.close();
-        platform::WaitWithEvents(50);
+        EXPECT_TRUE(WaitFor([&] { return peer.state() == QAbstractSocket::ConnectedState; }));
+        peer.write("EHLO me\r\n");
+        peer.disconnectFromHost();  // writes what is queued, then closes
+        EXPECT_TRUE(WaitFor([&] { return peer.state() == QAbstractSocket::UnconnectedState; }));
         EXPECT_TRUE(server.accept(id));
     });
     std::vector<std::string> events;
     QObject::connect(&server, &SocketControl::dataArrival, [&](qint64) { events.push_back(server.readText()); });
     QObject::connect(&server, &SocketControl::closed, [&] { events.push_back("closed"); });
-    ASSERT_TRUE(client.connect("127.0.0.1", listener.localPort()));
+    peer.connectToHost(QHostAddress::LocalHost, listener.localPort());
     ASSERT_TRUE(WaitFor([&] { return events.size() == 2; }));
     EXPECT_EQ(events, (std::vector<std::string>{"EHLO me\r\n", "closed"}));
 }
@@ -119,7 +124,10 @@ TEST_F(LoopbackTest, RequestsDuringAPumpingRequestHandlerComeOneAfterAnother) {
         deepest = std::max(deepest, ++depth);
         if (requests == 1) {
             ASSERT_TRUE(second.connect("127.0.0.1", listener.localPort()));
-            platform::WaitWithEvents(100);
+            // The listener has taken the second connection in while this handler runs.
+            const auto* waiting = listener.findChild<QTcpServer*>();
+            ASSERT_NE(waiting, nullptr);
+            EXPECT_TRUE(WaitFor([&] { return waiting->hasPendingConnections(); }));
         }
         --depth;
     });
@@ -135,7 +143,9 @@ TEST_F(LoopbackTest, PausedReadingHoldsDataAndTheCloseUntilResumed) {
     server.pauseReading();
     ASSERT_TRUE(client.send("NOOP\r\n"));
     client.close();
-    platform::WaitWithEvents(100);
+    // The data and the close are in; paused, the server announces neither.
+    ASSERT_TRUE(WaitFor([&] { return server.bytesReceived() == 6 && server.state() == SocketControl::kClosing; }));
+    ASSERT_TRUE(QueuedEventsRan());
     EXPECT_EQ(arrived.count(), 0);
     EXPECT_EQ(closed.count(), 0);
     server.resumeReading();
@@ -155,7 +165,8 @@ TEST_F(LoopbackTest, QueuedOutputHoldsBackAClientThatDoesNotRead) {
     ASSERT_TRUE(server.send(QByteArray(big, 'm')));
     EXPECT_TRUE(server.readingPaused());
     ASSERT_TRUE(client.send("RETR 2\r\n"));
-    platform::WaitWithEvents(200);
+    ASSERT_TRUE(WaitFor([&] { return server.bytesReceived() == 8; }));
+    ASSERT_TRUE(QueuedEventsRan());
     EXPECT_EQ(arrived.count(), 0);
     EXPECT_GT(server.bytesPending(), 64 << 10);
 

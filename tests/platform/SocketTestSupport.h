@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QObject>
 
 #include <functional>
@@ -19,6 +20,19 @@ namespace testing_support {
 inline constexpr qint64 kWaitMs = 5000;
 
 inline bool WaitFor(const std::function<bool()>& done) { return platform::WaitUntil(done, kWaitMs); }
+
+// Lets the events queued now run, and those they queue in turn, for `rounds` rounds
+// (each round also looks at the sockets once). A check that something did NOT happen
+// looks after this: a queued announcement, close or error would have come by then.
+inline bool QueuedEventsRan(int rounds = 3) {
+    int left = rounds;
+    std::function<void()> step;
+    step = [&] {
+        if (--left > 0) QMetaObject::invokeMethod(QCoreApplication::instance(), step, Qt::QueuedConnection);
+    };
+    QMetaObject::invokeMethod(QCoreApplication::instance(), step, Qt::QueuedConnection);
+    return WaitFor([&] { return left == 0; });
+}
 
 class LoopbackTest : public TempFolderTest {
 protected:

@@ -6,12 +6,21 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <QTimer>
 
 #include "platform/EventWait.h"
 
 namespace {
 
 using platform::TimerControl;
+
+// Lets events run until a single-shot timer of `ms`, started now, has fired: every timer
+// that was due before it has had its turn, so a tick that must not come would have.
+bool TimeHasPassed(int ms) {
+    bool passed = false;
+    QTimer::singleShot(ms, [&] { passed = true; });
+    return platform::WaitUntil([&] { return passed; }, 5000);
+}
 
 TEST(TimerControl, IntervalZeroNeverFiresEvenWhenEnabled) {
     TimerControl timer;
@@ -21,7 +30,8 @@ TEST(TimerControl, IntervalZeroNeverFiresEvenWhenEnabled) {
     EXPECT_FALSE(timer.fire());
     timer.setInterval(-5);
     EXPECT_EQ(timer.interval(), 0);
-    platform::WaitWithEvents(30);
+    timer.setEnabled(true);  // restarts the countdown, which must stay off
+    ASSERT_TRUE(TimeHasPassed(30));
     EXPECT_EQ(ticks.count(), 0);
 }
 
@@ -47,18 +57,25 @@ TEST(TimerControl, TicksOnItsOwnAndStopsWhenDisabled) {
     ASSERT_TRUE(ticks.wait(5000));
     timer.setEnabled(false);
     const auto seen = ticks.count();
-    platform::WaitWithEvents(30);
+    ASSERT_TRUE(TimeHasPassed(30));  // six intervals
     EXPECT_EQ(ticks.count(), seen);
 }
 
 TEST(TimerControl, HandlerThatLetsEventsRunIsNotEnteredAgain) {
-    TimerControl timer;
+    TimerControl timer, witness;  // the witness ticks at the same pace
+    int witnessTicks = 0;
+    QObject::connect(&witness, &TimerControl::timer, [&] { ++witnessTicks; });
     int depth = 0, deepest = 0, calls = 0;
     QObject::connect(&timer, &TimerControl::timer, [&] {
         deepest = std::max(deepest, ++depth);
         ++calls;
         EXPECT_FALSE(timer.fire());
-        if (calls == 1) platform::WaitWithEvents(50);  // several intervals pass in here
+        if (calls == 1) {
+            // Several intervals pass in here: the witness, started after the timer,
+            // ticks three times, so the timer fell due as often.
+            witness.setInterval(5);
+            EXPECT_TRUE(platform::WaitUntil([&] { return witnessTicks >= 3; }, 5000));
+        }
         --depth;
     });
     timer.setInterval(5);

@@ -4,6 +4,7 @@
 #include "support/Peers.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
@@ -11,9 +12,13 @@
 #include <QJsonDocument>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtCore/qtestsupport_core.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -125,6 +130,33 @@ quint16 FreePort() {
     return probe.serverPort();
 }
 
+quint16 ListenOnFreePort(const std::function<bool(quint16 port)>& listen, int tries) {
+    for (int i = 0; i < tries; ++i) {
+        const quint16 port = FreePort();
+        if (port != 0 && listen(port)) return port;
+    }
+    return 0;
+}
+
+HeldPort::HeldPort(bool shared) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd_ < 0) return;
+    const int on = 1;
+    if (shared) ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+        port_ = ntohs(address.sin_port);
+    }
+}
+
+HeldPort::~HeldPort() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
 std::string CommandResult::describe() const {
     QString how = !started ? "did not start" : !finished ? "was killed at its deadline"
                                                          : QString("exited with %1").arg(exitCode);
@@ -146,9 +178,15 @@ CommandResult RunCommand(const QString& program, const QStringList& args, int de
     result.started = true;
     if (!input.isEmpty()) process.write(input);
     process.closeWriteChannel();
-    // The event loop runs meanwhile: the client may be talking to an engine of ours.
-    result.finished = QTest::qWaitFor(
-        [&] { return process.state() == QProcess::NotRunning; }, deadlineMs);
+    // A real event loop runs meanwhile, without pauses: the client may be talking to an
+    // engine of ours, a thousand round trips in a row.
+    if (process.state() != QProcess::NotRunning) {
+        QEventLoop loop;
+        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(deadlineMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    result.finished = process.state() == QProcess::NotRunning;
     if (!result.finished) {
         process.kill();
         process.waitForFinished(1000);

@@ -63,8 +63,47 @@ bool InCI();
         }                                                                           \
     } while (false)
 
-// A port on 127.0.0.1 that was free a moment ago (for our own listeners under test).
+// A port on 127.0.0.1 that was free a moment ago. Another process may take it before
+// it is used: start a listener of ours with ListenOnFreePort or on a ReservedPort, and
+// keep a port where nothing must answer with RefusingPort.
 quint16 FreePort();
+
+// Starts a listener of ours (an engine, the whole program) on a free port of 127.0.0.1:
+// listen(port) binds it and says whether it could. When the port was taken between
+// FreePort() and the bind, a new port is tried, a few times. The port, or 0.
+quint16 ListenOnFreePort(const std::function<bool(quint16 port)>& listen, int tries = 5);
+
+// A port of 127.0.0.1 held bound, never listening, for the object's lifetime: nobody
+// who asks the system for a free port gets it meanwhile. 0 when none could be had.
+class HeldPort {
+public:
+    ~HeldPort();
+    HeldPort(const HeldPort&) = delete;
+    HeldPort& operator=(const HeldPort&) = delete;
+    quint16 port() const { return port_; }
+    operator quint16() const { return port_; }
+
+protected:
+    explicit HeldPort(bool shared);
+
+private:
+    int fd_ = -1;
+    quint16 port_ = 0;
+};
+
+// Nothing can listen there: a connection to it is refused.
+class RefusingPort : public HeldPort {
+public:
+    RefusingPort() : HeldPort(false) {}
+};
+
+// Held with SO_REUSEADDR, which Qt's listeners set too on Linux: a listener of ours
+// (an engine, the whole program, also in a child process) may take the port the test
+// names in its settings, while no other program's bind can.
+class ReservedPort : public HeldPort {
+public:
+    ReservedPort() : HeldPort(true) {}
+};
 
 // ---------------------------------------------------------------- running clients
 
