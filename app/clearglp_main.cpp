@@ -10,6 +10,7 @@
 #include "core/Environment.h"
 #include "platform/DataFolder.h"
 #include "platform/MessageBoxes.h"
+#include "platform/ProgramMain.h"
 
 namespace {
 
@@ -19,16 +20,7 @@ const CommandLine::Usage kUsage{
     "files Glimmerpost saved for that; run it, with Glimmerpost closed, before removing it.",
     {}};
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const CommandLine::Action early = CommandLine::EarlyAction(CommandLine::ArgumentsOf(argc, argv));
-    // --help and --version answer before anything is made.
-    if (early != CommandLine::Action::Run) return CommandLine::Answer(kUsage, early);
-    QApplication app(argc, argv);
-    // The toolkit has taken its own options out of the list by now.
-    const CommandLine::Parsed parsed = CommandLine::Parse(CommandLine::ArgumentsOf(argc, argv), kUsage.extra);
-    if (parsed.action != CommandLine::Action::Run) return CommandLine::Answer(kUsage, parsed.action, parsed.error);
+int run(QApplication& app, const CommandLine::Parsed&) {
     QApplication::setApplicationDisplayName(QStringLiteral("ClearGLP"));
     platform::InstallMessageBoxes();
     // The folder is looked up as Glimmerpost finds it, and never created here.
@@ -37,3 +29,7 @@ int main(int argc, char** argv) {
     if (std::filesystem::is_directory(folder, ec)) MiscFuncs::SetProgramFolder(folder);
     return modClear::Main(folder);
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return platform::RunProgramMain(argc, argv, kUsage, run); }

@@ -16,6 +16,7 @@
 #include "platform/DataFolder.h"
 #include "platform/EventWait.h"
 #include "platform/MessageBoxes.h"
+#include "platform/ProgramMain.h"
 #include "platform/ShutdownRequests.h"
 #include "platform/SingleInstance.h"
 
@@ -27,16 +28,7 @@ const CommandLine::Usage kUsage{
     "you have approved, and serves it to your mail program on localhost.",
     {{"--monitor", "also show the connection monitor (the engines' socket states)"}}};
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const CommandLine::Action early = CommandLine::EarlyAction(CommandLine::ArgumentsOf(argc, argv));
-    // --help and --version answer before anything is made.
-    if (early != CommandLine::Action::Run) return CommandLine::Answer(kUsage, early);
-    QApplication app(argc, argv);
-    // The toolkit has taken its own options out of the list by now.
-    const CommandLine::Parsed parsed = CommandLine::Parse(CommandLine::ArgumentsOf(argc, argv), kUsage.extra);
-    if (parsed.action != CommandLine::Action::Run) return CommandLine::Answer(kUsage, parsed.action, parsed.error);
+int run(QApplication& app, const CommandLine::Parsed& parsed) {
     const QString folder = platform::UseDataFolder(app.arguments());
     if (folder.isEmpty()) {
         std::fprintf(stderr, "glimmerpost: the data folder cannot be created\n");
@@ -80,3 +72,7 @@ int main(int argc, char** argv) {
     }
     return app.exec();
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return platform::RunProgramMain(argc, argv, kUsage, run); }

@@ -38,9 +38,10 @@ import argparse
 import asyncio
 import json
 import re
-import signal
 import socket
 import sys
+
+from peer_loop import serve_until_stopped
 
 LINE_CAP = 1 << 20  # a line the client sends beyond this is recorded in pieces
 EOF = object()
@@ -223,20 +224,9 @@ class Server:
 
 
 async def serve(server, options):
-    loop = asyncio.get_running_loop()
     listener = await asyncio.start_server(server.handle, host="127.0.0.1", port=options.port,
                                           limit=LINE_CAP)
-    stop = asyncio.Event()
-    for sig in (signal.SIGTERM, signal.SIGINT):
-        loop.add_signal_handler(sig, stop.set)
-
-    def stdin_readable():
-        if not sys.stdin.buffer.raw.read(4096):
-            stop.set()
-    loop.add_reader(sys.stdin.fileno(), stdin_readable)
-    print(f"READY {listener.sockets[0].getsockname()[1]}", flush=True)
-    await stop.wait()
-    listener.close()
+    await serve_until_stopped(listener)
 
 
 def parse_options(argv):

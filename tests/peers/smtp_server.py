@@ -23,11 +23,12 @@ import hmac
 import json
 import logging
 import secrets
-import signal
 import sys
 import time
 
 from aiosmtpd.smtp import MISSING, SMTP, AuthResult, LoginPassword
+
+from peer_loop import serve_until_stopped
 
 ALL_MECHANISMS = ("PLAIN", "LOGIN", "CRAM-MD5")
 
@@ -194,17 +195,7 @@ async def serve(options):
     loop = asyncio.get_running_loop()
     server = await loop.create_server(make_factory(options, loop), host="127.0.0.1",
                                       port=options.port)
-    stop = asyncio.Event()
-    for sig in (signal.SIGTERM, signal.SIGINT):
-        loop.add_signal_handler(sig, stop.set)
-
-    def stdin_readable():
-        if not sys.stdin.buffer.raw.read(4096):
-            stop.set()
-    loop.add_reader(sys.stdin.fileno(), stdin_readable)
-    print(f"READY {server.sockets[0].getsockname()[1]}", flush=True)
-    await stop.wait()
-    server.close()
+    await serve_until_stopped(server)
 
 
 def main(argv):
