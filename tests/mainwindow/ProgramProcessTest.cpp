@@ -65,7 +65,6 @@ protected:
         p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         p.start(testing_support::ProgramPath("glimmerpost"), {"--home", QString::fromStdString(dir().string())});
     }
-    bool logHas(const std::string& text) const { return programLog().find(text) != std::string::npos; }
 
     // The engines' ports, held for the program until the test ends.
     const testing_support::ReservedPort pop3Port, smtpPort;
