@@ -10,7 +10,6 @@
 #include "core/CMessages.h"
 #include "core/CSenders.h"
 #include "core/Log.h"
-#include "support/Screenshot.h"
 
 namespace {
 
@@ -149,17 +148,6 @@ TEST_F(ProgramTest, TheCloseBoxNoticeIsShownOnlyTheFirstTimeEver) {
         EXPECT_FALSE(program_->shutDownDone()) << "the close box only hides";
         program_->RequestShutDown();
     }
-}
-
-TEST_F(ProgramTest, ScreenshotOfTheStartedProgram) {
-    addAccount();
-    setValue("display", "windowstate", "0");
-    setValue("options", "StartWithWindows", "0");
-    ASSERT_EQ(start(), Result::Running);
-    auto* form = program_->MainForm();
-    ASSERT_TRUE(form->isVisible());
-    platform::PumpEvents();
-    EXPECT_TRUE(testing_support::SaveScreenshot(*form, "mainwindow-started.png"));
 }
 
 }  // namespace
