@@ -11,13 +11,17 @@ constexpr std::string_view kRestTip = "Glimmerpost";
 
 std::string newMessagesText(std::int32_t n) { return std::to_string(n) + " new message(s)"; }
 
-// A failure in the icon's tip, which is short and may be read as markup: the account
+// A failure for the icon's tip, which is short and may be read as markup: the account
 // and why, without angle brackets.
-std::string failureTip(const std::pair<std::string, std::string>& failure) {
-    std::string tip = "Glimmerpost - " + failure.first + " failed: " + failure.second;
-    for (char& c : tip)
+std::string failureNote(const std::pair<std::string, std::string>& failure) {
+    std::string note = failure.first + " failed: " + failure.second;
+    for (char& c : note)
         if (c == '<' || c == '>' || c == '&') c = ' ';
-    return tip;
+    return note;
+}
+
+std::string failureTip(const std::pair<std::string, std::string>& failure) {
+    return "Glimmerpost - " + failureNote(failure);
 }
 
 }  // namespace
@@ -93,7 +97,7 @@ void ActivityDisplay::POP3SessionEnded(std::int32_t newMessages) {
     } else {
         if (panels_) panels_->setPanel("GetMail", "NewMessages", newMessagesText(newMessages));
         std::string tip = "Glimmerpost - " + newMessagesText(newMessages);
-        if (!failure.empty()) tip += "; " + failureTip(failures_.back()).substr(14);
+        if (!failure.empty()) tip += "; " + failureNote(failures_.back());
         // The collection's animation stops at once; the new-mail one replaces it.
         SetTrayState(TrayState::RestAtOnce, tip);
         SetTrayState(TrayState::NewMail, tip);

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "core/MiscUtils.h"
+
 namespace mainwindow {
 
 namespace {
@@ -16,10 +18,7 @@ char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + '
 // Finds a lower-case needle in a text, letter case of the text ignored.
 class CaselessFinder {
 public:
-    explicit CaselessFinder(std::string_view needle) {
-        needle_.reserve(needle.size());
-        for (char c : needle) needle_ += lower(c);
-    }
+    explicit CaselessFinder(std::string_view needle) : needle_(MiscFuncs::LowerCase(needle)) {}
     bool In(std::string_view text) {
         if (needle_.empty()) return true;
         buffer_.resize(text.size());

@@ -44,7 +44,7 @@ void SendersView::fgSenders_MouseUp(int row, const QPoint& globalPos) {
         MiscFuncs::WriteLog(0, "i", "SystrayMenuForm is not available");
         return;
     }
-    form->SetImages();
+    // The form got its pictures as it loaded; every item's state is set here.
     applyMenu(*form);
     // Refills wait while the menu is open; its items act on menuSelection_ anyway.
     hold();

@@ -15,7 +15,6 @@
 #include <QWidget>
 
 #include <functional>
-#include <string>
 
 class POP3CollectorForm;
 class POP3ServerForm;
