@@ -124,7 +124,10 @@ std::string KeyInFolder(std::string_view key, std::string_view folder) {
 fs::path PathOfKey(std::string_view key) {
     KeyParts parts;
     if (!SplitKey(key, parts)) return {};
-    return FolderPath(parts.account, parts.canonical) / fs::path(std::string(parts.file));
+    const fs::path folder = FolderPath(parts.account, parts.canonical);
+    // Never a bare file name, which would be taken from the working folder.
+    if (folder.empty()) return {};
+    return folder / fs::path(std::string(parts.file));
 }
 
 fs::path MailDirPath(std::string_view account) {
