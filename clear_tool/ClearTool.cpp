@@ -4,15 +4,11 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdint>
-#include <optional>
 #include <system_error>
 
 #include "core/Log.h"
 #include "core/MailClientFiles.h"
-#include "core/Numbers.h"
 #include "core/Prompt.h"
 #include "platform/SingleInstance.h"
 
@@ -30,8 +26,7 @@ public:
         const std::string path = (folder / platform::SingleInstance::kLockFileName).string();
         fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (fd_ < 0) fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0) held_ = true;
-        else busy_ = errno == EWOULDBLOCK;
+        if (fd_ < 0 || ::flock(fd_, LOCK_EX | LOCK_NB) != 0) busy_ = errno == EWOULDBLOCK;
     }
     ~FolderLock() {
         if (fd_ >= 0) ::close(fd_);
@@ -43,25 +38,15 @@ public:
 
 private:
     int fd_ = -1;
-    bool held_ = false;
     bool busy_ = false;
 };
 
-// Every n of an Account<n>.reg without its clracc<n>.reg.
+// Every n of an Account<n>.reg without its clracc<n>.reg, highest first.
 std::vector<int> lonelyExports(const fs::path& folder) {
     std::vector<int> numbers;
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() < 12 || name.compare(0, 7, "Account") != 0 || name.compare(name.size() - 4, 4, ".reg") != 0)
-            continue;
-        const std::string_view digits(name.data() + 7, name.size() - 11);
-        const std::optional<std::int64_t> n = MiscFuncs::DigitsNumber(digits, 10, 0, INT32_MAX);
-        if (!n || (digits.size() > 1 && digits[0] == '0')) continue;
-        const int number = static_cast<int>(*n);
-        if (!fs::exists(UndoFiles::UndoFile(folder, number), ec)) numbers.push_back(number);
-    }
-    std::sort(numbers.rbegin(), numbers.rend());
+    for (int n : UndoFiles::ExportNumbers(folder))
+        if (!fs::exists(UndoFiles::UndoFile(folder, n), ec)) numbers.push_back(n);
     return numbers;
 }
 

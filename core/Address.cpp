@@ -38,21 +38,29 @@ std::string unquoted(const std::string& t) {
     return out;
 }
 
+// The value and the same with its quoted strings blanked out (unquoted).
+struct Normalised {
+    std::string text, outside;
+};
+
 // Apostrophes go; round and square brackets become angle brackets, except inside a
-// quoted display name.
-std::string normaliseBrackets(std::string_view value) {
-    std::string out;
+// quoted display name. Brackets never open or close a quoted string, so the blanked
+// text is made once and changed alike.
+Normalised normaliseBrackets(std::string_view value) {
+    Normalised n;
+    std::string& out = n.text;
     out.reserve(value.size());
     for (char c : value)
         if (c != '\'') out += c;
-    const std::string outside = unquoted(out);
+    n.outside = unquoted(out);
     for (std::size_t i = 0; i < out.size(); ++i) {
-        if (outside[i] != out[i]) continue;
+        if (n.outside[i] != out[i]) continue;
         char& c = out[i];
         if (c == '(' || c == '[') c = '<';
         else if (c == ')' || c == ']') c = '>';
+        n.outside[i] = c;
     }
-    return out;
+    return n;
 }
 
 // A value without a complete bracket pair: a quoted name may stand before the address.
@@ -71,9 +79,10 @@ Reading readUnbracketed(const std::string& t) {
 }
 
 Reading readValue(std::string_view value) {
-    const std::string t = normaliseBrackets(value);
+    const Normalised n = normaliseBrackets(value);
+    const std::string& t = n.text;
     // Brackets inside a quoted display name are part of the name.
-    const std::string outside = unquoted(t);
+    const std::string& outside = n.outside;
     const std::size_t g = outside.find('>');
     const std::size_t l = outside.rfind('<');
     Reading r;

@@ -32,13 +32,6 @@ const std::array<FieldSlot, 15> kFields = {{
     {"message-id", &CMessage::MessageID},
 }};
 
-// Blanks and tabs at either end go (an unfolded value may begin with a tab).
-std::string_view trimWhite(std::string_view text) {
-    const std::size_t b = text.find_first_not_of(" \t");
-    if (b == std::string_view::npos) return {};
-    return text.substr(b, text.find_last_not_of(" \t") - b + 1);
-}
-
 std::string cleanMessageId(std::string_view raw) {
     std::string id;
     id.reserve(raw.size());
@@ -116,7 +109,8 @@ void CMessage::parseHeaderBlock() {
     std::string value;    // its value so far, unfolded
     bool open = false;    // a field waits to be stored
     const auto flush = [&] {
-        if (open) storeField(current, trimWhite(value));
+        // An unfolded value may begin with a TAB.
+        if (open) storeField(current, MiscFuncs::TrimBlanksAndTabs(value));
         open = false;
     };
     std::size_t pos = 0;

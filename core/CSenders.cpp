@@ -195,15 +195,10 @@ std::size_t CSenders::MessagesStored(std::string_view address, std::vector<std::
         MiscFuncs::WriteLog(0, "#", "Error in CSenders::MessagesStored the message store is not attached");
         return files ? files->size() : 0;
     }
-    const std::string sender = MiscFuncs::LowerCase(MiscFuncs::TrimBlanks(address));
-    std::size_t found = 0;
-    for (std::string_view folder : {MessageKeys::kWaitingAuth, MessageKeys::kInBox}) {
-        const std::vector<std::string> keys = heldFiles(sender, folder);
-        found += keys.size();
-        if (files)
-            for (const std::string& key : keys) files->push_back(MessageKeys::PathOfKey(key).string());
-    }
-    return files ? files->size() : found;
+    const std::vector<std::string> keys = MessageKeysStored(address);
+    if (!files) return keys.size();
+    for (const std::string& key : keys) files->push_back(MessageKeys::PathOfKey(key).string());
+    return files->size();
 }
 
 std::vector<std::string> CSenders::MessageKeysStored(std::string_view address) const {

@@ -64,10 +64,37 @@ bool exportStaysBelow(const fs::path& file, std::string_view keyPath, std::strin
     return true;
 }
 
+constexpr std::string_view kExportPrefix = "Account";
+constexpr std::string_view kUndoPrefix = "clracc";
+constexpr std::string_view kRegSuffix = ".reg";
+
+// Every n for which <prefix><n>.reg exists (n in decimal without leading zeros),
+// highest first.
+std::vector<int> numbersOf(const fs::path& folder, std::string_view prefix) {
+    std::vector<int> numbers;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() <= prefix.size() + kRegSuffix.size() || !name.starts_with(prefix) ||
+            !name.ends_with(kRegSuffix))
+            continue;
+        const std::string_view digits(name.data() + prefix.size(), name.size() - prefix.size() - kRegSuffix.size());
+        if (digits.size() > 1 && digits[0] == '0') continue;
+        const auto n = MiscFuncs::DigitsNumber(digits, MiscFuncs::kMaxNumberDigits, 0, std::numeric_limits<int>::max());
+        if (n) numbers.push_back(static_cast<int>(*n));
+    }
+    std::sort(numbers.rbegin(), numbers.rend());
+    return numbers;
+}
+
+fs::path numberedFile(const fs::path& folder, std::string_view prefix, int n) {
+    return folder / (std::string(prefix) + std::to_string(n) + std::string(kRegSuffix));
+}
+
 }  // namespace
 
-fs::path ExportFile(const fs::path& folder, int n) { return folder / ("Account" + std::to_string(n) + ".reg"); }
-fs::path UndoFile(const fs::path& folder, int n) { return folder / ("clracc" + std::to_string(n) + ".reg"); }
+fs::path ExportFile(const fs::path& folder, int n) { return numberedFile(folder, kExportPrefix, n); }
+fs::path UndoFile(const fs::path& folder, int n) { return numberedFile(folder, kUndoPrefix, n); }
 
 int FreeNumber(const fs::path& folder) {
     int n = 0;
@@ -129,21 +156,9 @@ std::optional<std::string> ParseUndoText(std::string_view text) {
     return key;
 }
 
-std::vector<int> PairNumbers(const fs::path& folder) {
-    std::vector<int> numbers;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() < 11 || name.compare(0, 6, "clracc") != 0 || name.compare(name.size() - 4, 4, ".reg") != 0)
-            continue;
-        const std::string_view digits(name.data() + 6, name.size() - 10);
-        if (digits.size() > 1 && digits[0] == '0') continue;
-        const auto n = MiscFuncs::DigitsNumber(digits, MiscFuncs::kMaxNumberDigits, 0, std::numeric_limits<int>::max());
-        if (n) numbers.push_back(static_cast<int>(*n));
-    }
-    std::sort(numbers.rbegin(), numbers.rend());
-    return numbers;
-}
+std::vector<int> PairNumbers(const fs::path& folder) { return numbersOf(folder, kUndoPrefix); }
+
+std::vector<int> ExportNumbers(const fs::path& folder) { return numbersOf(folder, kExportPrefix); }
 
 bool RestorePair(const fs::path& folder, int n, std::string& error) {
     const fs::path undoFile = UndoFile(folder, n);

@@ -51,6 +51,8 @@ std::optional<std::string> ReadUndoFile(const std::filesystem::path& file);
 // Every n for which clracc<n>.reg exists (n in decimal without leading zeros),
 // highest first.
 std::vector<int> PairNumbers(const std::filesystem::path& folder);
+// The same for Account<n>.reg.
+std::vector<int> ExportNumbers(const std::filesystem::path& folder);
 
 // Puts back the account key saved as pair n: both files must exist and pass the
 // checks above; imports the undo file, then the export, then deletes both. False with

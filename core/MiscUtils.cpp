@@ -85,6 +85,12 @@ std::string_view TrimBlanks(std::string_view text) {
     return text.substr(b, e - b + 1);
 }
 
+std::string_view TrimBlanksAndTabs(std::string_view text) {
+    const auto b = text.find_first_not_of(" \t");
+    if (b == std::string_view::npos) return {};
+    return text.substr(b, text.find_last_not_of(" \t") - b + 1);
+}
+
 bool IsFlagSet(std::string_view text) { return TrimBlanks(text) == "1"; }
 
 std::string GetShortPath(std::string_view path) {

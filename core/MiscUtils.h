@@ -37,6 +37,8 @@ std::string DeletionNoticeText(std::string_view days);
 
 // Leading and trailing blanks (spaces only) removed.
 std::string_view TrimBlanks(std::string_view text);
+// Leading and trailing blanks and TABs removed.
+std::string_view TrimBlanksAndTabs(std::string_view text);
 // ASCII lower and upper case of 8-bit text; other bytes unchanged.
 std::string LowerCase(std::string_view text);
 std::string UpperCase(std::string_view text);

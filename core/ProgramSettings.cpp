@@ -15,12 +15,6 @@ constexpr int kMaxDigits = 18;  // below 2^63, so the sum cannot overflow
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::string_view trimSpaceAndTab(std::string_view s) {
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string_view::npos) return {};
-    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
-
 // Rounds digits.fraction to the nearest whole number, halves to the even one.
 std::int64_t roundFraction(std::int64_t whole, std::string_view fraction) {
     if (fraction.empty() || fraction[0] < '5') return whole;
@@ -36,7 +30,7 @@ constexpr std::array<MessageText, 5> kAllTexts = {MessageText::RegRequest1, Mess
 }  // namespace
 
 std::optional<std::int64_t> NumberOfSetting(std::string_view text) {
-    std::string_view s = trimSpaceAndTab(text);
+    std::string_view s = MiscFuncs::TrimBlanksAndTabs(text);
     bool negative = false;
     if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
         negative = s[0] == '-';

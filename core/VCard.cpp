@@ -1,9 +1,8 @@
 #include "core/VCard.h"
 
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
+#include "core/AtomicFile.h"
 #include "core/MiscUtils.h"
 
 namespace VCard {
@@ -160,12 +159,8 @@ bool ReadFile(const std::filesystem::path& path, std::vector<Card>& cards) {
     cards.clear();
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) return false;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec || size > kMaxFileBytes) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return false;
+    std::string text;
+    if (!MiscFuncs::ReadWholeFile(path, text, kMaxFileBytes + 1) || text.size() > kMaxFileBytes) return false;
     return Parse(text, cards);
 }
 

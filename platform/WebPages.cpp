@@ -15,14 +15,12 @@ WebPageOpenerFn& opener() {
     return fn;
 }
 
-constexpr std::size_t kAddressCap = kWebAddressCap;
-
 }  // namespace
 
 bool OpenWebPage(std::string_view address) {
-    const QUrl url = QUrl(FromText8(address.substr(0, kAddressCap)).trimmed(), QUrl::StrictMode);
+    const QUrl url = QUrl(FromText8(address.substr(0, kWebAddressCap)).trimmed(), QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
-    if (address.size() > kAddressCap || !url.isValid() || url.host().isEmpty() ||
+    if (address.size() > kWebAddressCap || !url.isValid() || url.host().isEmpty() ||
         (scheme != "http" && scheme != "https")) {
         MiscFuncs::WriteLog(0, "!", "Not a web page address: " + std::string(address));
         return false;

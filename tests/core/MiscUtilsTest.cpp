@@ -134,4 +134,11 @@ TEST(Wildcard, MatchesWithoutBlowingUp) {
     EXPECT_FALSE(WildcardMatch(big, "*a*a*a*a*a*a*b*", true));  // returns at once
 }
 
+TEST(TrimTest, BlanksAndTabsGoAtBothEndsOnly) {
+    EXPECT_EQ(TrimBlanksAndTabs(" \t a \t b\t "), "a \t b");
+    EXPECT_EQ(TrimBlanksAndTabs("\t \t"), "");
+    EXPECT_EQ(TrimBlanksAndTabs(""), "");
+    EXPECT_EQ(TrimBlanks("\ta "), "\ta");
+}
+
 }  // namespace
