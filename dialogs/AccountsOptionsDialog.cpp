@@ -174,8 +174,9 @@ void AccountsOptionsDialog::reject() {
 
 bool AccountsOptionsDialog::refuse(const std::string& message, int tab, QWidget* focus) {
     tabs_->setCurrentIndex(tab - 1);
+    const QPointer<QWidget> target(focus);  // the dialog may be gone after the box
     Prompt::Ask(message, kCaption, Prompt::Buttons::OK, Prompt::Kind::Exclamation);
-    if (focus) focus->setFocus();
+    if (target) target->setFocus();
     return false;
 }
 
