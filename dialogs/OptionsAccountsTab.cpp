@@ -418,9 +418,8 @@ void OptionsAccountsTab::testAccount() {
     const int index = current_;
     const MailAccount tested = *record();
     testing_ = true;
-    setBusy(true);
+    setBusy(true);  // tells the dialog through testingChanged
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    emit testingChanged(true);
     test_ = std::make_unique<AccountTest>();
     const QPointer<OptionsAccountsTab> alive(this);
     const AccountTestOutcome outcome = test_->Run(tested);
