@@ -225,7 +225,8 @@ void AddressBookImportDialog::ImportButton_Click() {
         ImportRun run(program_, *this, *progress_, *description_);
         if (source_ == 1) {
             if (contacts_->isChecked()) ImportOutlookContacts(run, approvals);
-            if (sent_->isChecked() && run.goesOn()) ImportOutlookSentRecipients(run, approvals);
+            // The contacts' events or failure box may have closed the dialog: asked first.
+            if (run.goesOn() && sent_->isChecked()) ImportOutlookSentRecipients(run, approvals);
         } else {
             ImportWAB(run, approvals);
         }
