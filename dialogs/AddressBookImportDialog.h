@@ -72,10 +72,10 @@ private:
     void updateWabControls();
     void setBusy(bool busy);
 
-    // Each collects into approvals and returns how many addresses it found.
-    std::size_t ImportOutlookContacts(ImportRun& run, std::vector<SenderUpdate>& approvals);
-    std::size_t ImportOutlookSentRecipients(ImportRun& run, std::vector<SenderUpdate>& approvals);
-    std::size_t ImportWAB(ImportRun& run, std::vector<SenderUpdate>& approvals);
+    // Each collects into approvals.
+    void ImportOutlookContacts(ImportRun& run, std::vector<SenderUpdate>& approvals);
+    void ImportOutlookSentRecipients(ImportRun& run, std::vector<SenderUpdate>& approvals);
+    void ImportWAB(ImportRun& run, std::vector<SenderUpdate>& approvals);
     void importCsv();
     void showTotals(const AddressImport::Totals& totals);
 
