@@ -154,10 +154,10 @@ QGroupBox* AddressBookImportDialog::csvFrame() {
     frCsv_ = new QGroupBox(this);
     frCsv_->setObjectName("frCSV");
     auto* row = new QHBoxLayout(frCsv_);
-    csvLabel_ = new QLabel("CSV file:", frCsv_);
+    auto* csvLabel = new QLabel("CSV file:", frCsv_);
     csvFile_ = fileBox("tCSVFileSpec", frCsv_);
     openCsv_ = browseButton("bOpenCSV", frCsv_);
-    row->addWidget(csvLabel_);
+    row->addWidget(csvLabel);
     row->addWidget(csvFile_, 1);
     row->addWidget(openCsv_);
     connect(openCsv_, &QPushButton::clicked, this, &AddressBookImportDialog::bOpenCSV_Click);

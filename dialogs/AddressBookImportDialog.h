@@ -20,7 +20,6 @@
 
 class QCheckBox;
 class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -87,7 +86,6 @@ private:
     QRadioButton *defaultWab_ = nullptr, *otherWab_ = nullptr;
     QLineEdit *wabFile_ = nullptr, *csvFile_ = nullptr;
     QPushButton *openWab_ = nullptr, *openCsv_ = nullptr;
-    QLabel* csvLabel_ = nullptr;
     QPushButton* import_ = nullptr;
 };
 
