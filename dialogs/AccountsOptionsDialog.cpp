@@ -174,8 +174,9 @@ void AccountsOptionsDialog::reject() {
 
 bool AccountsOptionsDialog::refuse(const std::string& message, int tab, QWidget* focus) {
     tabs_->setCurrentIndex(tab - 1);
+    const QPointer<QWidget> target(focus);  // the dialog may be gone after the box
     Prompt::Ask(message, kCaption, Prompt::Buttons::OK, Prompt::Kind::Exclamation);
-    if (focus) focus->setFocus();
+    if (target) target->setFocus();
     return false;
 }
 
@@ -208,12 +209,13 @@ bool AccountsOptionsDialog::Save() {
 bool AccountsOptionsDialog::saveAccounts() {
     using mainwindow::EngineSet;
     const QPointer<AccountsOptionsDialog> alive(this);
+    // The records as checked, taken before events run: the dialog may be gone after.
+    const std::vector<MailAccount> records = accounts_->Records();
     EngineSet& engines = program_.Engines();
     for (std::string_view name : EngineSet::kEngineUnloadOrder) engines.Unload(name);
     platform::PumpEvents();
     // The program may have begun to close meanwhile: its lists are then gone.
     if (!program_.Senders()) return false;
-    const std::vector<MailAccount> records = accounts_->Records();
     std::string error;
     bool renamed = false;
     const bool saved = Accounts::SaveAccountList(program_.AccountsIni(), records, &error, &renamed);

@@ -34,7 +34,6 @@ public:
     // After OK: the trimmed name and address, as 8-bit text.
     const std::string& DisplayName() const { return name_; }
     const std::string& Email() const { return address_; }
-    int editResult() const { return result_; }
 
     void OkButton_Click();
     void CancelButton_Click();

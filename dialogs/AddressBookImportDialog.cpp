@@ -154,10 +154,10 @@ QGroupBox* AddressBookImportDialog::csvFrame() {
     frCsv_ = new QGroupBox(this);
     frCsv_->setObjectName("frCSV");
     auto* row = new QHBoxLayout(frCsv_);
-    csvLabel_ = new QLabel("CSV file:", frCsv_);
+    auto* csvLabel = new QLabel("CSV file:", frCsv_);
     csvFile_ = fileBox("tCSVFileSpec", frCsv_);
     openCsv_ = browseButton("bOpenCSV", frCsv_);
-    row->addWidget(csvLabel_);
+    row->addWidget(csvLabel);
     row->addWidget(csvFile_, 1);
     row->addWidget(openCsv_);
     connect(openCsv_, &QPushButton::clicked, this, &AddressBookImportDialog::bOpenCSV_Click);
@@ -225,7 +225,8 @@ void AddressBookImportDialog::ImportButton_Click() {
         ImportRun run(program_, *this, *progress_, *description_);
         if (source_ == 1) {
             if (contacts_->isChecked()) ImportOutlookContacts(run, approvals);
-            if (sent_->isChecked() && run.goesOn()) ImportOutlookSentRecipients(run, approvals);
+            // The contacts' events or failure box may have closed the dialog: asked first.
+            if (run.goesOn() && sent_->isChecked()) ImportOutlookSentRecipients(run, approvals);
         } else {
             ImportWAB(run, approvals);
         }
@@ -247,60 +248,53 @@ void AddressBookImportDialog::showTotals(const AddressImport::Totals& totals) {
                     Prompt::Kind::Information);
 }
 
-std::size_t AddressBookImportDialog::ImportOutlookContacts(ImportRun& run, std::vector<SenderUpdate>& approvals) {
+void AddressBookImportDialog::ImportOutlookContacts(ImportRun& run, std::vector<SenderUpdate>& approvals) {
     std::vector<MailProgram::Contact> contacts;
     if (!MailProgram::ReadContacts(contacts)) {
         exclamation("MS Outlook Contacts import failed!", kCaption);
-        return 0;
+        return;
     }
     run.Begin(contacts.size(), "Importing Contacts");
-    std::size_t found = 0;
     for (std::size_t i = 0; i < contacts.size(); ++i) {
-        found += AddressImport::CollectContact(contacts[i], approvals);
+        AddressImport::CollectContact(contacts[i], approvals);
         if (!run.Step(i + 1)) break;
     }
-    return found;
 }
 
-std::size_t AddressBookImportDialog::ImportOutlookSentRecipients(ImportRun& run,
-                                                                 std::vector<SenderUpdate>& approvals) {
+void AddressBookImportDialog::ImportOutlookSentRecipients(ImportRun& run, std::vector<SenderUpdate>& approvals) {
     std::vector<std::filesystem::path> items;
     if (!MailProgram::ListSentItems(items)) {
         exclamation("MS Outlook Sent messages recipients import failed!", kCaption);
-        return 0;
+        return;
     }
     run.Begin(items.size(), "Importing recipients");
-    std::size_t found = 0;
     for (std::size_t i = 0; i < items.size(); ++i) {
         MailProgram::SentItem item;
         if (!MailProgram::ReadSentItem(items[i], item)) {
             exclamation("MS Outlook Sent messages recipients import failed!", kCaption);
             break;
         }
-        found += AddressImport::CollectSentItem(item, approvals);
+        AddressImport::CollectSentItem(item, approvals);
         if (!run.Step(i + 1)) break;
     }
-    return found;
 }
 
-std::size_t AddressBookImportDialog::ImportWAB(ImportRun& run, std::vector<SenderUpdate>& approvals) {
+void AddressBookImportDialog::ImportWAB(ImportRun& run, std::vector<SenderUpdate>& approvals) {
     std::vector<AddressBook::WabEntry> entries;
     const std::string file = wabFile_->text().trimmed().toStdString();
     if (!defaultWab_->isChecked() && !isRegularFile(file)) {
         exclamation("File does not exist", kWabTitle);
-        return 0;
+        return;
     }
     if (AddressBook::WABImport(defaultWab_->isChecked() ? nullptr : file.c_str(), entries) != 0) {
         exclamation("WAB file import failed", kWabTitle);
-        return 0;
+        return;
     }
     run.Begin(entries.size(), "Importing addresses from WAB");
-    std::size_t found = 0;
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        found += AddressImport::CollectWabEntry(entries[i], approvals);
+        AddressImport::CollectWabEntry(entries[i], approvals);
         if (!run.Step(i + 1)) break;
     }
-    return found;
 }
 
 void AddressBookImportDialog::importCsv() {

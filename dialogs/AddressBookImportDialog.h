@@ -20,7 +20,6 @@
 
 class QCheckBox;
 class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -72,10 +71,10 @@ private:
     void updateWabControls();
     void setBusy(bool busy);
 
-    // Each collects into approvals and returns how many addresses it found.
-    std::size_t ImportOutlookContacts(ImportRun& run, std::vector<SenderUpdate>& approvals);
-    std::size_t ImportOutlookSentRecipients(ImportRun& run, std::vector<SenderUpdate>& approvals);
-    std::size_t ImportWAB(ImportRun& run, std::vector<SenderUpdate>& approvals);
+    // Each collects into approvals.
+    void ImportOutlookContacts(ImportRun& run, std::vector<SenderUpdate>& approvals);
+    void ImportOutlookSentRecipients(ImportRun& run, std::vector<SenderUpdate>& approvals);
+    void ImportWAB(ImportRun& run, std::vector<SenderUpdate>& approvals);
     void importCsv();
     void showTotals(const AddressImport::Totals& totals);
 
@@ -87,7 +86,6 @@ private:
     QRadioButton *defaultWab_ = nullptr, *otherWab_ = nullptr;
     QLineEdit *wabFile_ = nullptr, *csvFile_ = nullptr;
     QPushButton *openWab_ = nullptr, *openCsv_ = nullptr;
-    QLabel* csvLabel_ = nullptr;
     QPushButton* import_ = nullptr;
 };
 

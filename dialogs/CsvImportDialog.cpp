@@ -132,6 +132,7 @@ void CSVImportDialog::setControlsEnabled(bool enabled) {
 void CSVImportDialog::OkButton_Click() {
     if (importing_ || preview_.empty() || email_->currentIndex() < 0) return;
     const AddressImport::CsvColumns columns{email_->currentIndex(), name_->currentIndex(), firstRow_->isChecked()};
+    const platform::AliveGuard alive(this);  // events run after each line
     importing_ = true;
     setControlsEnabled(false);
     std::vector<SenderUpdate> approvals;
@@ -145,12 +146,12 @@ void CSVImportDialog::OkButton_Click() {
         if (outcome == AddressImport::Outcome::Done) progress_->setValue(progress_->maximum());
         const bool approved = run.Approve(approvals, totals);
         run.End();
+        if (!alive) return;
         importing_ = false;
         if (!approved) return;  // the program released its lists
         if (!run.goesOn()) return;  // closed for the program's end: no boxes
         setControlsEnabled(true);
     }
-    platform::AliveGuard alive(this);
     showOutcome(outcome, totals);
     if (alive) accept();
 }

@@ -13,7 +13,6 @@
 #include "core/FormAddresses.h"
 #include "core/Prompt.h"
 #include "mainwindow/ProgramStartup.h"
-#include "platform/AliveGuard.h"
 #include "platform/BrowserHelpers.h"
 #include "platform/Text8.h"
 

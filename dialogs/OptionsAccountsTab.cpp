@@ -259,7 +259,11 @@ void OptionsAccountsTab::Fill(std::vector<MailAccount> records) {
 
 void OptionsAccountsTab::Select(int index) {
     if (index < 0 || index >= static_cast<int>(records_.size())) return;
-    if (index != current_) CommitAddress();
+    if (index != current_) {
+        const QPointer<OptionsAccountsTab> alive(this);
+        CommitAddress();  // a refused address is told in a message box
+        if (!alive) return;
+    }
     current_ = index;
     filling_ = true;
     lbPOP3Accounts->setCurrentRow(index);
@@ -350,7 +354,9 @@ void OptionsAccountsTab::MarkSaved() {
 }
 
 void OptionsAccountsTab::addAccount() {
-    CommitAddress();
+    const QPointer<OptionsAccountsTab> alive(this);
+    CommitAddress();  // a refused address is told in a message box
+    if (!alive) return;
     records_.push_back(Accounts::NewAccount(static_cast<int>(records_.size())));
     filling_ = true;
     lbPOP3Accounts->addItem(platform::FromText8(records_.back().EMailAddress));
@@ -404,16 +410,16 @@ QWidget* OptionsAccountsTab::fieldOf(AccountField field) const {
 void OptionsAccountsTab::testAccount() {
     if (testing_ || !CommitAddress() || !record()) return;
     if (const auto missing = FirstMissingField(*record())) {
+        const QPointer<QWidget> field = fieldOf(missing->field);
         Prompt::Ask(missing->message, caption(), Prompt::Buttons::OK, Prompt::Kind::Critical);
-        if (QWidget* field = fieldOf(missing->field)) field->setFocus();
+        if (field) field->setFocus();
         return;
     }
     const int index = current_;
     const MailAccount tested = *record();
     testing_ = true;
-    setBusy(true);
+    setBusy(true);  // tells the dialog through testingChanged
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    emit testingChanged(true);
     test_ = std::make_unique<AccountTest>();
     const QPointer<OptionsAccountsTab> alive(this);
     const AccountTestOutcome outcome = test_->Run(tested);

@@ -18,7 +18,6 @@
 #include "core/Address.h"
 #include "core/Aliases.h"
 #include "core/CIniFile.h"
-#include "core/Log.h"
 #include "core/MailClients.h"
 #include "core/MiscUtils.h"
 #include "core/Prompt.h"
@@ -27,7 +26,6 @@
 #include "dialogs/SetupWizardText.h"
 #include "dialogs/WizardPages.h"
 #include "platform/AliveGuard.h"
-#include "platform/InputBox.h"
 #include "platform/Text8.h"
 
 namespace dialogs {

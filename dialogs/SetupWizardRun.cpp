@@ -37,7 +37,6 @@ SetupWizardOutcome RunSetupWizard(mainwindow::GlimmerpostProgram& program, QWidg
 }
 
 SetupWizardOutcome RunSetupWizardFromOptions(mainwindow::GlimmerpostProgram& program, QWidget* owner) {
-    QPointer<QWidget> guard = owner;
     const SetupWizardOutcome outcome = RunSetupWizard(program, owner);
     // The program may have been shut down while the wizard was open.
     if (program.shutDownDone() || !program.Senders()) return outcome;

@@ -33,14 +33,10 @@ inline MailAccount newRecord(std::string address) {
     return a;
 }
 
+// The port a stored port text gives (Accounts::ServerPort), fallback for a blank or
+// unreadable one.
 inline int portOf(const std::string& text, int fallback) {
-    const std::string_view t = MiscFuncs::TrimBlanks(text);
-    int n = 0;
-    for (char c : t) {
-        if (c < '0' || c > '9' || n > 65535) return fallback;
-        n = n * 10 + (c - '0');
-    }
-    return t.empty() || n < 1 || n > 65535 ? fallback : n;
+    return Accounts::ServerPort(text, fallback).value_or(fallback);
 }
 
 }  // namespace dialogs::wizard_detail
