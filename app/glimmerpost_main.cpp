@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <vector>
 #include <memory>
 
 #include "core/CommandLine.h"

@@ -46,4 +46,6 @@ const std::string& HomePage() { return identity().homePage; }
 const std::string& SiteAddress() { return identity().siteAddress; }
 const std::string& TermsPage() { return identity().termsPage; }
 
+std::string DisplayName() { return ProductName().empty() ? std::string(kProductName) : ProductName(); }
+
 }  // namespace ProductInfo

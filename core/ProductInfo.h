@@ -40,6 +40,8 @@ std::string MainWindowCaption();
 void SetProductIdentity(std::string_view productName);
 
 const std::string& ProductName();
+// ProductName, or kProductName while no identity was set: the name a window shows.
+std::string DisplayName();
 const std::string& ProductNameCopy();  // the second copy some windows keep
 // The product name, a blank, a short description, " v" and VersionText().
 const std::string& WindowTitle();

@@ -23,18 +23,13 @@ QLabel* label(const char* name, const std::string& text, QWidget* parent) {
     return l;
 }
 
-// The application title: the product name once the identity is set.
-std::string applicationTitle() {
-    return ProductInfo::ProductName().empty() ? std::string(ProductInfo::kProductName) : ProductInfo::ProductName();
-}
-
 }  // namespace
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("AboutDialog");
-    setWindowTitle(platform::FromText8("About " + applicationTitle()));
+    setWindowTitle(platform::FromText8("About " + ProductInfo::DisplayName()));
     auto* column = new QVBoxLayout(this);
-    title_ = label("lblTitle", applicationTitle(), this);
+    title_ = label("lblTitle", ProductInfo::DisplayName(), this);
     QFont big = title_->font();
     big.setPointSizeF(big.pointSizeF() * 1.6);
     big.setBold(true);

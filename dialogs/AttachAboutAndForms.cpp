@@ -14,10 +14,6 @@ struct FeedbackPart : ProgramDialogs::Part {
     ~FeedbackPart() override { CloseFeedback(); }
 };
 
-std::string productName() {
-    return ProductInfo::ProductName().empty() ? std::string(ProductInfo::kProductName) : ProductInfo::ProductName();
-}
-
 }  // namespace
 
 void AttachAboutAndForms(ProgramDialogs& dialogs, mainwindow::GlimmerpostProgram& program) {
@@ -28,8 +24,8 @@ void AttachAboutAndForms(ProgramDialogs& dialogs, mainwindow::GlimmerpostProgram
         AboutDialog about(program.MainForm());
         about.exec();
     };
-    hooks.sendFeedback = [] { ShowFeedback(productName()); };
-    hooks.tellAFriend = [&program] { ShowTellAFriend(program, productName()); };
+    hooks.sendFeedback = [] { ShowFeedback(ProductInfo::DisplayName()); };
+    hooks.tellAFriend = [&program] { ShowTellAFriend(program, ProductInfo::DisplayName()); };
 }
 
 }  // namespace dialogs
