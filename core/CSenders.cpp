@@ -18,11 +18,7 @@ namespace {
 
 // The address as the settings file will name its section: without blanks and tabs
 // at either end.
-std::string trimTabs(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return std::string(text);
-}
+std::string trimTabs(std::string_view text) { return std::string(MiscFuncs::TrimBlanksAndTabs(text)); }
 
 bool holdsSeparator(std::string_view text) {
     for (char c : text)

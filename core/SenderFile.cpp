@@ -1,5 +1,7 @@
 #include "core/SenderFile.h"
 
+#include "core/MiscUtils.h"
+
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -10,11 +12,7 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-inline std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
+inline std::string_view trim(std::string_view s) { return MiscFuncs::TrimBlanksAndTabs(s); }
 
 // The end of the line that begins at p: its LF, a CR before its LF, or a CR or
 // the end that ends the text. Any other CR is made a blank.
