@@ -1,11 +1,10 @@
 #include "core/SenderFile.h"
 
-#include "core/MiscUtils.h"
-
 #include <bit>
 #include <cstdint>
 #include <cstring>
 
+#include "core/MiscUtils.h"
 
 namespace SenderFile {
 namespace {
