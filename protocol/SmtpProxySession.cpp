@@ -174,7 +174,8 @@ void SmtpProxySession::mailCommand(std::string_view line, std::string_view argum
 
 void SmtpProxySession::connectForSender(const std::string& sender) {
     SmtpProxyText::ServerAddress server;
-    const SmtpProxyText::AccountLookup found = SmtpProxyText::FindAccountServer(sender, server);
+    MailAccount account;
+    const SmtpProxyText::AccountLookup found = SmtpProxyText::FindAccountServer(sender, server, &account);
     if (found != SmtpProxyText::AccountLookup::Found) {
         MiscFuncs::WriteLog(1, "#", "SMTP proxy refused sender " + std::string(sender) + " on proxy socket #" +
                                         Slot(slot_) + ": not an account with an SMTP server");
@@ -186,7 +187,7 @@ void SmtpProxySession::connectForSender(const std::string& sender) {
     }
     sender_ = sender;
     MiscFuncs::WriteLog(2, "i", "Started SMTP session for " + std::string(sender_) + " on proxy socket #" + Slot(slot_));
-    accountAuth_ = engines::SmtpAccountAuthOf(Accounts::LoadAccount(Accounts::ProgramAccounts(), sender));
+    accountAuth_ = engines::SmtpAccountAuthOf(account);
     auth_ = engines::SmtpAuthExchange(accountAuth_.authUser, accountAuth_.authPassword);
     smtpServer_ = server;
     enterState(RemoteState::WaitGreeting);
