@@ -1,7 +1,6 @@
 #include "protocol/SmtpProxySession.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "core/Log.h"
 #include "core/MailAccount.h"
@@ -279,7 +278,7 @@ void SmtpProxySession::onReply(const engines::ServerReply& serverReply) {
     const std::string code = MiscFuncs::UpperCase(reply.substr(0, 3));
     const Awaiting answered = awaiting_;
     if (awaitingPop3()) return popReply(serverReply);
-    if (answered == Awaiting::Auth) return authReply(reply);
+    if (answered == Awaiting::Auth) return authReply(serverReply);
     if (answered == Awaiting::Greeting) return greetingReply(reply, code);
     if (answered == Awaiting::Helo) return heloReply(serverReply, code);
     awaiting_ = Awaiting::Nothing;
@@ -332,12 +331,10 @@ void SmtpProxySession::startAuth(const std::vector<std::string>& ehloLines) {
     proxyMailFrom();
 }
 
-void SmtpProxySession::authReply(const std::string& reply) {
-    const std::string_view last = WithoutLineEnd(std::string_view(reply).substr(reply.rfind('\n', reply.size() - 2) + 1));
-    const int code = std::isdigit(static_cast<unsigned char>(reply[0])) && reply.size() >= 3
-                         ? (reply[0] - '0') * 100 + (reply[1] - '0') * 10 + (reply[2] - '0')
-                         : 0;
-    const engines::SmtpAuthStep step = auth_.Answer(code, last.size() > 4 ? last.substr(4) : std::string_view());
+// The reply's code and last line as the reader gives them, as the SMTP client reads them.
+void SmtpProxySession::authReply(const engines::ServerReply& serverReply) {
+    const std::string& reply = serverReply.raw;
+    const engines::SmtpAuthStep step = auth_.Answer(serverReply.code, serverReply.lastLineText());
     switch (step.kind) {
     case engines::SmtpAuthStep::Kind::Send:
         if (step.secret) return sendServerSecret(WithoutLineEnd(step.bytes));
