@@ -11,15 +11,12 @@
 #include <utility>
 
 #include "core/Address.h"
-#include "core/AtomicFile.h"
 #include "core/Log.h"
 #include "core/MailClientFiles.h"
 #include "core/MiscUtils.h"
 #include "core/Numbers.h"
 #include "core/ProgramFiles.h"
 #include "core/ProgramSettings.h"
-#include "core/RegFile.h"
-#include "core/Registry.h"
 #include "core/Scramble.h"
 
 namespace fs = std::filesystem;

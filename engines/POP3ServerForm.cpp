@@ -1,15 +1,10 @@
 #include "engines/POP3ServerForm.h"
 
-#include <QCoreApplication>
-#include <QStringList>
-
 #include <algorithm>
 
-#include "core/CIniFile.h"
 #include "core/Log.h"
 #include "core/MiscUtils.h"
 #include "core/Numbers.h"
-#include "core/ProgramFiles.h"
 #include "core/ProgramSettings.h"
 #include "core/Prompt.h"
 #include "protocol/Pop3ServerSession.h"

@@ -13,14 +13,12 @@
 #include <algorithm>
 
 #include "core/Address.h"
-#include "core/CIniFile.h"
 #include "core/CMessages.h"
 #include "core/CSenders.h"
 #include "core/Log.h"
 #include "core/MailAccount.h"
 #include "core/MessageKey.h"
 #include "core/MiscUtils.h"
-#include "core/ProgramFiles.h"
 #include "protocol/RegReplyFile.h"
 #include "platform/Text8.h"
 #include "platform/WindowHelpers.h"

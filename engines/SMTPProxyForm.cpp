@@ -3,11 +3,8 @@
 
 #include <QMetaObject>
 
-#include "core/CIniFile.h"
 #include "core/Log.h"
 #include "core/MiscUtils.h"
-#include "core/Numbers.h"
-#include "core/ProgramFiles.h"
 #include "core/ProgramSettings.h"
 #include "core/Prompt.h"
 #include "platform/AliveGuard.h"

@@ -9,7 +9,6 @@
 #include "core/Log.h"
 #include "core/MailAccount.h"
 #include "core/MiscUtils.h"
-#include "core/ProgramFiles.h"
 #include "core/ProgramSettings.h"
 #include "core/Prompt.h"
 #include "engines/CEsmtp.h"

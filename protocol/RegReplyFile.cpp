@@ -10,6 +10,7 @@
 #include "core/Environment.h"
 #include "core/IniDocument.h"
 #include "core/MiscUtils.h"
+#include "core/SeriesFile.h"
 
 namespace fs = std::filesystem;
 

@@ -31,8 +31,6 @@
 #include <string>
 #include <string_view>
 
-#include "core/SeriesFile.h"
-
 namespace RegReplyFile {
 
 inline constexpr std::string_view kSection = "RegRequest";
@@ -45,8 +43,6 @@ inline constexpr std::string_view kExtension = ".rrm";
 
 inline constexpr std::size_t kMaxFieldLength = 2000;
 inline constexpr std::uintmax_t kMaxFileSize = 64 * 1024;
-// Names tried for one stamp before writing gives up.
-inline constexpr int kMaxNamesPerStamp = MiscFuncs::kMaxNamesPerSeries;
 
 // What one reply file holds. address is not stored: it is the bare, lower-case
 // address of `from` (MiscFuncs::ParseAddress), filled in by Read.

@@ -70,7 +70,6 @@ public:
     // Forgets what was received and reads in the given mode (a new connection).
     void reset(Mode mode, Caps caps);
     void reset(Mode mode);  // with the caps above
-    Mode mode() const { return mode_; }
     // POP3: the next reply, when positive, carries data up to the "." line; maxData
     // caps the data, maxLine each of its lines without its LF (0: lines uncapped).
     void expectData(std::size_t maxData, std::size_t maxLine = 0);

@@ -52,8 +52,6 @@ void SmtpAuthExchange::Offer(const std::vector<std::string>& ehloLines) {
     }
 }
 
-bool SmtpAuthExchange::AnyOffered() const { return offered_[0] || offered_[1] || offered_[2]; }
-
 std::optional<std::string> SmtpAuthExchange::Begin() {
     // Without a user name there is nothing to authenticate with; the server judges
     // the mail without it.

@@ -65,7 +65,6 @@ public:
     // Takes the mechanisms of every "AUTH" line of an EHLO reply (lines with their
     // "250-" or "250 " in front, line ends removed).
     void Offer(const std::vector<std::string>& ehloLines);
-    bool AnyOffered() const;
     // The AUTH command of the next offered mechanism; nullopt when none is left or
     // there is no user name to authenticate with.
     std::optional<std::string> Begin();
@@ -74,7 +73,6 @@ public:
     SmtpAuthStep Answer(int code, std::string_view lastLineText);
 
     Stage stage() const { return stage_; }
-    bool HasUser() const { return !user_.empty(); }
 
 private:
     enum class Mechanism { CramMd5, Login, Plain };

@@ -1,7 +1,6 @@
 #include "protocol/SmtpProxySession.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "core/Log.h"
 #include "core/MailAccount.h"
@@ -174,7 +173,8 @@ void SmtpProxySession::mailCommand(std::string_view line, std::string_view argum
 
 void SmtpProxySession::connectForSender(const std::string& sender) {
     SmtpProxyText::ServerAddress server;
-    const SmtpProxyText::AccountLookup found = SmtpProxyText::FindAccountServer(sender, server);
+    MailAccount account;
+    const SmtpProxyText::AccountLookup found = SmtpProxyText::FindAccountServer(sender, server, &account);
     if (found != SmtpProxyText::AccountLookup::Found) {
         MiscFuncs::WriteLog(1, "#", "SMTP proxy refused sender " + std::string(sender) + " on proxy socket #" +
                                         Slot(slot_) + ": not an account with an SMTP server");
@@ -186,7 +186,7 @@ void SmtpProxySession::connectForSender(const std::string& sender) {
     }
     sender_ = sender;
     MiscFuncs::WriteLog(2, "i", "Started SMTP session for " + std::string(sender_) + " on proxy socket #" + Slot(slot_));
-    accountAuth_ = engines::SmtpAccountAuthOf(Accounts::LoadAccount(Accounts::ProgramAccounts(), sender));
+    accountAuth_ = engines::SmtpAccountAuthOf(account);
     auth_ = engines::SmtpAuthExchange(accountAuth_.authUser, accountAuth_.authPassword);
     smtpServer_ = server;
     enterState(RemoteState::WaitGreeting);
@@ -278,7 +278,7 @@ void SmtpProxySession::onReply(const engines::ServerReply& serverReply) {
     const std::string code = MiscFuncs::UpperCase(reply.substr(0, 3));
     const Awaiting answered = awaiting_;
     if (awaitingPop3()) return popReply(serverReply);
-    if (answered == Awaiting::Auth) return authReply(reply);
+    if (answered == Awaiting::Auth) return authReply(serverReply);
     if (answered == Awaiting::Greeting) return greetingReply(reply, code);
     if (answered == Awaiting::Helo) return heloReply(serverReply, code);
     awaiting_ = Awaiting::Nothing;
@@ -331,12 +331,10 @@ void SmtpProxySession::startAuth(const std::vector<std::string>& ehloLines) {
     proxyMailFrom();
 }
 
-void SmtpProxySession::authReply(const std::string& reply) {
-    const std::string_view last = WithoutLineEnd(std::string_view(reply).substr(reply.rfind('\n', reply.size() - 2) + 1));
-    const int code = std::isdigit(static_cast<unsigned char>(reply[0])) && reply.size() >= 3
-                         ? (reply[0] - '0') * 100 + (reply[1] - '0') * 10 + (reply[2] - '0')
-                         : 0;
-    const engines::SmtpAuthStep step = auth_.Answer(code, last.size() > 4 ? last.substr(4) : std::string_view());
+// The reply's code and last line as the reader gives them, as the SMTP client reads them.
+void SmtpProxySession::authReply(const engines::ServerReply& serverReply) {
+    const std::string& reply = serverReply.raw;
+    const engines::SmtpAuthStep step = auth_.Answer(serverReply.code, serverReply.lastLineText());
     switch (step.kind) {
     case engines::SmtpAuthStep::Kind::Send:
         if (step.secret) return sendServerSecret(WithoutLineEnd(step.bytes));

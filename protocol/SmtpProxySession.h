@@ -135,7 +135,7 @@ private:
     void clientCommandReply(std::string_view code);
     void proxyMailFrom();
     void startAuth(const std::vector<std::string>& ehloLines);
-    void authReply(const std::string& reply);
+    void authReply(const engines::ServerReply& reply);
     void authFailed();
     void popReply(const engines::ServerReply& reply);
     void popDone();

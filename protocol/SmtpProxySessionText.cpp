@@ -108,7 +108,7 @@ bool ParameterOffered(std::string_view parameter, const std::vector<std::string>
     return std::find(keywords.begin(), keywords.end(), keyword) != keywords.end();
 }
 
-AccountLookup FindAccountServer(std::string_view sender, ServerAddress& server) {
+AccountLookup FindAccountServer(std::string_view sender, ServerAddress& server, MailAccount* record) {
     if (!PlausibleAddress(sender)) return AccountLookup::NoAccount;
     const std::optional<MailAccount> account = Accounts::FindAccount(Accounts::ProgramAccounts(), sender);
     if (!account) return AccountLookup::NoAccount;
@@ -117,6 +117,7 @@ AccountLookup FindAccountServer(std::string_view sender, ServerAddress& server) 
     if (host.empty() || !port) return AccountLookup::NoServer;
     server.host = host;
     server.port = *port;
+    if (record) *record = *account;
     return AccountLookup::Found;
 }
 

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+struct MailAccount;
+
 namespace SmtpProxyText {
 
 // A command line may hold MAIL parameters, so the cap is the text-line limit of
@@ -65,7 +67,8 @@ struct ServerAddress {
 enum class AccountLookup { Found, NoAccount, NoServer };
 // Looks the sender up among the sections of accounts.ini (letter case ignored) and
 // reads its `SMTPServer` and `SMTPServerPort` (blank means 25). NoServer: the account
-// exists but names no usable server or port.
-AccountLookup FindAccountServer(std::string_view sender, ServerAddress& server);
+// exists but names no usable server or port. When found, *record (if given) is the
+// account's whole record, read in the same look-up.
+AccountLookup FindAccountServer(std::string_view sender, ServerAddress& server, MailAccount* record = nullptr);
 
 }  // namespace SmtpProxyText

@@ -27,11 +27,6 @@ with smtplib.SMTP("127.0.0.1", port, timeout=20) as s:
 
 class SMTPProxyAuthTest : public SmtpProxyTest {
 protected:
-    // alice@example.test through 127.0.0.1:serverPort, with these keys besides.
-    void writeAccount(quint16 serverPort, const std::string& keys) {
-        WriteFile(dir() / "accounts.ini", "[alice@example.test]\r\nSMTPServer=127.0.0.1\r\nSMTPServerPort=" +
-                                              std::to_string(serverPort) + "\r\n" + keys);
-    }
     static std::string scrambled(const std::string& password) { return MiscFuncs::ScrambleText(password); }
     CommandResult send() {
         return SendWithSmtplib(port, {"alice@example.test", {"bob@example.test"}, kMessage});

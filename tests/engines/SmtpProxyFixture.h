@@ -98,10 +98,11 @@ protected:
         WriteFile(dir() / "glimmerpost.ini",
                   "[options]\r\nSMTPServerPort=" + portText + "\r\nServerTimeouts=" + timeOuts + "\r\n");
     }
-    // The account alice@example.test sends through 127.0.0.1 and the port given.
-    void writeAccount(quint16 serverPort) {
+    // The account alice@example.test sends through 127.0.0.1 and the port given, with
+    // these keys besides (each line ending in CR LF).
+    void writeAccount(quint16 serverPort, const std::string& keys = {}) {
         WriteFile(dir() / "accounts.ini", "[alice@example.test]\r\nSMTPServer=127.0.0.1\r\nSMTPServerPort=" +
-                                              std::to_string(serverPort) + "\r\n");
+                                              std::to_string(serverPort) + "\r\n" + keys);
     }
     // Starts the proxy on a free port, written to the options and kept in `port`. A
     // port another process took meanwhile is replaced by a new one (its warning is
