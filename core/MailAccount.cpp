@@ -145,10 +145,10 @@ std::optional<std::int64_t> UnknownSenderLimit(const CIniFile& ini, std::string_
 
 std::vector<std::string> AccountNames(const CIniFile& ini) {
     std::vector<std::string> names;
-    for (std::string& section : ini.AllSectionsArray()) {
-        if (MiscFuncs::IsBlank(section)) break;
-        names.push_back(std::move(section));
-    }
+    // A blank name (a "[ ]" left by hand) is no account, and the accounts after it
+    // are still accounts.
+    for (std::string& section : ini.AllSectionsArray())
+        if (!MiscFuncs::IsBlank(section)) names.push_back(std::move(section));
     return names;
 }
 
@@ -343,15 +343,20 @@ bool SaveAccountList(CIniFile& ini, const std::vector<MailAccount>& records, std
         if (error) *error = "Could not write " + ini.IniFile();
         return false;
     }
+    // A record that keeps its name is rewritten in place, so the file keeps its order
+    // and whatever else it holds (a blank "[ ]" section, hand-made ones) stays where it
+    // was. A renamed one takes the keys of its old section along; all old sections are
+    // read before any is cleared, so a swap or a chain loses nothing.
     std::vector<KeyValues> kept(records.size());
     for (std::size_t i = 0; i < records.size(); ++i) {
         const std::string& from = records[i].LoadedSection;
-        if (MiscFuncs::IsBlank(from)) continue;
+        if (!isRenamed(records[i]) || MiscFuncs::IsBlank(from)) continue;
         for (std::string& key : ini.AllSectionKeysArray(from))
             if (!isWrittenKey(key)) kept[i].emplace_back(key, ini.Value(from, key));
     }
     CIniFile::Batch batch(ini);
     for (const MailAccount& a : records) {
+        if (!isRenamed(a)) continue;
         if (!MiscFuncs::IsBlank(a.LoadedSection)) ini.ClearSection(a.LoadedSection);
         ini.ClearSection(MiscFuncs::TrimBlanks(a.EMailAddress));
     }
@@ -374,33 +379,38 @@ bool SaveAccountList(CIniFile& ini, const std::vector<MailAccount>& records, std
     return true;
 }
 
-MailClientRestore RestoreMailClient(const CIniFile& ini, std::string_view section) {
+MailClientRestore RestoreMailClient(const CIniFile& ini, std::string_view section, std::string* why) {
     const std::string stored = ini.Value(section, "RegFileNo");
     if (MiscFuncs::IsBlank(stored)) return MailClientRestore::NothingToRestore;
     const auto n = plainNumber(stored);
+    std::string ignored;
+    std::string& reason = why ? *why : ignored;
     if (!n) {
-        MiscFuncs::WriteLog(1, "#", "Error in Accounts::RestoreMailClient: RegFileNo of " + std::string(section) +
-                                        " is not a number");
+        reason = "RegFileNo of " + std::string(section) + " is not a number";
+        MiscFuncs::WriteLog(1, "#", "Error in Accounts::RestoreMailClient: " + reason);
         return MailClientRestore::NotANumber;
     }
     const fs::path undo = ProgramFiles::InProgramFolder("clracc" + std::to_string(*n) + ".reg");
     const fs::path saved = ProgramFiles::InProgramFolder("Account" + std::to_string(*n) + ".reg");
     std::error_code ec1, ec2;
     if (!fs::is_regular_file(undo, ec1) || !fs::is_regular_file(saved, ec2)) {
-        MiscFuncs::WriteLog(1, "#", "Error in Accounts::RestoreMailClient: the undo files " + undo.filename().string() +
-                                        " and " + saved.filename().string() + " are not both there");
+        reason = "the undo files " + undo.filename().string() + " and " + saved.filename().string() +
+                 " are not both there";
+        MiscFuncs::WriteLog(1, "#", "Error in Accounts::RestoreMailClient: " + reason);
         return MailClientRestore::FilesMissing;
     }
     // Both files are checked before either is imported (only an account key of a mail
-    // program may be deleted, and the saved settings must put back only that key).
+    // program may be deleted, the saved settings must put back only that key, and only
+    // into the registry stand-in they were saved from).
     std::string error;
     if (UndoFiles::RestorePair(MiscFuncs::ProgramFolder(), *n, error)) return MailClientRestore::Restored;
     MiscFuncs::WriteLog(1, "#", "Error in Accounts::RestoreMailClient: " + error);
+    reason = error;
     return error.rfind("Failed to delete file ", 0) == 0 ? MailClientRestore::Restored : MailClientRestore::ImportFailed;
 }
 
-bool DeleteAccount(CIniFile& ini, std::string_view loadedSection, MailClientRestore* restore) {
-    const MailClientRestore r = RestoreMailClient(ini, loadedSection);
+bool DeleteAccount(CIniFile& ini, std::string_view loadedSection, MailClientRestore* restore, std::string* why) {
+    const MailClientRestore r = RestoreMailClient(ini, loadedSection, why);
     if (restore) *restore = r;
     if (MiscFuncs::IsBlank(loadedSection) || !ini.SectionExists(loadedSection)) return true;
     return ini.ClearSection(loadedSection);

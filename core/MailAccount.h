@@ -75,7 +75,7 @@ MailAccount LoadAccount(const CIniFile& accounts, std::string_view section);
 // The record of the section of exactly this name (letter case ignored, as for every
 // section); nothing when the file has no such section.
 std::optional<MailAccount> FindAccount(const CIniFile& accounts, std::string_view section);
-// Every account in section order, up to the first blank section name.
+// Every account in section order; a blank section name is passed over.
 std::vector<MailAccount> LoadAccounts(const CIniFile& accounts);
 // The section names of those accounts.
 std::vector<std::string> AccountNames(const CIniFile& accounts);
@@ -126,10 +126,12 @@ struct AccountListFault {
 };
 std::optional<AccountListFault> CheckAccountList(const CIniFile& accounts, const std::vector<MailAccount>& records);
 
-// The options dialog's save of the whole list, renames resolved as a whole: every
-// record's old section is read, then cleared, and the records are written in list
-// order, each with the sixteen keys and then the keys the dialogs never write
-// (RegFileNo, UnAuthSenderMaxMessageCount) that its own old section held; sections
+// The options dialog's save of the whole list, renames resolved as a whole: a record
+// that keeps its section name is rewritten in place (its sixteen keys set, every
+// other key and the section's place in the file kept); the old sections of renamed
+// records are read, then cleared, and each renamed or new record is written at the
+// end, in list order, with the sixteen keys and then the keys the dialogs never
+// write (RegFileNo, UnAuthSenderMaxMessageCount) that its old section held; sections
 // that no record was loaded from are left alone. One change of the file; the file
 // is kept readable by its owner only. Then the folders of renamed accounts move
 // through temporary names, so a swap needs no free name. Checks the list first;
@@ -154,12 +156,15 @@ bool ProtectAccountsFile(const std::filesystem::path& file);
 // with the registry stand-in's import and each deleted only once its import
 // succeeded; neither is imported unless both can be read. A RegFileNo that is not a plain number, or a pair with a file missing,
 // restores nothing and is logged.
+// ImportFailed also stands for a pair refused because its key is not in the registry
+// stand-in it was saved from (core/MailClientFiles.h); *why then says so.
 enum class MailClientRestore { NothingToRestore, Restored, NotANumber, FilesMissing, ImportFailed };
-MailClientRestore RestoreMailClient(const CIniFile& accounts, std::string_view section);
+MailClientRestore RestoreMailClient(const CIniFile& accounts, std::string_view section, std::string* why = nullptr);
 
 // Deleting an account: restores the mail program's settings (above), then removes
-// the section it was loaded from. The account's mail folder is kept. False when the
-// file could not be written.
-bool DeleteAccount(CIniFile& accounts, std::string_view loadedSection, MailClientRestore* restore = nullptr);
+// the section it was loaded from. The account's mail folder is kept, and so are the
+// files of a pair that was not restored. False when the file could not be written.
+bool DeleteAccount(CIniFile& accounts, std::string_view loadedSection, MailClientRestore* restore = nullptr,
+                   std::string* why = nullptr);
 
 }  // namespace Accounts

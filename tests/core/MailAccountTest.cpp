@@ -286,6 +286,27 @@ TEST_F(AccountListTest, AddRenameSwapAndDeleteGiveTheExpectedFile) {
     EXPECT_EQ(fs::status(path()).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
 }
 
+TEST_F(AccountListTest, ABlankSectionHidesNoAccountAndASaveKeepsEverySectionInItsPlace) {
+    // A "[ ]" left by hand between two accounts: both are accounts, and a save of the
+    // list leaves the blank section where it was instead of moving the accounts behind it.
+    WriteFile(path(), sampleSection("a@example.com") + "[ ]\r\nNote=by hand\r\n" + sampleSection("b@example.com") +
+                          "RegFileNo=2\r\n");
+    CIniFile ini(path());
+    std::vector<MailAccount> list = Accounts::LoadAccounts(ini);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[1].EMailAddress, "b@example.com");
+    list[1].DisplayName = "Bob B.";
+    ASSERT_TRUE(Accounts::SaveAccountList(ini, list));
+    EXPECT_EQ(ini.AllSectionsArray(), (std::vector<std::string>{"a@example.com", "", "b@example.com"}));
+    EXPECT_EQ(Accounts::AccountNames(ini), (std::vector<std::string>{"a@example.com", "b@example.com"}));
+    EXPECT_EQ(ini.Value("b@example.com", "DisplayName"), "Bob B.");
+    EXPECT_EQ(Accounts::RegFileNoOf(ini, "b@example.com"), 2);
+    // Saved again, the file does not change.
+    const std::string saved = ReadFile(path());
+    ASSERT_TRUE(Accounts::SaveAccountList(ini, Accounts::LoadAccounts(ini)));
+    EXPECT_EQ(ReadFile(path()), saved);
+}
+
 TEST_F(AccountListTest, AChainOfRenamesLosesNoAccount) {
     WriteFile(path(), sampleSection("a@example.com") + "RegFileNo=1\r\n" + sampleSection("b@example.com") +
                           "RegFileNo=2\r\n");
