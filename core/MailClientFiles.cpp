@@ -11,6 +11,7 @@
 #include "core/Numbers.h"
 #include "core/RegFile.h"
 #include "core/Registry.h"
+#include "core/RegistryStore.h"
 
 namespace fs = std::filesystem;
 
@@ -91,7 +92,82 @@ fs::path numberedFile(const fs::path& folder, std::string_view prefix, int n) {
     return folder / (std::string(prefix) + std::to_string(n) + std::string(kRegSuffix));
 }
 
+constexpr std::string_view kRecordPrefix = "; Glimmerpost registry file: ";
+
+// The registry stand-in in the one spelling both the save and the restore compare.
+fs::path standIn() {
+    std::error_code ec;
+    const fs::path file = fs::absolute(Registry::RegistryFile(), ec);
+    const fs::path resolved = fs::weakly_canonical(ec ? Registry::RegistryFile() : file, ec);
+    return ec ? file.lexically_normal() : resolved;
+}
+
+// A path on one comment line: "%", control bytes and DEL as %XX.
+std::string encodePath(const std::string& path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : path) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7f || c == '%') {
+            out += '%';
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> decodePath(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size()) return std::nullopt;
+        const auto hex = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1; };
+        const int hi = hex(text[i + 1]), lo = hex(text[i + 2]);
+        if (hi < 0 || lo < 0) return std::nullopt;
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+    }
+    return out;
+}
+
 }  // namespace
+
+std::string RecordLine(const fs::path& registry) {
+    return std::string(kRecordPrefix) + encodePath(registry.string()) + "\r\n";
+}
+
+namespace {
+
+// The export text with the record of its stand-in as a comment after the header line,
+// which every reader of the format skips.
+std::string withRecord(const std::string& exportText, const fs::path& registry) {
+    const std::size_t lineEnd = exportText.find("\r\n");
+    if (lineEnd == std::string::npos) return exportText;
+    return exportText.substr(0, lineEnd + 2) + RecordLine(registry) + exportText.substr(lineEnd + 2);
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> RecordedRegistry(std::string_view exportText) {
+    std::size_t from = 0;
+    while (from < exportText.size()) {
+        std::size_t end = exportText.find('\n', from);
+        if (end == std::string_view::npos) end = exportText.size();
+        std::string_view line = exportText.substr(from, end - from);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        if (line.starts_with('[')) break;  // the record stands before the first key
+        if (line.starts_with(kRecordPrefix))
+            if (auto path = decodePath(line.substr(kRecordPrefix.size()))) return fs::path(*path);
+        from = end + 1;
+    }
+    return std::nullopt;
+}
 
 fs::path ExportFile(const fs::path& folder, int n) { return numberedFile(folder, kExportPrefix, n); }
 fs::path UndoFile(const fs::path& folder, int n) { return numberedFile(folder, kUndoPrefix, n); }
@@ -111,22 +187,32 @@ bool SaveAccountKey(const fs::path& folder, std::string_view keyPath, int& n, st
         error = "not an account key of a mail program: " + std::string(keyPath);
         return false;
     }
+    // What is saved here must be what the restore accepts.
+    if (ParseUndoText(UndoText(keyPath)) != std::optional<std::string>(keyPath)) {
+        error = "the key name cannot be kept in an undo file: " + std::string(keyPath);
+        return false;
+    }
     n = FreeNumber(folder);
     const fs::path exportFile = ExportFile(folder, n);
     const fs::path undoFile = UndoFile(folder, n);
-    if (!Registry::ExportRegistryFile(exportFile, keyPath)) {
+    // The export records which registry stand-in it came from, so that it is never
+    // put back into another one.
+    const std::string exported = Registry::Store().ExportText(keyPath);
+    MiscFuncs::WriteOptions options;
+    options.replace = MiscFuncs::Replace::Never;
+    options.requireFolderSync = true;
+    options.newFileMode = 0600;
+    std::string writeError;
+    if (exported.empty() ||
+        !MiscFuncs::WriteFileAtomic(exportFile, withRecord(exported, standIn()), options, &writeError)) {
         removeFile(exportFile);
-        error = "the export of " + std::string(keyPath) + " failed";
+        error = "the export of " + std::string(keyPath) + " failed" + (writeError.empty() ? "" : ": " + writeError);
         return false;
     }
     if (!exportStaysBelow(exportFile, keyPath, error)) {
         removeFile(exportFile);
         return false;
     }
-    MiscFuncs::WriteOptions options;
-    options.replace = MiscFuncs::Replace::Never;
-    options.requireFolderSync = true;
-    std::string writeError;
     if (!MiscFuncs::WriteFileAtomic(undoFile, UndoText(keyPath), options, &writeError)) {
         removeFile(exportFile);
         error = "cannot write " + undoFile.string() + ": " + writeError;
@@ -151,8 +237,10 @@ std::optional<std::string> ParseUndoText(std::string_view text) {
     const std::string head = std::string(RegFile::kHeader) + "\r\n[-";
     if (text.compare(0, head.size(), head) != 0 || text.size() < head.size() + 3) return std::nullopt;
     if (text.compare(text.size() - 3, 3, "]\r\n") != 0) return std::nullopt;
+    // The line ends at its last "]": a key name may hold "]" itself.
     std::string key(text.substr(head.size(), text.size() - head.size() - 3));
-    if (key.find_first_of("\r\n]") != std::string::npos || !MailClients::IsAccountKey(key)) return std::nullopt;
+    if (key.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos || !MailClients::IsAccountKey(key))
+        return std::nullopt;
     return key;
 }
 
@@ -174,12 +262,24 @@ bool RestorePair(const fs::path& folder, int n, std::string& error) {
         return false;
     }
     if (!exportStaysBelow(exportFile, *key, error)) return false;
-    if (!Registry::ImportRegistryFile(undoFile)) {
-        error = "Failed to import file " + undoFile.string();
+    // The key goes back only into the registry stand-in it was saved from, and only
+    // when it is still there: anywhere else the import would "restore" into a file
+    // that the mail program does not read.
+    std::string exportText;
+    MiscFuncs::ReadWholeFile(exportFile, exportText, RegFile::kMaxFileSize);
+    const fs::path current = standIn();
+    if (const auto recorded = RecordedRegistry(exportText); recorded && *recorded != current) {
+        error = exportFile.filename().string() + " holds the settings of the registry file " + recorded->string() +
+                ", not of " + current.string() + "; " + undoFile.filename().string() + " was not imported";
         return false;
     }
-    if (!Registry::ImportRegistryFile(exportFile)) {
-        error = "Failed to import file " + exportFile.string();
+    if (!Registry::Store().KeyExists(*key)) {
+        error = "The key " + *key + " is not in the registry file " + current.string() + "; " +
+                undoFile.filename().string() + " was not imported";
+        return false;
+    }
+    if (!Registry::Store().ImportFiles({undoFile, exportFile}, *key)) {
+        error = "Failed to import file " + undoFile.string() + " and " + exportFile.string();
         return false;
     }
     for (const fs::path& f : {undoFile, exportFile}) {
@@ -195,20 +295,25 @@ bool RestorePair(const fs::path& folder, int n, std::string& error) {
 namespace MailClients {
 namespace {
 
+// Collects the account's new values, written in one go: on a full disk the account
+// keeps all its old values, never a mixture of old and new.
 struct Writer {
-    const std::string& key;
-    bool ok = true;
-    void text(std::string_view name, std::string_view value) { ok &= Registry::SetStringValue(key, name, value); }
-    void dword(std::string_view name, std::uint32_t value) { ok &= Registry::SetDwordValue(key, name, value); }
+    std::vector<RegFile::RegValue> values;
+    void text(std::string_view name, std::string_view value) {
+        values.push_back({std::string(name), RegFile::kRegSz, std::string(value) + '\0'});
+    }
+    void dword(std::string_view name, std::uint32_t value) {
+        values.push_back({std::string(name), RegFile::kRegDword, RegFile::DwordBytes(value)});
+    }
     void wide(std::string_view name, std::string_view value) {
-        ok &= Registry::SetBinaryValue(key, name, ToUtf16LeZ(value));
+        values.push_back({std::string(name), RegFile::kRegBinary, ToUtf16LeZ(value)});
     }
 };
 
 }  // namespace
 
 bool RewriteAccount(const MailAccount& a, int localPOP3Port, int localSMTPPort) {
-    Writer w{a.ClientKeyPath};
+    Writer w;
     const auto pop3Port = static_cast<std::uint32_t>(localPOP3Port);
     const auto smtpPort = static_cast<std::uint32_t>(localSMTPPort);
     if (a.ClientKind == kOutlookExpress) {
@@ -242,8 +347,10 @@ bool RewriteAccount(const MailAccount& a, int localPOP3Port, int localSMTPPort) 
     } else {
         return false;
     }
-    if (!w.ok) MiscFuncs::WriteLog(0, "#", "Error in ConfigureMailClientAccounts: " + a.ClientKeyPath + " was not fully rewritten");
-    return w.ok;
+    if (Registry::SetValues(a.ClientKeyPath, w.values)) return true;
+    MiscFuncs::WriteLog(0, "#", "Error in ConfigureMailClientAccounts: " + a.ClientKeyPath +
+                                    " could not be rewritten; it was left as it was");
+    return false;
 }
 
 }  // namespace MailClients

@@ -34,9 +34,12 @@ int FreeNumber(const std::filesystem::path& folder);
 // The undo file's text for a client key.
 std::string UndoText(std::string_view keyPath);
 
-// Saves the account's key as the pair n = FreeNumber(folder). False, with a reason
-// and neither file left behind, when the key is no account key, the export failed or
-// does not read back, or the undo file could not be written.
+// Saves the account's key as the pair n = FreeNumber(folder). The export names, in a
+// comment line after its header ("; Glimmerpost registry file: <path>", "%", control
+// bytes and DEL as %XX), the registry stand-in it was taken from. False, with a
+// reason and neither file left behind, when the key is no account key, its undo file
+// would not read back, the export failed or does not read back, or the undo file
+// could not be written.
 bool SaveAccountKey(const std::filesystem::path& folder, std::string_view keyPath, int& n, std::string& error);
 
 // Removes both files of pair n (after a failed save of the settings that would have
@@ -54,9 +57,17 @@ std::vector<int> PairNumbers(const std::filesystem::path& folder);
 // The same for Account<n>.reg.
 std::vector<int> ExportNumbers(const std::filesystem::path& folder);
 
+// The comment line, CR LF ended, that records the stand-in in an export.
+std::string RecordLine(const std::filesystem::path& registry);
+// The registry stand-in an export was saved from (its record line before the first
+// key); nothing for an export without the record (one written before it was kept).
+std::optional<std::filesystem::path> RecordedRegistry(std::string_view exportText);
+
 // Puts back the account key saved as pair n: both files must exist and pass the
-// checks above; imports the undo file, then the export, then deletes both. False with
-// a reason when something failed; the files of a failed import stay in place.
+// checks above, the export's recorded stand-in (when it has one) must be the one in
+// use and the key must be in it; then the undo file and the export are imported as
+// one change, and both files are deleted. False with a reason when something failed
+// or was refused; the files of a pair that was not restored stay in place.
 bool RestorePair(const std::filesystem::path& folder, int n, std::string& error);
 
 }  // namespace UndoFiles
@@ -64,8 +75,9 @@ bool RestorePair(const std::filesystem::path& folder, int n, std::string& error)
 namespace MailClients {
 
 // Points the mail program's account at the local servers (values by client kind;
-// texts of messaging-profile keys as UTF-16LE binary values). False when a value
-// could not be written.
+// texts of messaging-profile keys as UTF-16LE binary values), all values in one write
+// of the registry. False, with the account left exactly as it was, when that write
+// failed.
 bool RewriteAccount(const MailAccount& account, int localPOP3Port, int localSMTPPort);
 
 }  // namespace MailClients

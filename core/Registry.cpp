@@ -104,6 +104,11 @@ bool SetBinaryValue(std::string_view keyPath, std::string_view valueName, std::s
     return setValue(keyPath, valueName, RegFile::kRegBinary, std::string(bytes));
 }
 
+bool SetValues(std::string_view keyPath, const std::vector<RegFile::RegValue>& values) {
+    const std::string path = openPath(keyPath);
+    return !path.empty() && Store().SetValues(path, values);
+}
+
 bool DeleteValue(std::string_view keyPath, std::string_view valueName) {
     const std::string path = openPath(keyPath);
     return !path.empty() && Store().DeleteValue(path, valueName);

@@ -42,6 +42,8 @@ bool SetDwordValue(std::string_view keyPath, std::string_view valueName, std::ui
 // A binary value: one byte per character.
 bool SetBinaryValue(std::string_view keyPath, std::string_view valueName, std::string_view bytes);
 bool DeleteValue(std::string_view keyPath, std::string_view valueName);
+// Several values of one key in one write: all of them, or none when it fails.
+bool SetValues(std::string_view keyPath, const std::vector<RegFile::RegValue>& values);
 
 // The names of the key's direct sub-keys in enumeration order; empty when the key
 // does not open.

@@ -1,5 +1,6 @@
 #include "core/RegistryStore.h"
 
+#include <iterator>
 #include <utility>
 
 #include "core/Log.h"
@@ -49,15 +50,18 @@ MiscFuncs::WriteOptions registryWrite() {
 // Reads and parses a file in the export format; false, logged under procedure, when
 // either fails. stamp is that of the version read.
 bool readStatements(const char* procedure, const fs::path& file, std::vector<Statement>& statements,
-                    FileStamp& stamp) {
+                    FileStamp& stamp, std::string* why = nullptr) {
     std::string text, error;
-    if (MiscFuncs::ReadWholeFileStamped(file, text, RegFile::kMaxFileSize, stamp, &error) !=
-        MiscFuncs::ReadStatus::Read) {
+    const MiscFuncs::ReadStatus status = MiscFuncs::ReadWholeFileStamped(file, text, RegFile::kMaxFileSize, stamp, &error);
+    if (status != MiscFuncs::ReadStatus::Read) {
+        if (status == MiscFuncs::ReadStatus::TooLarge) error = "the file is larger than 64 MiB";
         logError(procedure, file.string() + ": " + error);
+        if (why) *why = error;
         return false;
     }
     if (!RegFile::Parse(text, statements, error)) {
         logError(procedure, file.string() + ", " + error);
+        if (why) *why = error;
         return false;
     }
     return true;
@@ -84,20 +88,27 @@ bool RegistryStore::refresh() {
         if (readable_) logError("Load", file_.string() + ": " + error);
         loaded_ = false;
         readable_ = false;
+        readError_ = error;
         return false;
     }
     if (loaded_ && now == stamp_) return readable_;
     loaded_ = true;
     stamp_ = now;
     resetTree();
+    readError_.clear();
     readable_ = !now.exists || load();
     return readable_;
+}
+
+std::string RegistryStore::ReadError() {
+    refresh();
+    return readable_ ? std::string() : readError_;
 }
 
 bool RegistryStore::load() {
     std::vector<Statement> statements;
     FileStamp read;
-    const bool ok = readStatements("Load", file_, statements, read);
+    const bool ok = readStatements("Load", file_, statements, read, &readError_);
     // A file that could not even be opened keeps the stamp it was seen with.
     if (read.exists) stamp_ = read;
     if (ok) apply(statements);
@@ -273,6 +284,24 @@ bool RegistryStore::SetValue(std::string_view keyPath, const RegValue& value) {
     });
 }
 
+bool RegistryStore::SetValues(std::string_view keyPath, const std::vector<RegValue>& values) {
+    std::vector<std::string> parts;
+    if (!RegFile::SplitPath(keyPath, parts)) return false;
+    for (const RegValue& value : values) {
+        if (!RegFile::IsValidValueName(value.name) || value.data.size() > RegFile::kMaxValueDataSize) {
+            logError("SetValues", "a value name or its data exceeds the registry's limits");
+            return false;
+        }
+    }
+    return mutate("SetValues", [&] {
+        Node* node = find(parts);
+        if (!node) return Change::Refused;
+        bool changed = false;
+        for (const RegValue& value : values) changed = setValue(node, value) || changed;
+        return changed ? Change::Changed : Change::None;
+    });
+}
+
 bool RegistryStore::DeleteValue(std::string_view keyPath, std::string_view valueName) {
     std::vector<std::string> parts;
     if (!RegFile::SplitPath(keyPath, parts)) return false;
@@ -375,4 +404,18 @@ bool RegistryStore::ImportFile(const fs::path& file) {
     FileStamp ignored;
     if (!readStatements("ImportFile", file, statements, ignored)) return false;
     return mutate("ImportFile", [&] { return apply(statements); });
+}
+
+bool RegistryStore::ImportFiles(const std::vector<fs::path>& files, std::string_view requiredKey) {
+    std::vector<Statement> statements;
+    for (const fs::path& file : files) {
+        std::vector<Statement> more;
+        FileStamp ignored;
+        if (!readStatements("ImportFiles", file, more, ignored)) return false;
+        statements.insert(statements.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+    }
+    return mutate("ImportFiles", [&] {
+        if (!requiredKey.empty() && !find(requiredKey)) return Change::Refused;
+        return apply(statements);
+    });
 }

@@ -40,6 +40,10 @@ public:
 
     const std::filesystem::path& File() const { return file_; }
 
+    // Why the file cannot be read (it is then taken as empty and never written); ""
+    // when it can be read or does not exist.
+    std::string ReadError();
+
     bool KeyExists(std::string_view keyPath);
     // Creates the key and any missing parents; true when the key exists afterwards.
     bool CreateKey(std::string_view keyPath);
@@ -48,6 +52,8 @@ public:
 
     // Sets a value of an existing key (replacing a value of that name).
     bool SetValue(std::string_view keyPath, const RegFile::RegValue& value);
+    // Sets several values of an existing key as one change of the file: all or none.
+    bool SetValues(std::string_view keyPath, const std::vector<RegFile::RegValue>& values);
     // True when the value existed and is gone.
     bool DeleteValue(std::string_view keyPath, std::string_view valueName);
     bool GetValue(std::string_view keyPath, std::string_view valueName, RegFile::RegValue& out);
@@ -61,6 +67,10 @@ public:
     bool ExportKey(std::string_view keyPath, const std::filesystem::path& file);
     bool ImportText(std::string_view text);
     bool ImportFile(const std::filesystem::path& file);
+    // Imports the files in order as one change, all or nothing. With a requiredKey,
+    // refused (nothing changed) when that key does not exist before: deleting a key
+    // that is not there restores nothing.
+    bool ImportFiles(const std::vector<std::filesystem::path>& files, std::string_view requiredKey = {});
 
     // The whole registry as the store writes it to its file.
     std::string Text();
@@ -87,4 +97,5 @@ private:
     MiscFuncs::FileStamp stamp_;
     bool loaded_ = false;
     bool readable_ = true;
+    std::string readError_;
 };

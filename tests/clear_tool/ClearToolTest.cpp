@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
+
 #include "clear_tool/ClearTool.h"
 #include "core/MailClientFiles.h"
 #include "core/MailClients.h"
@@ -85,6 +88,70 @@ TEST_F(ClearToolTest, RestoresEveryAccountKeyAsSavedAndRemovesTheFiles) {
     EXPECT_EQ(prompts_[0].text, "Caution!\r\nYou should run this only if you plan to uninstall Glimmerpost.\r\nProceed?");
     EXPECT_EQ(prompts_[0].defaultButton, 2);
     EXPECT_EQ(prompts_[1].text, kSuccess);
+}
+
+// ClearGLP started with another registry stand-in than the one the wizard changed
+// (sudo, another session, a moved file) restores nothing, says so and keeps the files.
+TEST_F(ClearToolTest, ARegistryOtherThanTheOneTheWizardChangedIsNotRestoredInto) {
+    const fs::path changed = Registry::RegistryFile();
+    struct Env {
+        const char* name;
+        const char* value;  // nullptr: unset
+    };
+    struct Case {
+        const char* name;
+        std::vector<Env> env;  // the stand-in follows the environment
+        bool moveFile;
+        fs::path inUse;  // the stand-in ClearGLP then looks at
+    };
+    const std::vector<Case> cases = {
+        {"GLIMMERPOST_REGISTRY of another user", {{"GLIMMERPOST_REGISTRY", "@/sudo/registry.reg"}}, false,
+         dir() / "sudo" / "registry.reg"},
+        {"HOME of another user",
+         {{"GLIMMERPOST_REGISTRY", nullptr}, {"XDG_CONFIG_HOME", nullptr}, {"HOME", "@/root"}}, false,
+         dir() / "root" / ".config" / "glimmerpost" / "registry.reg"},
+        {"XDG_CONFIG_HOME of another session", {{"GLIMMERPOST_REGISTRY", nullptr}, {"XDG_CONFIG_HOME", "@/xdg"}},
+         false, dir() / "xdg" / "glimmerpost" / "registry.reg"},
+        {"the registry file was moved", {}, true, changed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        prompts_.clear();
+        Registry::SetRegistryFile(changed);
+        const int n = takeOver(kAliceKey, 1);
+        const std::string rewritten = Registry::Store().ExportText(kAliceKey);
+        std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+        for (const Env& e : c.env) {
+            const char* old = std::getenv(e.name);
+            saved.emplace_back(e.name, old ? std::optional<std::string>(old) : std::nullopt);
+            if (e.value) ::setenv(e.name, (dir().string() + (e.value + 1)).c_str(), 1);
+            else ::unsetenv(e.name);
+        }
+        if (c.moveFile) fs::rename(changed, dir() / "moved.reg");
+        Registry::SetRegistryFile(c.env.empty() ? changed : fs::path());
+        ASSERT_EQ(Registry::RegistryFile(), c.inUse);
+
+        EXPECT_EQ(modClear::Main(data_), modClear::kIncomplete);
+        EXPECT_FALSE(fs::exists(c.inUse)) << "restored into a new file";
+        EXPECT_TRUE(fs::exists(UndoFiles::UndoFile(data_, n)));
+        EXPECT_TRUE(fs::exists(UndoFiles::ExportFile(data_, n)));
+        ASSERT_FALSE(prompts_.empty());
+        EXPECT_EQ(prompts_.back().text.find("You can uninstall"), std::string::npos) << prompts_.back().text;
+        EXPECT_NE(prompts_.back().text.find(UndoFiles::UndoFile(data_, n).filename().string()), std::string::npos);
+
+        for (const auto& [name, value] : saved) {
+            if (value) ::setenv(name.c_str(), value->c_str(), 1);
+            else ::unsetenv(name.c_str());
+        }
+        if (c.moveFile) fs::rename(dir() / "moved.reg", changed);
+        Registry::SetRegistryFile(changed);
+        // The settings the mail program reads still point at the local servers, and a
+        // run with the right stand-in restores them.
+        EXPECT_EQ(Registry::Store().ExportText(kAliceKey), rewritten);
+        prompts_.clear();
+        EXPECT_EQ(modClear::Main(data_), modClear::kRestored);
+        EXPECT_EQ(prompts_.back().text, kSuccess);
+    }
 }
 
 TEST_F(ClearToolTest, NoFilesAsksThenShowsOnlyTheLastBox) {
