@@ -11,6 +11,7 @@
 #include "core/Prompt.h"
 #include "core/RegFile.h"
 #include "core/Registry.h"
+#include "core/RegistryStore.h"
 
 namespace MailClients {
 
@@ -158,6 +159,17 @@ void tellNoneFound(std::string_view program) {
                 kWizardCaption, Prompt::Buttons::OK, Prompt::Kind::Information);
 }
 
+// A registry file that cannot be read hides every account; the user is told why,
+// rather than that he has none. True when it can be read.
+bool registryReadable() {
+    const std::string why = Registry::Store().ReadError();
+    if (why.empty()) return true;
+    Prompt::Ask("The settings of your e-mail application could not be read from " + Registry::RegistryFile().string() +
+                    ":\r\n" + why + "\r\nNo accounts will be added. Try other application or use Manual Configuration",
+                kWizardCaption, Prompt::Buttons::OK, Prompt::Kind::Exclamation);
+    return false;
+}
+
 // The profile's service key: the first whose own first sub-key is named "000...",
 // else the last one looked at.
 std::string profileServiceKey() {
@@ -227,6 +239,7 @@ bool IsAccountKey(std::string_view keyPath) {
 
 Detection GetOutlookAccounts(const CIniFile& accounts) {
     std::string step;
+    if (!registryReadable()) return {};
     try {
         Detector d(accounts);
         d.ReadSource({std::string(kOutlookExpressKey), &kOutlookExpressNames, true, true, false, kOutlookExpress},
@@ -252,6 +265,7 @@ Detection GetOutlookAccounts(const CIniFile& accounts) {
 
 Detection GetMSOutlookAccounts(const CIniFile& accounts) {
     std::string step;
+    if (!registryReadable()) return {};
     try {
         Detector d(accounts);
         const std::string service = profileServiceKey();

@@ -84,8 +84,9 @@ struct Detection {
 };
 
 // Reads the accounts of one mail program, asks about the localhost ones, and shows
-// the "You do not seem to have any POP3 accounts" box when none was taken. `accounts`
-// is accounts.ini.
+// the "You do not seem to have any POP3 accounts" box when none was taken. A registry
+// file that cannot be read is named in a box of its own with the reason, and nothing
+// is taken. `accounts` is accounts.ini.
 Detection GetOutlookAccounts(const CIniFile& accounts);
 Detection GetMSOutlookAccounts(const CIniFile& accounts);
 Detection Detect(ClientKind kind, const CIniFile& accounts);

@@ -93,15 +93,16 @@ void appendQuoted(std::string& out, std::string_view text) {
 }
 
 // Comma-separated bytes of a hex value; the text already has its continuations joined.
-bool parseHexBytes(std::string_view s, std::string& out) {
+bool parseHexBytes(std::string_view s, std::string& out, bool& tooLarge) {
     out.clear();
+    tooLarge = false;
     s = trimRight(trimLeft(s));
     while (!s.empty()) {
         std::size_t end = s.find(',');
         const std::string_view item = trimRight(trimLeft(s.substr(0, end)));
         std::uint32_t n = 0;
         if (item.size() > 2 || !parseHexNumber(item, n)) return false;
-        if (out.size() >= kMaxValueDataSize) return false;
+        if (out.size() >= kMaxValueDataSize) return !(tooLarge = true);
         out += static_cast<char>(n);
         if (end == std::string_view::npos) break;
         s = trimLeft(s.substr(end + 1));
@@ -116,7 +117,11 @@ public:
 
     bool run() {
         std::string_view line;
-        if (!lines_.next(line) || trimRight(line) != kHeader) return fail("the header is not REGEDIT4");
+        if (!lines_.next(line)) return fail("the header is not REGEDIT4");
+        if (line.starts_with(kUtf8ByteOrderMark)) line.remove_prefix(kUtf8ByteOrderMark.size());
+        if (line.starts_with("\xff\xfe") || line.starts_with("\xfe\xff"))
+            return fail("the file is UTF-16 text; it must be 8-bit text beginning with REGEDIT4");
+        if (trimRight(line) != kHeader) return fail("the header is not REGEDIT4");
         while (lines_.next(line)) {
             const std::string_view t = trimLeft(line);
             if (t.empty() || t.front() == ';') continue;
@@ -225,7 +230,8 @@ private:
             piece = trimRight(trimLeft(line));
         }
         joined += piece;
-        if (!parseHexBytes(joined, v.data)) return fail("invalid hex bytes");
+        bool tooLarge = false;
+        if (!parseHexBytes(joined, v.data, tooLarge)) return fail(tooLarge ? "value too large" : "invalid hex bytes");
         return true;
     }
 

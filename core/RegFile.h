@@ -47,6 +47,9 @@ inline constexpr std::size_t kMaxKeyDepth = 512;
 inline constexpr std::size_t kMaxFileSize = 64u << 20;
 
 inline constexpr std::string_view kHeader = "REGEDIT4";
+// A UTF-8 byte-order mark before the header is skipped (editors add one); a file in
+// UTF-16 is refused with a reason of its own.
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xef\xbb\xbf";
 
 struct RootKey {
     std::string_view name;

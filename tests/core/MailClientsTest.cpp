@@ -2,6 +2,9 @@
 // registry stand-in of the test's own.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <functional>
 
 #include "core/CIniFile.h"
@@ -9,6 +12,7 @@
 #include "core/MailClients.h"
 #include "core/MiscUtils.h"
 #include "core/ProgramFiles.h"
+#include "core/RegFile.h"
 #include "core/Prompt.h"
 #include "core/SetupSave.h"
 #include "MailClientsFixture.h"
@@ -206,7 +210,12 @@ TEST_F(MailClientsTest, SavedKeyMakesAByteExactPairAtTheLowestFreeNumber) {
     std::string error;
     ASSERT_TRUE(UndoFiles::SaveAccountKey(dir(), kAliceKey, n, error)) << error;
     EXPECT_EQ(n, 2);
-    EXPECT_EQ(ReadFile(dir() / "Account2.reg"), before);
+    // The export, with the record of the registry stand-in it came from after its header.
+    const std::string registry = fs::weakly_canonical(Registry::RegistryFile()).string();
+    ASSERT_EQ(before.rfind("REGEDIT4\r\n", 0), 0u);
+    EXPECT_EQ(ReadFile(dir() / "Account2.reg"),
+              "REGEDIT4\r\n; Glimmerpost registry file: " + registry + "\r\n" + before.substr(10));
+    EXPECT_EQ(UndoFiles::RecordedRegistry(ReadFile(dir() / "Account2.reg")), fs::path(registry));
     EXPECT_EQ(ReadFile(dir() / "clracc2.reg"), "REGEDIT4\r\n[-" + kAliceKey + "]\r\n");
     EXPECT_EQ(ReadFile(dir() / "Account1.reg"), "orphan");
 }
@@ -312,6 +321,146 @@ TEST_F(MailClientsTest, APairThatFailsItsChecksIsNotImportedAndStays) {
         EXPECT_EQ(fs::exists(UndoFiles::ExportFile(dir(), 12)), !c.exportText.empty());
         EXPECT_EQ(Registry::Store().Text(), registryBefore);
         UndoFiles::DiscardPair(dir(), 12);
+    }
+}
+
+TEST_F(MailClientsTest, APairGoesBackOnlyIntoItsOwnRegistryAndOnlyOverItsKey) {
+    const fs::path registry = Registry::RegistryFile();
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;  // after the account was saved and rewritten
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"another registry file in use", [&] { Registry::SetRegistryFile(dir() / "other" / "registry.reg"); },
+         "holds the settings of the registry file"},
+        {"the registry file moved away", [&] { fs::rename(registry, dir() / "moved.reg"); }, "is not in the registry"},
+        {"the key is gone", [&] { ASSERT_TRUE(Registry::Store().DeleteKey(kAliceKey)); }, "is not in the registry"},
+        {"an export without the record, the key gone",
+         [&] {
+             const fs::path saved = UndoFiles::ExportFile(dir(), 0);
+             std::string text = ReadFile(saved);
+             const std::size_t record = text.find("; Glimmerpost");
+             text.erase(record, text.find("\r\n", record) + 2 - record);
+             WriteFile(saved, text);
+             ASSERT_FALSE(UndoFiles::RecordedRegistry(text).has_value());
+             ASSERT_TRUE(Registry::Store().DeleteKey(kAliceKey));
+         },
+         "is not in the registry"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Registry::SetRegistryFile(registry);
+        fs::remove(registry);
+        fs::remove(dir() / "moved.reg");
+        ASSERT_TRUE(Registry::Store().ImportText(MailClientsFixture("pop.example.com", 110, "smtp.example.com", 25)));
+        int n = -1;
+        std::string error;
+        ASSERT_TRUE(UndoFiles::SaveAccountKey(dir(), kAliceKey, n, error)) << error;
+        MailAccount a;
+        a.EMailAddress = "alice@example.com";
+        a.ClientKeyPath = kAliceKey;
+        a.ClientKind = 1;
+        ASSERT_TRUE(MailClients::RewriteAccount(a, 3110, 3025));
+        c.arrange();
+        const bool hadFile = fs::exists(Registry::RegistryFile());
+        const std::string text = Registry::Store().Text();
+        EXPECT_FALSE(UndoFiles::RestorePair(dir(), n, error));
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+        // Nothing was "restored" into the file in use, and both files stay.
+        EXPECT_EQ(fs::exists(Registry::RegistryFile()), hadFile);
+        EXPECT_EQ(Registry::Store().Text(), text);
+        EXPECT_TRUE(fs::exists(UndoFiles::UndoFile(dir(), n)));
+        EXPECT_TRUE(fs::exists(UndoFiles::ExportFile(dir(), n)));
+        UndoFiles::DiscardPair(dir(), n);
+    }
+}
+
+TEST_F(MailClientsTest, AKeyNameWithBracketsIsSavedRewrittenAndRestored) {
+    for (const std::string sub : {"0000]1", "0000[2]", "00003]]"}) {
+        SCOPED_TRACE(sub);
+        const std::string key = kOeKey + "\\" + sub;
+        addOeAccount(sub, "brackets@example.com", "pop.example.com");
+        const std::string before = Registry::Store().ExportText(key);
+        int n = -1;
+        std::string error;
+        ASSERT_TRUE(UndoFiles::SaveAccountKey(dir(), key, n, error)) << error;
+        EXPECT_EQ(UndoFiles::ReadUndoFile(UndoFiles::UndoFile(dir(), n)), key);
+        MailAccount a;
+        a.EMailAddress = "brackets@example.com";
+        a.ClientKeyPath = key;
+        a.ClientKind = 1;
+        ASSERT_TRUE(MailClients::RewriteAccount(a, 3110, 3025));
+        ASSERT_TRUE(UndoFiles::RestorePair(dir(), n, error)) << error;
+        EXPECT_EQ(Registry::Store().ExportText(key), before);
+        EXPECT_TRUE(UndoFiles::PairNumbers(dir()).empty());
+    }
+}
+
+TEST_F(MailClientsTest, ARewriteThatCannotBeWrittenLeavesTheAccountAsItWas) {
+    // A full disk: the registry file may grow by a few bytes only. Each value on its
+    // own would fit up to the longer user name; the account as a whole does not.
+    MailAccount a;
+    a.EMailAddress = "a.rather.long.address.for.alice@example.com";
+    a.ClientKeyPath = kAliceKey;
+    a.ClientKind = 1;
+    const std::string before = Registry::Store().ExportText(kAliceKey);
+    const auto size = fs::file_size(Registry::RegistryFile());
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit tight = old;
+    tight.rlim_cur = static_cast<rlim_t>(size + 8);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    const bool rewritten = MailClients::RewriteAccount(a, 3110, 3025);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(rewritten);
+    EXPECT_EQ(Registry::Store().ExportText(kAliceKey), before);
+    // With room, every value is written.
+    ASSERT_TRUE(MailClients::RewriteAccount(a, 3110, 3025));
+    const Registry::RegistryValues v = Registry::EnumRegistryValues(kAliceKey);
+    EXPECT_EQ(v.Find("POP3 Server")->text, "localhost");
+    EXPECT_EQ(v.Find("POP3 User Name")->text, a.EMailAddress);
+}
+
+TEST_F(MailClientsTest, AnUnreadableRegistryFileIsNamedWithTheReason) {
+    const std::string fixture = MailClientsFixture("pop.example.com", 110, "smtp.example.com", 25);
+    std::string utf16 = "\xff\xfe";
+    for (char c : fixture) utf16 += std::string{c, '\0'};
+    std::string huge = fixture + "[" + kOeKey + "\\00000009]\r\n\"Big\"=hex:";
+    for (std::size_t i = 0; i <= RegFile::kMaxValueDataSize; ++i) huge += i ? ",00" : "00";
+    huge += "\r\n";
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* reason;  // nullptr: the file reads
+    };
+    const std::vector<Case> cases = {
+        {"a UTF-8 byte-order mark", std::string(RegFile::kUtf8ByteOrderMark) + fixture, nullptr},
+        {"a UTF-16 file", utf16, "UTF-16"},
+        {"one value over 1 MiB", huge, "value too large"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        prompts_.clear();
+        WriteFile(Registry::RegistryFile(), c.text);
+        const MailClients::Detection d = MailClients::GetOutlookAccounts(accounts_);
+        if (!c.reason) {
+            EXPECT_TRUE(d.found);
+            EXPECT_EQ(addressesOf(d), (std::vector<std::string>{"alice@example.com", "bob@example.com"}));
+            continue;
+        }
+        EXPECT_FALSE(d.found);
+        ASSERT_EQ(prompts_.size(), 1u);
+        const std::string& text = prompts_[0].text;
+        EXPECT_EQ(text.rfind("The settings of your e-mail application could not be read from " +
+                                 Registry::RegistryFile().string() + ":\r\n",
+                             0),
+                  0u)
+            << text;
+        EXPECT_NE(text.find(c.reason), std::string::npos) << text;
+        EXPECT_EQ(text.find("You do not seem to have"), std::string::npos);
     }
 }
 
