@@ -19,6 +19,7 @@
 #include "core/CMessages.h"
 #include "core/Log.h"
 #include "core/MailAccount.h"
+#include "core/OptionsSave.h"
 #include "core/Prompt.h"
 #include "dialogs/MessagePreviewFile.h"
 #include "dialogs/OptionsAccountsTab.h"
@@ -27,6 +28,7 @@
 #include "dialogs/OptionsMessagesTab.h"
 #include "mainwindow/EngineSet.h"
 #include "mainwindow/ProgramStartup.h"
+#include "platform/AliveGuard.h"
 #include "platform/EventWait.h"
 #include "platform/FormResourcesApply.h"
 
@@ -192,58 +194,67 @@ bool AccountsOptionsDialog::Save() {
         accounts_->Select(fault->index);
         return refuse(fault->message, 2, accounts_->tEMailAddress);
     }
-    if (!SaveDialogOptions(program_.Settings(), o))
-        return refuse("The options could not be saved to " + program_.Settings().Ini().IniFile() + ".", 1, nullptr);
-    if (services_.setAutoStart && !services_.setAutoStart(o.startWithWindows))
-        return refuse("The start with the desktop session could not be changed.", 1, general_->cbAutoStart);
-    if (!Aliases::WriteAliases(program_.AliasesIni(), aliases_->Aliases()))
-        return refuse("The aliases could not be saved to " + program_.AliasesIni().IniFile() + ".", 3, nullptr);
+    // Everything the save needs is taken now, as it was checked: once events ran, the
+    // dialog or the program may be gone.
+    OptionsSave::Request request;
+    request.options = std::move(o);
+    request.aliases = aliases_->Aliases();
+    request.accounts = accounts_->Records();
+    request.setAutoStart = services_.setAutoStart;
+    request.autoStartBefore = program_.Settings().StartWithWindows();
+    const OptionsSave::Files files{program_.Settings().Ini().IniFile(), program_.AliasesIni().IniFile(),
+                                   program_.AccountsIni().IniFile()};
     const QPointer<AccountsOptionsDialog> alive(this);
-    const bool saved = saveAccounts();
-    if (!alive || !saved) return false;
+    const OptionsSave::Result result = saveStopped(program_, files, request);
+    if (!alive) return result.saved;
+    if (!result.saved) {
+        switch (result.failed) {
+        case OptionsSave::Step::AutoStart: return refuse(result.message, 1, general_->cbAutoStart);
+        case OptionsSave::Step::Aliases: return refuse(result.message, 3, nullptr);
+        case OptionsSave::Step::Accounts: return refuse(result.message, 2, accounts_->tEMailAddress);
+        default: return refuse(result.message, 1, nullptr);
+        }
+    }
+    accounts_->MarkSaved();
     SetModified(false);
     accept();
     return true;
 }
 
-bool AccountsOptionsDialog::saveAccounts() {
+OptionsSave::Result AccountsOptionsDialog::saveStopped(mainwindow::GlimmerpostProgram& program,
+                                                       const OptionsSave::Files& files,
+                                                       const OptionsSave::Request& request) {
     using mainwindow::EngineSet;
-    const QPointer<AccountsOptionsDialog> alive(this);
-    // The records as checked, taken before events run: the dialog may be gone after.
-    const std::vector<MailAccount> records = accounts_->Records();
-    EngineSet& engines = program_.Engines();
+    // Nothing of the dialog is read after events ran, and the program only while its
+    // watch says it is still running.
+    const platform::AliveToken::Watch running = program.RunningWatch();
+    EngineSet& engines = program.Engines();
     for (std::string_view name : EngineSet::kEngineUnloadOrder) engines.Unload(name);
     platform::PumpEvents();
-    // The program may have begun to close meanwhile: its lists are then gone.
-    if (!program_.Senders()) return false;
-    std::string error;
-    bool renamed = false;
-    const bool saved = Accounts::SaveAccountList(program_.AccountsIni(), records, &error, &renamed);
-    if (saved)
-        for (const MailAccount& a : records) Accounts::EnsureAccountFolders(a.EMailAddress);
-    program_.ReadLocalPorts();
+    const OptionsSave::Result result = OptionsSave::Save(files, request);
+    if (result.saved)
+        for (const MailAccount& a : request.accounts) Accounts::EnsureAccountFolders(a.EMailAddress);
+    if (!running) return result;
+    program.ReadLocalPorts();
     for (std::string_view name : EngineSet::kEngineLoadOrder) {
-        if (!program_.Senders()) return false;
+        if (!running) return result;
         try {
-            engines.Load(name, program_);
+            engines.Load(name, program);
         } catch (const std::exception& e) {
             MiscFuncs::WriteLog(0, "#", std::string("Error in AccountsOptionsDialog::OkButton_Click ") + e.what());
         }
         platform::PumpEvents();
     }
-    if (renamed) reloadMessages();
-    if (!alive) return false;
-    if (!saved) return refuse(error, 2, accounts_->tEMailAddress);
-    accounts_->MarkSaved();
-    return true;
+    if (running && result.renamed) reloadMessages(program);
+    return result;
 }
 
-void AccountsOptionsDialog::reloadMessages() {
-    CMessages* messages = program_.Messages();
+void AccountsOptionsDialog::reloadMessages(mainwindow::GlimmerpostProgram& program) {
+    CMessages* messages = program.Messages();
     if (!messages) return;
     messages->ResetCollection();
-    for (const MailAccount& a : Accounts::LoadAccounts(program_.AccountsIni())) messages->LoadMessages(a.EMailAddress);
-    if (program_.Views().fillSenders) program_.Views().fillSenders(program_);
+    for (const MailAccount& a : Accounts::LoadAccounts(program.AccountsIni())) messages->LoadMessages(a.EMailAddress);
+    if (program.Views().fillSenders) program.Views().fillSenders(program);
 }
 
 void AccountsOptionsDialog::previewMessage() {

@@ -8,10 +8,13 @@
 // Nothing reaches a file before OK, except the deletion of an account. OK checks the
 // fields (a number outside its limits, an account without a valid address, two
 // accounts of one address, a rename onto an address in use are refused with a box and
-// the dialog stays open); then writes [options] and the start entry, the aliases;
-// stops the four engines, saves the accounts with their folder moves, starts the
-// engines again (mainwindow::EngineSet's orders) and, after renames, reloads the
-// message store. A write that fails shows a box and keeps the dialog open.
+// the dialog stays open); then stops the four engines, saves [options], the aliases,
+// the start entry and the accounts with their folder moves as one save, all or
+// nothing (core/OptionsSave.h), starts the engines again (mainwindow::EngineSet's
+// orders) and, after renames, reloads the message store. A save that fails shows a
+// box saying what was saved (nothing, unless a file could not be put back) and keeps
+// the dialog open. Once events ran, the program is used only while its RunningWatch
+// says it runs.
 //
 // Every change of any control marks the dialog modified ("Modified" in the status
 // bar); Cancel, Escape and the close box then ask "You have made changes to options!
@@ -24,6 +27,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "core/OptionsSave.h"
 #include "core/ProgramSettings.h"
 #include "platform/OpenFile.h"
 
@@ -103,8 +107,12 @@ private:
     void previewMessage();
     void runSetupWizard();
     bool refuse(const std::string& message, int tab, QWidget* focus);
-    bool saveAccounts();
-    void reloadMessages();
+    // Stops the engines, saves the files, starts the engines again (while the program
+    // runs) and, after renames, reloads the message store.
+    // Static: the dialog may be gone once events ran.
+    static OptionsSave::Result saveStopped(mainwindow::GlimmerpostProgram& program, const OptionsSave::Files& files,
+                                           const OptionsSave::Request& request);
+    static void reloadMessages(mainwindow::GlimmerpostProgram& program);
 
     mainwindow::GlimmerpostProgram& program_;
     OptionsDialogServices services_;

@@ -43,6 +43,7 @@ GlimmerpostProgram::~GlimmerpostProgram() {
     // Without an orderly end (a test, or an end from outside) the objects are still
     // released in order: windows first, then the lists, and the message store writes
     // its caches as it goes.
+    running_.expire();
     if (!shutDownDone_) {
         engines_.UnloadAll();
         releaseLists();
@@ -88,6 +89,7 @@ void GlimmerpostProgram::endStart(int code) {
 void GlimmerpostProgram::runShutDown() {
     if (shutDownDone_) return;
     shutDownDone_ = true;
+    running_.expire();
     Prompt::SetClosing(true);
     engines_.UnloadAll();
     ignoringErrors("lists", [this] { releaseLists(); });

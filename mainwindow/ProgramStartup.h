@@ -116,6 +116,9 @@ public:
     void ActivateFromOtherInstance();
 
     bool shutDownDone() const { return shutDownDone_; }
+    // False from the start of the shut-down on, and once the program is destroyed: a
+    // handler that let events run checks it before it touches the program again.
+    platform::AliveToken::Watch RunningWatch() const { return running_.watch(); }
     int exitCode() const { return exitCode_; }
 
     // The program-wide objects; the lists and the window are null before start-up
@@ -202,6 +205,7 @@ private:
     bool activationPending_ = false;
     bool deferredShutDown_ = false;  // a shut-down waits for a closed box's handler
     platform::AliveToken alive_;
+    platform::AliveToken running_;  // expires when the shut-down begins
     int exitCode_ = 0;
 };
 

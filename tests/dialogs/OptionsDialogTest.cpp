@@ -12,6 +12,8 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
 
 #include <functional>
 
@@ -24,6 +26,8 @@
 #include "dialogs/OptionsAliasesTab.h"
 #include "dialogs/OptionsGeneralTab.h"
 #include "dialogs/OptionsMessagesTab.h"
+#include "platform/UpDown.h"
+#include "support/Screenshot.h"
 
 namespace {
 
@@ -50,6 +54,78 @@ protected:
         return out;
     }
 };
+
+TEST_F(OptionsDialogFlowTest, ASaveThatFailsPartWayPutsBackWhatItWroteAndSaysNothingWasSaved) {
+    const std::filesystem::path optionsIni = ProgramFiles::OptionsIniPath(), aliasesIni = dir() / "aliases.ini",
+                                accountsIni = ProgramFiles::AccountsIniPath();
+    struct Case {
+        const char* name;
+        std::function<bool()> lock;  // makes one step fail; false when it cannot
+        std::function<void()> unlock;
+        const char* message;
+        bool autoStart;
+    };
+    const std::vector<Case> cases = {
+        {"aliases.ini read-only", [&] { return SetFileReadOnly(aliasesIni, true); },
+         [&] { SetFileReadOnly(aliasesIni, false); }, "The aliases could not be saved to ", false},
+        {"desktop entry cannot be written", [&] { return SetFolderReadOnly(desktopFile().parent_path(), true); },
+         [&] { SetFolderReadOnly(desktopFile().parent_path(), false); },
+         "The start with the desktop session could not be changed.", true},
+        {"accounts.ini read-only", [&] { return SetFileReadOnly(accountsIni, true); },
+         [&] { SetFileReadOnly(accountsIni, false); }, "Could not write ", false},
+    };
+    std::filesystem::create_directories(desktopFile().parent_path());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialog_.reset();
+        setValue("options", "AutoDeleteUnregisteredInterval", "7");
+        CIniFile(aliasesIni.string()).Value("Aliases", "old@alias.example", "1");
+        startProgram();
+        AccountsOptionsDialog& d = openDialog();
+        d.GeneralTab()->tDays->setText("9");
+        if (c.autoStart) d.GeneralTab()->cbAutoStart->click();
+        d.AliasesTab()->tAliasEmailAddress->setText("new@alias.example");
+        d.AliasesTab()->AddButton->click();
+        d.AccountsTab()->tDisplayName->setText("Changed");
+        emit d.AccountsTab()->tDisplayName->textEdited("Changed");
+        const std::string options = ReadFile(optionsIni), aliases = ReadFile(aliasesIni),
+                          accounts = ReadFile(accountsIni);
+        ASSERT_TRUE(c.lock());
+        prompts_.clear();
+        events_.clear();
+        EXPECT_FALSE(d.Save());
+        c.unlock();
+        ASSERT_EQ(prompts_.size(), 1u) << ::testing::PrintToString(promptTexts());
+        EXPECT_EQ(prompts_[0].text.rfind(c.message, 0), 0u) << prompts_[0].text;
+        EXPECT_NE(prompts_[0].text.find("Nothing has been saved; the settings are as they were."), std::string::npos);
+        EXPECT_EQ(ReadFile(optionsIni), options);
+        EXPECT_EQ(ReadFile(aliasesIni), aliases);
+        EXPECT_EQ(ReadFile(accountsIni), accounts);
+        EXPECT_EQ(AutoStart::RunValue(), "");
+        EXPECT_FALSE(std::filesystem::exists(desktopFile()));
+        // The dialog stays open, and the engines run again.
+        EXPECT_EQ(d.result(), 0);
+        EXPECT_EQ(eventsOf("load:").size(), 4u);
+    }
+}
+
+TEST_F(OptionsDialogFlowTest, AProgramGoneWhileTheEnginesStopIsNotTouchedAgainAndTheFilesAreSaved) {
+    startProgram();
+    AccountsOptionsDialog& d = openDialog();
+    d.GeneralTab()->tDays->setText("9");
+    d.AccountsTab()->tDisplayName->setText("Changed");
+    emit d.AccountsTab()->tDisplayName->textEdited("Changed");
+    // The program is destroyed by an event that runs while the engines are stopped.
+    onUnload_ = [this](const std::string& name) {
+        if (name == "SMTPSpooler") QTimer::singleShot(0, context_.get(), [this] { program_.reset(); });
+    };
+    events_.clear();
+    EXPECT_TRUE(d.Save());
+    EXPECT_EQ(program_, nullptr);
+    EXPECT_EQ(value("options", "AutoDeleteUnregisteredInterval"), "9");
+    EXPECT_EQ(CIniFile(ProgramFiles::AccountsIniPath().string()).Value("me@example.com", "DisplayName"), "Changed");
+    EXPECT_TRUE(eventsOf("load:").empty());
+}
 
 TEST_F(OptionsDialogFlowTest, AFreshOkWritesEveryKeyInOrderBetweenAStopAndAStartOfTheEngines) {
     startProgram();
@@ -134,6 +210,58 @@ TEST_F(OptionsDialogFlowTest, AnAccountsFileThatCannotBeWrittenKeepsTheDialogOpe
     EXPECT_TRUE(d.Modified());
     EXPECT_EQ(ReadFile(ProgramFiles::AccountsIniPath()), before);
     EXPECT_EQ(engineEvents().size(), 8u);  // stopped and started again all the same
+}
+
+TEST_F(OptionsDialogFlowTest, TheFiveSpinnersStepTheirFieldsWithinTheirLimitsAndOkStoresTheText) {
+    startProgram();
+    using dialogs::OptionsGeneralTab;
+    struct Case {
+        const char* spinner;
+        QLineEdit* OptionsGeneralTab::*field;
+        const char* key;
+        const char* start;
+        int steps;  // clicks of the up arrow (down when negative)
+        const char* after;
+    };
+    const Case cases[] = {
+        {"udDays", &OptionsGeneralTab::tDays, "AutoDeleteUnregisteredInterval", "98", 3, "99"},
+        {"udDays", &OptionsGeneralTab::tDays, "AutoDeleteUnregisteredInterval", "2", -3, "1"},
+        {"udNMessages", &OptionsGeneralTab::tNMessages, "MaxMessagesCountFromUnknown", "5", 2, "7"},
+        {"udRegDialogShowInterval", &OptionsGeneralTab::tRegDialogShowInterval, "RegDialogShowInterval", "59", 4,
+         "60"},
+        {"udRegDialogShowInterval", &OptionsGeneralTab::tRegDialogShowInterval, "RegDialogShowInterval", "1", -2,
+         "0"},
+        {"udLocalSMTPServerPort", &OptionsGeneralTab::tLocalSMTPServerPort, "SMTPServerPort", "65534", 2, "65535"},
+        {"udLocalPOP3ServerPort", &OptionsGeneralTab::tLocalPOP3ServerPort, "POP3ServerPort", "3110", -1, "3109"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.spinner) + " from " + c.start);
+        setValue("options", c.key, c.start);
+        setValue("options", "AutoDeleteUnregistered", "1");  // the fields the spinners step are on
+        setValue("options", "LimitMessagesFromUnknown", "1");
+        AccountsOptionsDialog& d = openDialog();
+        auto* spinner = d.GeneralTab()->findChild<platform::UpDown*>(c.spinner);
+        ASSERT_NE(spinner, nullptr);
+        QLineEdit* field = d.GeneralTab()->*c.field;
+        EXPECT_EQ(spinner->Buddy(), field);
+        for (int i = 0; i < std::abs(c.steps); ++i) (c.steps > 0 ? spinner->UpButton() : spinner->DownButton())->click();
+        EXPECT_EQ(field->text().toStdString(), c.after);
+        EXPECT_TRUE(d.Modified());
+        ASSERT_TRUE(d.Save()) << ::testing::PrintToString(promptTexts());
+        EXPECT_EQ(value("options", c.key), c.after);
+    }
+    // The spinner of a switched-off field is off with it.
+    setValue("options", "AutoDeleteUnregistered", "0");
+    AccountsOptionsDialog& d = openDialog();
+    EXPECT_FALSE(d.GeneralTab()->cbAutoDeleteUnregistered->isChecked());
+    EXPECT_FALSE(d.GeneralTab()->udDays->isEnabled());
+    d.GeneralTab()->cbAutoDeleteUnregistered->click();
+    EXPECT_TRUE(d.GeneralTab()->udDays->isEnabled());
+    d.resize(720, 600);
+    d.show();
+    platform::PumpEvents();
+    EXPECT_TRUE(SaveScreenshot(d, "options-general-spinners.png"));
+    d.hide();
 }
 
 TEST_F(OptionsDialogFlowTest, EveryEditMarksTheDialogModifiedAndCancelAsksBeforeDroppingIt) {
