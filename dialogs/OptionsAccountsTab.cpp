@@ -18,6 +18,7 @@
 
 #include "core/Address.h"
 #include "core/CIniFile.h"
+#include "core/Environment.h"
 #include "core/MiscUtils.h"
 #include "core/Prompt.h"
 #include "dialogs/AccountTest.h"
@@ -40,8 +41,6 @@ QPushButton* button(QWidget* parent, const char* name, const char* caption, cons
     b->setToolTip(QString::fromUtf8(tip));
     return b;
 }
-
-std::string text8(const QLineEdit* edit) { return edit->text().toStdString(); }
 
 }  // namespace
 
@@ -196,13 +195,13 @@ void OptionsAccountsTab::connectFields() {
         {tSMTPServer, &MailAccount::SMTPServer},       {tSMTPServerPort, &MailAccount::SMTPServerPort}};
     for (const auto& [edit, field] : tested) {
         connect(edit, &QLineEdit::textEdited, this, [this, edit = edit, field = field](const QString& text) {
-            if (MailAccount* r = record()) r->*field = text.toStdString();
+            if (MailAccount* r = record()) r->*field = platform::ToText8(text, r->*field);
             MarkNotTested();
             emit edited();
         });
     }
     connect(tDisplayName, &QLineEdit::textEdited, this, [this](const QString& text) {
-        if (MailAccount* r = record()) r->DisplayName = text.toStdString();
+        if (MailAccount* r = record()) r->DisplayName = platform::ToText8(text, r->DisplayName);
         emit edited();
     });
     connect(tEMailAddress, &QLineEdit::textEdited, this, &OptionsAccountsTab::edited);
@@ -337,7 +336,7 @@ void OptionsAccountsTab::blink() {
 bool OptionsAccountsTab::CommitAddress() {
     MailAccount* r = record();
     if (!r) return true;
-    const std::string typed(MiscFuncs::TrimBlanks(text8(tEMailAddress)));
+    const std::string typed(MiscFuncs::TrimBlanks(platform::ToText8(tEMailAddress->text(), r->EMailAddress)));
     if (typed == r->EMailAddress) return true;
     if (MiscFuncs::IsValidEmail(typed)) {
         r->EMailAddress = typed;
@@ -378,10 +377,21 @@ void OptionsAccountsTab::deleteAccount() {
     const Prompt::Answer answer = Prompt::Ask("Are you sure you want to delete account?", "Account deletion",
                                               Prompt::Buttons::YesNo, Prompt::Kind::Critical, 2);
     if (!alive || answer != Prompt::Answer::Yes || !record() || record()->LoadedSection != section) return;
-    if (!Accounts::DeleteAccount(accounts_, section)) {
+    Accounts::MailClientRestore restored = Accounts::MailClientRestore::NothingToRestore;
+    std::string why;
+    if (!Accounts::DeleteAccount(accounts_, section, &restored, &why)) {
         Prompt::Ask("The account could not be deleted: its settings could not be written.", caption(),
                     Prompt::Buttons::OK, Prompt::Kind::Critical);
         return;
+    }
+    if (restored == Accounts::MailClientRestore::ImportFailed) {
+        // The account is gone; the mail program's saved settings were there but were
+        // not put back (refused or failed), and stay for a later try.
+        const QPointer<OptionsAccountsTab> stillHere(this);
+        Prompt::Ask("The settings of your e-mail application could not be given back for this account:\r\n" + why +
+                        "\r\nThe saved settings files have been kept in " + MiscFuncs::ProgramFolder().string() + ".",
+                    caption(), Prompt::Buttons::OK, Prompt::Kind::Exclamation);
+        if (!stillHere || !record() || record()->LoadedSection != section) return;
     }
     const int index = current_;
     records_.erase(records_.begin() + index);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "TempFolder.h"
+#include "core/MailClientFiles.h"
 #include "core/ProgramFiles.h"
 #include "core/Registry.h"
 #include "core/Scramble.h"
@@ -376,6 +377,7 @@ TEST_F(AccountListTest, DeletingRestoresTheMailClientOnlyFromACompleteCheckedPai
         bool undoFile, savedFile, goodSaved;
         Accounts::MailClientRestore result;
         bool keyRestored;
+        bool otherRegistry = false;  // the export records another registry file
     };
     const std::vector<Case> cases = {
         {"no RegFileNo", nullptr, true, true, true, Accounts::MailClientRestore::NothingToRestore, false},
@@ -385,6 +387,8 @@ TEST_F(AccountListTest, DeletingRestoresTheMailClientOnlyFromACompleteCheckedPai
         {"saved settings missing", "3", true, false, true, Accounts::MailClientRestore::FilesMissing, false},
         {"undo file missing", "3", false, true, true, Accounts::MailClientRestore::FilesMissing, false},
         {"saved settings unreadable", "3", true, true, false, Accounts::MailClientRestore::ImportFailed, false},
+        {"saved from another registry file", "3", true, true, true, Accounts::MailClientRestore::ImportFailed, false,
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -396,7 +400,9 @@ TEST_F(AccountListTest, DeletingRestoresTheMailClientOnlyFromACompleteCheckedPai
         fs::remove(saved);
         if (c.undoFile) WriteFile(undo, "REGEDIT4\r\n[-" + key + "]\r\n");
         if (c.savedFile)
-            WriteFile(saved, c.goodSaved ? "REGEDIT4\r\n\r\n[" + key + "]\r\n\"POP3 Server\"=\"pop.example.com\"\r\n"
+            WriteFile(saved, c.goodSaved ? "REGEDIT4\r\n" +
+                                               (c.otherRegistry ? UndoFiles::RecordLine(dir() / "elsewhere.reg") : "") +
+                                               "\r\n[" + key + "]\r\n\"POP3 Server\"=\"pop.example.com\"\r\n"
                                          : std::string("not a registry file"));
         WriteFile(path(), sampleSection("a@example.com") + (c.regFileNo ? "RegFileNo=" + std::string(c.regFileNo) + "\r\n" : ""));
         CIniFile ini(path());
