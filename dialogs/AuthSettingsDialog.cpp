@@ -23,8 +23,6 @@ QPointer<AuthSettingsDialog>& loadedDialog() {
     return dialog;
 }
 
-std::string text8(const QLineEdit* edit) { return edit->text().toStdString(); }
-
 }  // namespace
 
 AuthSettingsDialog::AuthSettingsDialog(QWidget* parent) : QDialog(parent) {
@@ -80,8 +78,9 @@ AuthSettingsDialog::AuthSettingsDialog(QWidget* parent) : QDialog(parent) {
     });
     connect(ok_, &QPushButton::clicked, this, [this] {
         Result = 1;
-        Password = text8(password_);
-        UserName = text8(user_);
+        // What Edit was given comes back byte for byte unless it was edited.
+        Password = platform::ToText8(password_->text(), Password);
+        UserName = platform::ToText8(user_->text(), UserName);
         accept();
     });
     connect(cancel_, &QPushButton::clicked, this, [this] {

@@ -88,7 +88,7 @@ SetupWizard::SetupWizard(SetupWizardServices services, QWidget* parent)
     connect(p->tEMailAddress, &QLineEdit::editingFinished, this, &SetupWizard::emailEdited);
     const auto textField = [this](QLineEdit* edit, std::string MailAccount::*field) {
         connect(edit, &QLineEdit::textEdited, this, [this, field](const QString& text) {
-            if (MailAccount* a = current()) a->*field = text8(text);
+            if (MailAccount* a = current()) a->*field = platform::ToText8(text, a->*field);
             markUntested();
         });
     };

@@ -95,7 +95,7 @@ bool SetupWizard::isListed(const std::string& address, int except) const {
 bool SetupWizard::emailEdited() {
     MailAccount* a = current();
     if (!a || loading_) return true;
-    const std::string typed(MiscFuncs::TrimBlanks(text8(accountsPage_->tEMailAddress->text())));
+    const std::string typed(MiscFuncs::TrimBlanks(platform::ToText8(accountsPage_->tEMailAddress->text(), a->EMailAddress)));
     if (typed == a->EMailAddress) return true;
     const int index = current_;
     std::string refusal;

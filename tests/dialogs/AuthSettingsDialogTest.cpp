@@ -91,6 +91,34 @@ TEST(AuthSettingsDialog, EditStartsFromItsArgumentsAndOnlyOkTakesTheFields) {
     });
 }
 
+TEST(AuthSettingsDialog, OkGivesBackWhatWasNotEditedByteForByte) {
+    AuthSettingsDialog d;
+    const std::string user("Jos\xe9", 4), password("p\xe4ss\xff", 5);  // not UTF-8
+    struct Case {
+        const char* name;
+        std::function<void(AuthSettingsDialog&)> edit;
+        std::string user, password;
+    };
+    const std::vector<Case> cases = {
+        {"nothing edited", [](AuthSettingsDialog&) {}, user, password},
+        {"only the password edited", [](AuthSettingsDialog& x) { QTest::keyClicks(x.tPassword(), "1"); }, user,
+         password + "1"},
+        {"another option chosen", [](AuthSettingsDialog& x) { x.oUsePOP3Setting()->click(); }, user, password},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(editWith(d, 0, user, password,
+                           [&](AuthSettingsDialog& x) {
+                               x.tPassword()->end(false);
+                               c.edit(x);
+                               x.OKButton()->click();
+                           }),
+                  1);
+        EXPECT_EQ(d.UserName, c.user);
+        EXPECT_EQ(d.Password, c.password);
+    }
+}
+
 TEST(AuthSettingsDialog, TheAccountTakesTheAnswerOnlyOnOk) {
     AuthSettingsDialog d;
     AuthSettingsDialog::SetLoaded(&d);

@@ -99,6 +99,24 @@ TEST_F(SetupWizardTest, SelectingKeepsTheTestAndEveryChangedSettingLosesIt) {
     EXPECT_EQ(w.Accounts()[1].SMTPAuthUserName, "someone");
 }
 
+TEST_F(SetupWizardTest, FieldsThatAreNotUtf8KeepTheirBytesAsTheyAreEdited) {
+    // A user name and server from the mail program in Latin-1, as many old settings are.
+    const std::string user("b\xf6" "b", 3), server("p\xf6p.example.com", 15);
+    Registry::SetStringValue(kBobKey, "POP3 User Name", user);
+    Registry::SetStringValue(kBobKey, "POP3 Server", server);
+    auto& w = make();
+    toAccounts("oOutlookExpress");
+    selectAccount(1);
+    QLineEdit* name = child<QLineEdit>("tPOP3UserName");
+    name->end(false);
+    QTest::keyClicks(name, "2");
+    emit child<QLineEdit>("tEMailAddress")->editingFinished();  // not edited: no box
+    EXPECT_TRUE(prompts_.empty()) << ::testing::PrintToString(promptTexts());
+    EXPECT_EQ(w.Accounts()[1].POP3UserName, user + "2");
+    EXPECT_EQ(w.Accounts()[1].POP3Server, server);
+    EXPECT_EQ(w.Accounts()[1].EMailAddress, "bob@example.com");
+}
+
 TEST_F(SetupWizardTest, AddingAndEditingRefuseTheSameAddressInAnyLetterCase) {
     auto& w = make();
     toAccounts("oOutlookExpress");
