@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "platform/Text8.h"
+#include "platform/UpDown.h"
 
 namespace dialogs {
 namespace {
@@ -38,6 +39,24 @@ QHBoxLayout* row(std::initializer_list<QWidget*> widgets) {
     return layout;
 }
 
+platform::UpDown* upDown(QLineEdit* buddy, const char* name, int minimum, int maximum) {
+    auto* ud = new platform::UpDown(buddy, minimum, maximum, buddy->parentWidget());
+    ud->setObjectName(name);
+    return ud;
+}
+
+// A field and its up-down control side by side, as one cell.
+QWidget* withUpDown(QLineEdit* field, platform::UpDown* ud) {
+    auto* box = new QWidget(field->parentWidget());
+    auto* layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(1);
+    layout->addWidget(field);
+    layout->addWidget(ud);
+    box->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    return box;
+}
+
 std::string text8(const QLineEdit* edit) { return edit->text().toStdString(); }
 
 }  // namespace
@@ -60,6 +79,11 @@ OptionsGeneralTab::OptionsGeneralTab(QWidget* parent) : QWidget(parent) {
     cbUseConfirmations = checkBox(this, "cbUseConfirmations", "Always use confirmation dialogs");
     tLocalSMTPServerPort = digitsField(this, "tLocalSMTPServerPort", 70);
     tLocalPOP3ServerPort = digitsField(this, "tLocalPOP3ServerPort", 70);
+    udDays = upDown(tDays, "udDays", 1, 99);
+    udNMessages = upDown(tNMessages, "udNMessages", 1, 99);
+    udRegDialogShowInterval = upDown(tRegDialogShowInterval, "udRegDialogShowInterval", 0, 60);
+    udLocalSMTPServerPort = upDown(tLocalSMTPServerPort, "udLocalSMTPServerPort", 1, 65535);
+    udLocalPOP3ServerPort = upDown(tLocalPOP3ServerPort, "udLocalPOP3ServerPort", 1, 65535);
     bUseDefaultPorts = new QPushButton("Use default values", this);
     bUseDefaultPorts->setObjectName("bUseDefaultPorts");
     TimeOutSlider = new QSlider(Qt::Horizontal, this);
@@ -74,13 +98,14 @@ OptionsGeneralTab::OptionsGeneralTab(QWidget* parent) : QWidget(parent) {
     auto* s = new QVBoxLayout(senders);
     s->addWidget(cbAutomaticalyAprove);
     s->addWidget(cbDeleteBounced);
-    s->addLayout(row({cbAutoDeleteUnregistered, tDays, new QLabel("day(s)", this)}));
-    s->addLayout(row({cbLimitNumberOfMessages, tNMessages}));
+    s->addLayout(row({cbAutoDeleteUnregistered, withUpDown(tDays, udDays), new QLabel("day(s)", this)}));
+    s->addLayout(row({cbLimitNumberOfMessages, withUpDown(tNMessages, udNMessages)}));
     auto* indented = row({cbAutoRejectSendersExceedingLimit});
     indented->setContentsMargins(24, 0, 0, 0);
     s->addLayout(indented);
     s->addWidget(cbAutoSendRegRequests);
-    s->addLayout(row({cbShowRegDialogs, tRegDialogShowInterval, new QLabel("minutes", this)}));
+    s->addLayout(row({cbShowRegDialogs, withUpDown(tRegDialogShowInterval, udRegDialogShowInterval),
+                      new QLabel("minutes", this)}));
 
     auto* program = new QGroupBox("Program", this);
     auto* p = new QVBoxLayout(program);
@@ -90,9 +115,9 @@ OptionsGeneralTab::OptionsGeneralTab(QWidget* parent) : QWidget(parent) {
     auto* servers = new QGroupBox("Local servers", this);
     auto* g = new QGridLayout(servers);
     g->addWidget(new QLabel("Local SMTP server port", this), 0, 0);
-    g->addWidget(tLocalSMTPServerPort, 0, 1);
+    g->addWidget(withUpDown(tLocalSMTPServerPort, udLocalSMTPServerPort), 0, 1);
     g->addWidget(new QLabel("Local POP3 server port", this), 1, 0);
-    g->addWidget(tLocalPOP3ServerPort, 1, 1);
+    g->addWidget(withUpDown(tLocalPOP3ServerPort, udLocalPOP3ServerPort), 1, 1);
     g->addWidget(bUseDefaultPorts, 0, 2, 2, 1);
     g->addWidget(new QLabel("Server timeouts", this), 2, 0);
     g->addLayout(row({new QLabel("Short", this), TimeOutSlider, new QLabel("Long", this)}), 2, 1, 1, 2);
@@ -112,6 +137,8 @@ OptionsGeneralTab::OptionsGeneralTab(QWidget* parent) : QWidget(parent) {
         });
     }
     for (QLineEdit* edit : findChildren<QLineEdit*>()) connect(edit, &QLineEdit::textEdited, this, &OptionsGeneralTab::edited);
+    for (platform::UpDown* ud : findChildren<platform::UpDown*>())
+        connect(ud, &platform::UpDown::Stepped, this, &OptionsGeneralTab::edited);
     connect(tDays, &QLineEdit::textChanged, this, &OptionsGeneralTab::daysChanged);
     connect(bUseDefaultPorts, &QPushButton::clicked, this, [this] {
         tLocalPOP3ServerPort->setText(QString::number(SettingDefaults::kLocalPOP3Port));

@@ -3,6 +3,11 @@
 // of the unknown senders and of the registration dialogs, the start with the desktop
 // session, the local server ports and the servers' time-out slider.
 //
+// The number fields are digit fields, each with its up-down control (udDays and the
+// others, platform/UpDown.h) that steps it within the field's limits: days and
+// messages 1 to 99, the pop-up minutes 0 to 60, the local ports 1 to 65535. The
+// fields keep what is stored or typed; OK checks them (CheckDialogOptions).
+//
 // Fill puts DialogOptions into the controls; Collect reads them back (the message
 // texts are the messages tab's). Every change the user makes emits edited().
 
@@ -15,6 +20,10 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
+
+namespace platform {
+class UpDown;
+}
 
 namespace dialogs {
 
@@ -34,16 +43,21 @@ public:
     QCheckBox* cbDeleteBounced = nullptr;
     QCheckBox* cbAutoDeleteUnregistered = nullptr;
     QLineEdit* tDays = nullptr;
+    platform::UpDown* udDays = nullptr;
     QCheckBox* cbLimitNumberOfMessages = nullptr;
     QLineEdit* tNMessages = nullptr;
+    platform::UpDown* udNMessages = nullptr;
     QCheckBox* cbAutoSendRegRequests = nullptr;
     QCheckBox* cbAutoRejectSendersExceedingLimit = nullptr;
     QCheckBox* cbShowRegDialogs = nullptr;
     QLineEdit* tRegDialogShowInterval = nullptr;
+    platform::UpDown* udRegDialogShowInterval = nullptr;
     QCheckBox* cbAutoStart = nullptr;
     QCheckBox* cbUseConfirmations = nullptr;
     QLineEdit* tLocalSMTPServerPort = nullptr;
+    platform::UpDown* udLocalSMTPServerPort = nullptr;
     QLineEdit* tLocalPOP3ServerPort = nullptr;
+    platform::UpDown* udLocalPOP3ServerPort = nullptr;
     QPushButton* bUseDefaultPorts = nullptr;
     QSlider* TimeOutSlider = nullptr;
     QLabel* lServerTimeout = nullptr;
