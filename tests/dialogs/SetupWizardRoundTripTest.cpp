@@ -42,9 +42,13 @@ TEST_F(SetupWizardTest, RoundTripFromDetectionToTheCleanUpTool) {
     ASSERT_EQ(w.Page(), 5);
     EXPECT_TRUE(prompts_.empty()) << prompts_.front().text;
 
-    // The undo files, byte for byte.
-    EXPECT_EQ(ReadFile(dir() / "Account0.reg"), aliceBefore);
-    EXPECT_EQ(ReadFile(dir() / "Account1.reg"), bobBefore);
+    // The undo files, byte for byte: each export with the record of its registry file.
+    const auto withRecord = [](const std::string& exported) {
+        return exported.substr(0, 10) + UndoFiles::RecordLine(std::filesystem::weakly_canonical(Registry::RegistryFile())) +
+               exported.substr(10);
+    };
+    EXPECT_EQ(ReadFile(dir() / "Account0.reg"), withRecord(aliceBefore));
+    EXPECT_EQ(ReadFile(dir() / "Account1.reg"), withRecord(bobBefore));
     EXPECT_EQ(ReadFile(dir() / "clracc0.reg"), "REGEDIT4\r\n[-" + kAliceKey + "]\r\n");
     EXPECT_EQ(ReadFile(dir() / "clracc1.reg"), "REGEDIT4\r\n[-" + kBobKey + "]\r\n");
     // The mail program now goes through the local servers.
