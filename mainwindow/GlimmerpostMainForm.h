@@ -10,9 +10,11 @@
 // Closing: the close box hides the window in the tray (the first time ever with a
 // notice, remembered through the hooks); the tray's exit asks "Are you sure you want
 // to close Glimmerpost?". Where the desktop has no tray the window is never hidden and
-// the close box asks the same question. ShutDown() is the orderly end without a
-// question (signals, the end of the desktop session). Until MarkLoaded() a close goes
-// through unasked.
+// the close box asks the same question. A Yes asks for the end (hook requestShutDown),
+// which runs after the menu's, box's or window's handler has returned: nothing is
+// released inside its own handler. ShutDown() is the orderly end without a question
+// (signals, the end of the desktop session). Until MarkLoaded() a close goes through
+// unasked.
 //
 // Dialogs and engines are reached through MainFormHooks; a missing hook is logged as
 // "not available" and otherwise ignored. Message boxes go through core/Prompt.h.
@@ -54,6 +56,9 @@ struct MainFormHooks {
     std::function<bool()> trayCloseMsgShown;           // [display] TrayCloseMsgShow is "1"
     std::function<void()> setTrayCloseMsgShown;        // writes it
     std::function<void()> shutDown;                    // takes the program's parts down
+    // Asks for the orderly end from inside a handler (the exit question answered Yes):
+    // it runs once that handler has returned. Default: ShutDown() as a queued call.
+    std::function<void()> requestShutDown;
     std::function<void()> quitApplication;             // default: QCoreApplication::exit(0)
 };
 
@@ -147,6 +152,7 @@ private:
     void recordGeometry();
     void hideToTray();
     bool askExit();
+    void requestShutDown();
     bool trayNoticeShown() const;
     void notAvailable(const char* what) const;
     void onTrayActivated(int reason);

@@ -107,7 +107,15 @@ void GlimmerpostMainForm::mCheckNewMail_Click() {
 }
 
 void GlimmerpostMainForm::mExit_Click() {
-    if (askExit()) ShutDown();
+    if (askExit()) requestShutDown();
+}
+
+void GlimmerpostMainForm::requestShutDown() {
+    if (shutDownDone_) return;
+    if (hooks_.requestShutDown) return hooks_.requestShutDown();
+    // The menu, button or box that asked is still inside its own handler: the end
+    // runs once that handler has returned.
+    QMetaObject::invokeMethod(this, &GlimmerpostMainForm::ShutDown, Qt::QueuedConnection);
 }
 
 bool GlimmerpostMainForm::askExit() {
@@ -135,11 +143,10 @@ void GlimmerpostMainForm::closeEvent(QCloseEvent* e) {
         return hideToTray();
     }
     // Without a tray a hidden window could never be reached again: the close box ends
-    // the program, after the question.
-    if (!askExit()) return e->ignore();
-    ShutDown();
-    // ShutDown's own close() ran inside this one and was not taken: this one is.
-    e->accept();
+    // the program, after the question. The end runs after this handler, and its own
+    // close goes through.
+    e->ignore();
+    if (askExit()) requestShutDown();
 }
 
 void GlimmerpostMainForm::ShutDown() {

@@ -10,6 +10,7 @@
 #include "mainwindow/SendersPage.h"
 #include "mainwindow/SendersView.h"
 #include "mainwindow/SystrayMenuForm.h"
+#include "platform/SafeDelete.h"
 
 namespace mainwindow {
 
@@ -52,7 +53,7 @@ void ProgramPages::Attach(GlimmerpostProgram& program, ProgramEngines& engines) 
     preview.load = [this](GlimmerpostProgram& p) {
         if (!preview_) preview_ = new MessagePreviewForm(p, p.MainForm());
     };
-    preview.unload = [this] { delete preview_.data(); };
+    preview.unload = [this] { platform::DeleteWhenSafe(preview_.data()); };
     program.Engines().Register(std::move(preview));
 
     program.FormHooks().popupTrayMenu = [this, &program](const QPoint& at) {

@@ -1,5 +1,6 @@
 // GlimmerpostProgram: the shut-down sequence and the release of the program's objects.
 #include <QCoreApplication>
+#include <QThread>
 #include <QTimer>
 
 #include <exception>
@@ -65,11 +66,19 @@ void GlimmerpostProgram::RequestShutDown() {
     }
     // A handler waits on an open box or editor: closed, it answers as cancelled, and
     // the handler returns before the lists it works on are released.
-    if (CloseModalWindows() > 0) {
+    const bool closedBoxes = CloseModalWindows() > 0;
+    // While the event loop runs, the request came from inside a handler (a menu, a
+    // button, a box, a socket event): what it would release (the tray menu, the
+    // engines, the windows) may be the very object whose handler runs. The end runs
+    // as a queued call, once that handler has returned.
+    if (closedBoxes || (!shutDownQueued_ && QThread::currentThread()->loopLevel() > 0)) {
         if (!deferredShutDown_) {
             deferredShutDown_ = true;
             QTimer::singleShot(0, QCoreApplication::instance(), [this, alive = alive_.watch()] {
-                if (alive) RequestShutDown();
+                if (!alive) return;
+                deferredShutDown_ = false;
+                shutDownQueued_ = true;
+                RequestShutDown();
             });
         }
         return;

@@ -174,6 +174,7 @@ MainFormHooks GlimmerpostProgram::completedHooks() {
         if (starting_) shutDownRequested_ = true;
         else runShutDown();
     };
+    h.requestShutDown = [this] { RequestShutDown(); };
     h.quitApplication = [this] {
         if (!starting_) quit(exitCode_);
     };

@@ -30,9 +30,11 @@
 // A request to shut down while start-up runs (a signal, the session's end) is kept
 // and taken as soon as the step at hand is over; a modal box or dialog that the step
 // waits on is closed for it. Once running, a request closes the open boxes and
-// editors first (each answers as cancelled, never "Yes") and, when there were any,
-// runs on the next turn of the event loop, after the handler that waited on them
-// has returned. Handlers still check, after every modal call, that the lists they
+// editors first (each answers as cancelled, never "Yes"), and while the event loop
+// runs the end itself is a queued call: it runs on a later turn of the loop, after
+// the handler that asked (a menu item, a button, a box, a signal's socket event) and
+// the handlers that waited on the closed boxes have returned, so that no window,
+// menu or engine is released inside one of its own handlers. Handlers still check, after every modal call, that the lists they
 // work on exist (Senders() and the others are null once released).
 //
 // Other modules plug in before Start(): their windows into Engines(), the main
@@ -204,6 +206,7 @@ private:
     bool shutDownRequested_ = false, shutDownDone_ = false;
     bool activationPending_ = false;
     bool deferredShutDown_ = false;  // a shut-down waits for a closed box's handler
+    bool shutDownQueued_ = false;    // the request has come round the event loop once
     platform::AliveToken alive_;
     platform::AliveToken running_;  // expires when the shut-down begins
     int exitCode_ = 0;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "mainwindow/MenuPictures.h"
+#include "platform/SafeDelete.h"
 #include "platform/Text8.h"
 
 namespace mainwindow {
@@ -82,11 +83,16 @@ SystrayMenuForm::SystrayMenuForm(Targets targets, QObject* parent) : QObject(par
     addItems(*individuals_, kIndividualsItems);
     individuals_->setDefaultAction(item("mPreviewMessages"));
 
-    // Each item calls a copy of its target: the target may release this form.
+    // Each item calls a copy of its target once the menu's own mouse or key handler
+    // has returned and the menu has closed: the target may ask questions, open editors
+    // or end the program, which releases this form and its menus.
     auto bind = [this](const char* name, std::function<void()> target) {
-        connect(item(name), &QAction::triggered, this, [target = std::move(target)] {
-            if (target) target();
-        });
+        connect(
+            item(name), &QAction::triggered, this,
+            [target = std::move(target)] {
+                if (target) target();
+            },
+            Qt::QueuedConnection);
     };
     bind("mOpen", targets_.open);
     bind("mCheckNewMail", targets_.checkNewMail);
@@ -110,8 +116,9 @@ SystrayMenuForm::SystrayMenuForm(Targets targets, QObject* parent) : QObject(par
 }
 
 SystrayMenuForm::~SystrayMenuForm() {
-    delete systray_;
-    delete individuals_;
+    // Qt may still hold a menu (a pop-up closing, an event on its way).
+    platform::DeleteWhenSafe(systray_);
+    platform::DeleteWhenSafe(individuals_);
 }
 
 void SystrayMenuForm::SetImages() {

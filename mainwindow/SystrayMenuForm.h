@@ -6,7 +6,8 @@
 //     mAcceptMessages2, mRemoveMessages, mApproveSender, mDenySender, mDiv3,
 //     mAcceptMessages, mDiv2, mAddSender, mDeleteSender, mDiv4, mApproveSendersDomain,
 //     mBlockMessagesFromThisDomain.
-// Every item calls one of its Targets; an empty target does nothing. The senders page
+// Every item calls one of its Targets after the menu's own handler has returned (a
+// queued call); an empty target does nothing. The menus go with deleteLater. The senders page
 // sets the grid menu's captions, visibility and enabled states before each pop-up
 // (SetCaption takes 8-bit text and shows it literally: "&" is doubled).
 

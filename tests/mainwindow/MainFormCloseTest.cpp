@@ -63,6 +63,9 @@ TEST_F(MainFormTest, ExitAnsweredYesShutsDownOnceAndRemovesTheIcon) {
     auto& form = startedForm();
     form.POP3SessionStarted();
     form.mExit_Click();
+    EXPECT_EQ(calls("shutDown"), 0) << "not inside the handler that asked";
+    EXPECT_FALSE(form.shutDownDone());
+    platform::PumpEvents();
     EXPECT_EQ(calls("shutDown"), 1);
     EXPECT_EQ(calls("quit"), 1);
     EXPECT_TRUE(form.shutDownDone());
@@ -73,6 +76,7 @@ TEST_F(MainFormTest, ExitAnsweredYesShutsDownOnceAndRemovesTheIcon) {
 
     form.ShutDown();
     form.mExit_Click();
+    platform::PumpEvents();
     EXPECT_EQ(calls("shutDown"), 1) << "the orderly end runs once";
 }
 
@@ -119,6 +123,8 @@ TEST_F(MainFormTest, WithoutATrayTheWindowIsNeverOutOfReach) {
 
     answer_ = Prompt::Answer::Yes;
     form.close();
+    EXPECT_EQ(calls("shutDown"), 0) << "not inside the close handler";
+    platform::PumpEvents();
     EXPECT_EQ(calls("shutDown"), 1);
     EXPECT_FALSE(form.isVisible());
 }

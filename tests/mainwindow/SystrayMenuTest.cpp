@@ -6,9 +6,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QFont>
+#include <QEventLoop>
 #include <QMenu>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -132,14 +137,53 @@ TEST_F(SystrayMenuTest, EveryItemCallsItsTarget) {
     for (const auto& [item, target] : expected) {
         calls.clear();
         form.item(item)->trigger();
+        EXPECT_TRUE(calls.empty()) << item << ": not inside the menu's own handler";
+        platform::PumpEvents();
         EXPECT_EQ(calls, std::vector<std::string>{target}) << item;
     }
+}
+
+// "Close Glimmerpost" ends the program, which releases this form and its menus: the
+// item's target runs after the menu's mouse-release handler has returned (in the
+// program's event loop, as a queued call), and the menus, which Qt may still hold,
+// go with deleteLater.
+TEST_F(SystrayMenuTest, AClickedItemThatReleasesTheFormRunsAfterTheMenusHandler) {
+    std::unique_ptr<SystrayMenuForm> form;
+    QPointer<QMenu> menu;
+    QEventLoop loop;
+    bool clickReturnedFirst = false, menuClosed = false, menuStillThere = false;
+    SystrayMenuForm::Targets targets;
+    targets.exit = [&] {
+        menuClosed = menu && !menu->isVisible();
+        form.reset();
+        menuStillThere = !menu.isNull();
+        loop.quit();
+    };
+    form = std::make_unique<SystrayMenuForm>(targets);
+    menu = form->mnuSystray();
+    form->PopupSystray(QPoint(10, 10));
+    ASSERT_TRUE(platform::WaitUntil([&] { return menu->isVisible(); }, 2000));
+    QTimer::singleShot(0, &loop, [&] {
+        const QPoint at = menu->actionGeometry(form->item("mExit")).center();
+        QTest::mouseMove(menu, at);
+        QTest::mouseClick(menu, Qt::LeftButton, {}, at);
+        clickReturnedFirst = form != nullptr;
+    });
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_TRUE(clickReturnedFirst) << "the release handler returned before the target ran";
+    ASSERT_EQ(form, nullptr) << "the target ran";
+    EXPECT_TRUE(menuClosed);
+    EXPECT_TRUE(menuStillThere) << "released inside the event loop: deleted later";
+    platform::PumpEvents();
+    EXPECT_TRUE(menu.isNull());
 }
 
 TEST_F(SystrayMenuTest, ItemsWithoutATargetDoNothing) {
     SystrayMenuForm form(SystrayMenuForm::Targets{});
     for (QMenu* menu : {form.mnuSystray(), form.mIndividuals()})
         for (QAction* action : menu->actions()) action->trigger();
+    platform::PumpEvents();
     SUCCEED();
 }
 
