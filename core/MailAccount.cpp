@@ -13,6 +13,7 @@
 #include "core/Address.h"
 #include "core/Log.h"
 #include "core/MailClientFiles.h"
+#include "core/MessageKey.h"
 #include "core/MiscUtils.h"
 #include "core/Numbers.h"
 #include "core/ProgramFiles.h"
@@ -311,14 +312,15 @@ std::optional<AccountListFault> CheckAccountList(const CIniFile& ini, const std:
 
 bool EnsureAccountFolders(std::string_view address) {
     if (!IsSafeFolderName(address)) return false;
-    const fs::path mailDir = ProgramFiles::InAccountsFolder(std::string(MiscFuncs::TrimBlanks(address))) / "MailDir";
+    const std::string account(MiscFuncs::TrimBlanks(address));
     bool ok = true;
-    for (const char* leaf : {"InBox", "OutBox", "WaitingAuth", "Recycled"}) {
+    for (std::string_view folder : MessageKeys::kAccountFolders) {
+        const fs::path path = MessageKeys::FolderPath(account, folder);
         std::error_code ec;
-        fs::create_directories(mailDir / leaf, ec);
-        if (ec) {
-            MiscFuncs::WriteLog(1, "#", "Error in Accounts::EnsureAccountFolders " + (mailDir / leaf).string() + ": " +
-                                            ec.message());
+        if (!path.empty()) fs::create_directories(path, ec);
+        if (path.empty() || ec) {
+            MiscFuncs::WriteLog(0, "#", "Error in Accounts::EnsureAccountFolders " +
+                                            (path.empty() ? account : path.string()) + ": " + ec.message());
             ok = false;
         }
     }

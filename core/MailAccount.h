@@ -141,8 +141,10 @@ bool SaveAccountList(CIniFile& accounts, const std::vector<MailAccount>& records
                      bool* renamed = nullptr);
 
 // Creates the mail folders of an account that lacks them (accounts\<address>\MailDir
-// with InBox, OutBox, WaitingAuth and Recycled), so that an account added while the
-// program runs can collect at once. False when a folder could not be made.
+// with every folder of MessageKeys::kAccountFolders: InBox, OutBox, WaitingAuth and
+// Recycled). Every place that makes an account (the setup wizard, the options dialog)
+// calls it, so that the account can collect at once and start-up finds nothing
+// missing. False, logged, when a folder could not be made.
 bool EnsureAccountFolders(std::string_view address);
 
 // Makes the file readable and writable by its owner only, creating it empty when it

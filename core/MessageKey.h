@@ -9,6 +9,7 @@
 // file-system path; it accepts only keys that SplitKey accepts, so a key read from
 // a damaged cache can never point outside the account's three message folders.
 
+#include <array>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -20,6 +21,9 @@ inline constexpr std::string_view kWaitingAuth = "MailDir\\WaitingAuth";
 inline constexpr std::string_view kRecycled = "MailDir\\Recycled";
 inline constexpr std::string_view kOutBox = "MailDir\\OutBox";  // the outgoing queue, never indexed
 inline constexpr std::string_view kMailDir = "MailDir";
+// Every folder an account has, in the order they are made: a new account gets all of
+// them (Accounts::EnsureAccountFolders), and start-up reports any that went missing.
+inline constexpr std::array<std::string_view, 4> kAccountFolders = {kInBox, kOutBox, kWaitingAuth, kRecycled};
 
 // The parts of a key, as views into it.
 struct KeyParts {

@@ -16,13 +16,6 @@ namespace fs = std::filesystem;
 namespace SetupSave {
 namespace {
 
-void makeFolders(const MailAccount& a) {
-    if (!Accounts::IsSafeFolderName(a.EMailAddress)) return;
-    const fs::path mailDir = ProgramFiles::InAccountsFolder(a.EMailAddress) / "MailDir";
-    std::error_code ec;
-    for (const char* leaf : {"InBox", "OutBox", "WaitingAuth"}) fs::create_directories(mailDir / leaf, ec);
-}
-
 bool saveAccounts(const std::vector<MailAccount>& accounts, CIniFile& ini) {
     CIniFile::Batch batch(ini);
     bool saved = true;
@@ -63,7 +56,7 @@ Outcome SaveWizardAccounts(std::vector<MailAccount>& accounts, const std::vector
     accounts = std::move(work);
     for (const MailAccount& a : accounts) {
         if (a.AccountTested != 1) continue;
-        makeFolders(a);
+        Accounts::EnsureAccountFolders(a.EMailAddress);
         if (a.ClientKind > 0 && !MailClients::RewriteAccount(a, localPOP3Port, localSMTPPort))
             out.notRewritten.push_back(a.EMailAddress);
     }

@@ -9,8 +9,8 @@
 // written and checked; when that write fails, the undo files of this run are removed
 // again and nothing else has changed, so the wizard can stay on its page.
 //
-// Only tested accounts (AccountTested 1) are saved; each gets its folders
-// accounts\<address>\MailDir\{InBox,OutBox,WaitingAuth}.
+// Only tested accounts (AccountTested 1) are saved; each gets all its folders
+// (Accounts::EnsureAccountFolders: InBox, OutBox, WaitingAuth and Recycled).
 
 #include <string>
 #include <vector>

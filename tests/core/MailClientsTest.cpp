@@ -14,7 +14,9 @@
 #include "core/ProgramFiles.h"
 #include "core/RegFile.h"
 #include "core/Prompt.h"
+#include "core/ProgramSettings.h"
 #include "core/SetupSave.h"
+#include "core/StartupFiles.h"
 #include "MailClientsFixture.h"
 
 namespace fs = std::filesystem;
@@ -509,6 +511,22 @@ TEST_F(SetupSaveTest, SavesAccountsThenRewritesTheirMailProgram) {
     EXPECT_EQ(Registry::EnumRegistryValues(kBobKey).Find("POP3 User Name")->text, "bob@example.com");
     EXPECT_TRUE(fs::is_directory(dir() / "accounts" / "bob@example.com" / "MailDir" / "WaitingAuth"));
     EXPECT_EQ(aliases_.AllSectionKeysArray("Aliases"), (std::vector<std::string>{"*@example.org", "me@example.org"}));
+    EXPECT_FALSE(fs::exists(dir() / "accounts" / "later@example.com")) << "an untested account is not saved";
+}
+
+// The first start after the wizard checks the account folders: a fresh setup has
+// every one of them (Recycled too), so the start-up never calls it ruined.
+TEST_F(SetupSaveTest, TheStartUpCheckAfterTheWizardFindsNothingMissing) {
+    std::vector<MailAccount> list = testedOeAccounts();
+    MailAccount manual;
+    manual.EMailAddress = "hand@example.com";
+    manual.AccountTested = 1;
+    list.push_back(manual);
+    ASSERT_TRUE(SetupSave::SaveWizardAccounts(list, {}, accounts_, aliases_, 3110, 3025).accountsSaved);
+    for (const char* account : {"alice@example.com", "bob@example.com", "hand@example.com"})
+        for (const char* folder : {"InBox", "OutBox", "WaitingAuth", "Recycled"})
+            EXPECT_TRUE(fs::is_directory(dir() / "accounts" / account / "MailDir" / folder)) << account << " " << folder;
+    EXPECT_TRUE(Startup::CheckAccountFolders(CIniFile(ProgramFiles::AccountsIniPath().string()), ProgramSettings()));
 }
 
 TEST_F(SetupSaveTest, AKeyThatCannotBeExportedIsSavedUnrewrittenWithoutAPair) {
