@@ -14,6 +14,7 @@
 #include "core/Prompt.h"
 #include "mainwindow/ProgramStartup.h"
 #include "platform/BrowserHelpers.h"
+#include "platform/SafeDelete.h"
 #include "platform/Text8.h"
 
 namespace dialogs {
@@ -60,6 +61,14 @@ std::string typed(const QString& text) {
     QString t = text;
     t.replace("\r\n", "\n").replace('\r', '\n').replace('\n', "\r\n");
     return t.toStdString();
+}
+
+// Shown, restored from the task bar, raised above the other windows and given the focus.
+void showInFront(QWidget* form) {
+    if (form->isMinimized()) form->setWindowState(form->windowState() & ~Qt::WindowMinimized);
+    form->show();
+    form->raise();
+    form->activateWindow();
 }
 
 void information(const std::string& text) {
@@ -202,15 +211,16 @@ void ShowFeedback(std::string_view productName) {
     if (!feedbackForm()) feedbackForm() = new frmFeedback();
     frmFeedback* form = feedbackForm();
     form->productName = std::string(productName);
-    form->show();
-    form->raise();
-    form->activateWindow();
+    showInFront(form);
     form->Form_Load();
+    // The box about the browser took the focus, and gave it back to whatever window
+    // was active before: the form comes to the front again.
+    showInFront(form);
 }
 
 frmFeedback* FeedbackForm() { return feedbackForm(); }
 
-void CloseFeedback() { delete feedbackForm().data(); }
+void CloseFeedback() { platform::DeleteWhenSafe(feedbackForm().data()); }
 
 void RegisterTellAFriend(mainwindow::GlimmerpostProgram& program) {
     mainwindow::LoadableWindow window;
@@ -218,7 +228,7 @@ void RegisterTellAFriend(mainwindow::GlimmerpostProgram& program) {
     window.load = [](mainwindow::GlimmerpostProgram&) {
         if (!tellForm()) tellForm() = new frmTellAFriend();
     };
-    window.unload = [] { delete tellForm().data(); };
+    window.unload = [] { platform::DeleteWhenSafe(tellForm().data()); };
     program.Engines().Register(std::move(window));
 }
 
@@ -228,10 +238,9 @@ void ShowTellAFriend(mainwindow::GlimmerpostProgram& program, std::string_view p
     if (!form) return;
     form->productName = std::string(productName);
     form->preparedText = BrowserHelpers::TellAFriendText(productName);
-    form->show();
-    form->raise();
-    form->activateWindow();
+    showInFront(form);
     form->Form_Load();
+    showInFront(form);
 }
 
 frmTellAFriend* TellAFriendForm() { return tellForm(); }

@@ -1,9 +1,12 @@
 // The about box and the feedback and recommendation forms: what they show, the checks
 // before sending, and the page addresses they open with every field escaped whole.
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+
+#include <functional>
 
 #include "DialogTestSupport.h"
 #include "core/FormAddresses.h"
@@ -107,6 +110,40 @@ TEST_F(AboutAndFormsTest, WithoutABrowserBothFormsSayWhyAndCannotSend) {
     EXPECT_FALSE(dialogs::TellAFriendForm()->cmdSend()->isEnabled());
     EXPECT_TRUE(dialogs::TellAFriendForm()->txtBody()->toPlainText().isEmpty());
     EXPECT_EQ(lastPrompt().rfind("We're sorry, but the 'Tell a Friend' function needs to open your browser", 0), 0u);
+}
+
+// The box about the browser takes the focus and, closing, gives it back to the
+// window that had it before, the main window: each form still ends up in front,
+// active, also when it was open already.
+TEST_F(AboutAndFormsTest, EachFormComesToTheFrontAfterTheBoxAboutTheBrowser) {
+    browser_.clear();
+    auto& program = started();
+    QWidget* main = program.MainForm();
+    main->show();
+    bool mainHadTheFocus = false;
+    answerer_ = [&](const Prompt::Request& r) {
+        main->activateWindow();
+        mainHadTheFocus = platform::WaitUntil([&] { return QApplication::activeWindow() == main; }, 2000);
+        return Prompt::DefaultAnswer(r);
+    };
+    const struct {
+        const char* name;
+        std::function<void()> open;
+        std::function<QWidget*()> form;
+    } cases[] = {
+        {"feedback", [&] { program.MainForm()->cmdFeedback_Click(); }, [] { return dialogs::FeedbackForm(); }},
+        {"tell a friend", [&] { program.MainForm()->cmdTell_Click(); }, [] { return dialogs::TellAFriendForm(); }},
+    };
+    for (int round = 0; round < 2; ++round)
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (round ? ", open already" : ""));
+            mainHadTheFocus = false;
+            c.open();
+            EXPECT_TRUE(mainHadTheFocus);
+            ASSERT_NE(c.form(), nullptr);
+            EXPECT_TRUE(c.form()->isVisible());
+            EXPECT_TRUE(platform::WaitUntil([&] { return QApplication::activeWindow() == c.form(); }, 2000));
+        }
 }
 
 TEST_F(AboutAndFormsTest, TellAFriendChecksThenSends) {
