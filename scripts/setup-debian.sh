@@ -25,6 +25,8 @@ TEST_PACKAGES=(
   dovecot-pop3d python3 python3-aiosmtpd curl swaks fetchmail mpop msmtp
   # windows under the offscreen platform, screenshots
   libqt6svg6 fonts-dejavu-core
+  # the ways out of the programs run under its memory checker (tests/exit_paths)
+  valgrind
 )
 
 PACKAGES=("${RUN_PACKAGES[@]}")
