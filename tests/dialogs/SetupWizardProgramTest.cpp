@@ -25,9 +25,12 @@
 #include "dialogs/DialogsAttach.h"
 #include "dialogs/SetupWizard.h"
 #include "mainwindow/ProgramEngines.h"
+#include "mainwindow/SendersPage.h"
+#include "platform/GridControl.h"
 #include "mainwindow/ProgramPages.h"
 #include "mainwindow/ProgramTestSupport.h"
 #include "support/Peers.h"
+#include "support/Screenshot.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -154,8 +157,23 @@ TEST_F(WizardInProgramTest, TheWizardConfiguresTheAccountAndTheProgramThenRunsWi
     EXPECT_EQ(value("options", "POP3ServerPort"), std::to_string(program.LocalPOP3Port()));
     EXPECT_EQ(Registry::EnumRegistryValues(kBobKey).Find("POP3 Server")->text, "127.0.0.1");
     EXPECT_TRUE(program.Engines().IsLoaded("POP3CollectorForm"));
+    // The start-up's folder check after the wizard finds every folder there.
+    for (const Prompt::Request& p : prompts_)
+        EXPECT_EQ(p.text.find("Directory structure of application data have been ruined!"), std::string::npos);
+    for (const char* folder : {"InBox", "OutBox", "WaitingAuth", "Recycled"})
+        EXPECT_TRUE(fs::is_directory(dir() / "accounts" / "alice@example.com" / "MailDir" / folder)) << folder;
     // The collector fetches the account's mail from dovecot.
     EXPECT_TRUE(aliceMailStored()) << programLog();
+    // What the user sees on opening the window from the tray, for a reviewer.
+    program.MainForm()->mOpen_Click();
+    // The grid shows the collected mail's sender once its refill has run.
+    ASSERT_TRUE(platform::WaitUntil(
+        [&] {
+            const platform::GridControl& grid = *program.MainForm()->sendersPage()->fgSenders();
+            return grid.Rows() > 0 && grid.Model().Text(0, 1) == "friend@there.test";
+        },
+        kCollectMs));
+    EXPECT_TRUE(SaveScreenshot(*program.MainForm(), "first-start-after-wizard.png"));
 }
 
 TEST_F(WizardInProgramTest, FromTheOptionsDialogTheAliasesStayAndTheNewAccountIsCollectedAtOnce) {
