@@ -249,6 +249,13 @@ std::map<std::string, std::function<void(Driver&, app::RunningGlimmerpost&, cons
         d.add("the exit question is open, SIGTERM", [] { return boxSaying(kExitQuestion) != nullptr; },
               [] { ::kill(::getpid(), SIGTERM); });
     };
+    // SIGTERM while the tray menu is open: the menu, popped up and holding the mouse,
+    // goes with the program.
+    ways["sigterm-menu-open"] = [](Driver& d, app::RunningGlimmerpost& r, const Folder& f) {
+        d.add("the program runs", [&] { return running(r, f); }, [&r] { popUpTrayMenu(r); });
+        d.add("the tray menu is open, SIGTERM", [] { return visibleMenu("mnuSystray") != nullptr; },
+              [] { ::kill(::getpid(), SIGTERM); });
+    };
     // The end of the desktop session: the session manager's request, as Qt emits it.
     ways["session-end"] = [](Driver& d, app::RunningGlimmerpost& r, const Folder& f) {
         d.add("the program runs, the session ends", [&] { return running(r, f); }, [] {
