@@ -66,6 +66,7 @@ bool SharedIni::Write(const IniEdit& edit) {
     Refresh();
     if (!readable_) {
         logWriteError(path_, "the file cannot be read, so it is not replaced");
+        if (depth_ > 0) batchFailed_ = true;
         return false;
     }
     const EditResult result = doc_.Apply(edit);
@@ -89,7 +90,14 @@ bool SharedIni::Save() {
     // The defaults keep the file's permissions and refuse a file that the user made
     // read-only, as the platform's profile service does.
     std::string problem;
-    if (!MiscFuncs::WriteFileAtomic(path_, doc_.Serialize(), MiscFuncs::WriteOptions{}, &problem)) {
+    const std::string text = doc_.Serialize();
+    if (text.size() > kMaxFileSize) {
+        // The readers refuse such a file: writing it would lose every setting in it.
+        logWriteError(path_, "the file would be larger than the settings-file limit of " +
+                                 std::to_string(kMaxFileSize / (1024 * 1024)) + " MiB, so it is not written");
+        return false;
+    }
+    if (!MiscFuncs::WriteFileAtomic(path_, text, MiscFuncs::WriteOptions{}, &problem)) {
         logWriteError(path_, problem);
         return false;
     }
@@ -102,6 +110,7 @@ void SharedIni::BeginUpdate() {
     Refresh();
     pending_.clear();
     batchChanged_ = false;
+    batchFailed_ = false;
 }
 
 bool SharedIni::EndUpdate() {
@@ -111,6 +120,13 @@ bool SharedIni::EndUpdate() {
 }
 
 bool SharedIni::Commit() {
+    if (batchFailed_) {
+        // Part of the batch could not be written, so none of it is.
+        batchFailed_ = false;
+        pending_.clear();
+        Drop();
+        return false;
+    }
     bool changed = batchChanged_;
     MiscFuncs::FileStamp now;
     if (!pending_.empty() && MiscFuncs::StampOf(path_, now) && now != stamp_) {

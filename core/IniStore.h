@@ -16,12 +16,16 @@
 // the copy in memory is then dropped, so the next read sees the file as it is. A
 // file that cannot be read (no permission, not a regular file, larger than
 // kMaxFileSize) reads as empty and refuses writes, so it is never replaced by a
-// copy that lacks its contents. The folder is not created.
+// copy that lacks its contents. A write is refused as well when the new text would
+// be larger than kMaxFileSize: every file written here can be read again. The
+// folder is not created.
 //
 // Batches: between BeginUpdate and the matching EndUpdate (they nest) edits change
 // only the copy in memory, which every reader of the path sees at once; the
 // outermost EndUpdate writes the file once. When another program changed the file
-// meanwhile, its contents are read again and the batch's edits applied on top.
+// meanwhile, its contents are read again and the batch's edits applied on top. An
+// edit refused inside a batch because the file could not be read makes the whole
+// batch fail: EndUpdate then returns false and writes nothing.
 //
 // One user-interface thread uses all of it; nothing here locks.
 
@@ -74,6 +78,7 @@ private:
     int depth_ = 0;
     std::vector<IniEdit> pending_;
     bool batchChanged_ = false;
+    bool batchFailed_ = false;
 };
 
 // The shared copy for a path (made absolute and resolved, so two spellings of one

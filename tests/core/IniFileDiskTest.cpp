@@ -186,4 +186,49 @@ TEST_F(IniFileDiskTest, AFailedBatchLeavesTheFileAsItWas) {
     EXPECT_EQ(ini.Value("a", "k"), "1");
 }
 
+TEST_F(IniFileDiskTest, ABatchOnAFileThatCannotBeReadFailsAndWritesNothing) {
+    // Larger than any reader takes (a sparse file costs nothing), or not a file at all.
+    struct Case {
+        const char* name;
+        bool folder;
+    };
+    for (const Case& c : {Case{"too large", false}, Case{"a folder", true}}) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(file());
+        if (c.folder) {
+            fs::create_directory(file());
+        } else {
+            WriteFile(file(), "[a]\r\nk=1\r\n");
+            fs::resize_file(file(), IniStore::kMaxFileSize + 1);
+        }
+        CIniFile ini(file().string());
+        CIniFile::Batch batch(ini);
+        EXPECT_FALSE(ini.Value("a", "k", "2"));
+        EXPECT_FALSE(ini.ClearSection("a"));
+        EXPECT_FALSE(batch.Commit()) << "every edit was refused: the batch is no success";
+        EXPECT_FALSE(batch.Commit());
+        if (c.folder) EXPECT_TRUE(fs::is_directory(file()));
+        else EXPECT_EQ(fs::file_size(file()), IniStore::kMaxFileSize + 1);
+    }
+}
+
+TEST_F(IniFileDiskTest, AWriteThatTheReadersWouldRefuseIsRefused) {
+    WriteFile(file(), "[a]\r\nk=1\r\n");
+    CIniFile ini(file().string());
+    const std::string huge(IniStore::kMaxFileSize, 'x');
+    EXPECT_FALSE(ini.Value("a", "big", huge));
+    {
+        CIniFile::Batch batch(ini);
+        EXPECT_TRUE(ini.Value("a", "big", huge));  // only the copy so far
+        EXPECT_FALSE(batch.Commit());
+    }
+    EXPECT_EQ(ReadFile(file()), "[a]\r\nk=1\r\n");
+    EXPECT_EQ(ini.Value("a", "big"), "");
+    // What fits is written, and reads back.
+    const std::string most(IniStore::kMaxFileSize - 64, 'x');
+    ASSERT_TRUE(ini.Value("a", "big", most));
+    EXPECT_LE(fs::file_size(file()), IniStore::kMaxFileSize);
+    EXPECT_EQ(CIniFile((dir() / "." / "test.ini").string()).Value("a", "big").size(), most.size());
+}
+
 }  // namespace
