@@ -133,12 +133,22 @@ StatusChange CSenders::ChangeStatus(std::string_view name, std::string_view addr
     const bool dated = std::isfinite(date) && std::nearbyint(date) != 0;
     if (!dated && old == status) return StatusChange::Unchanged;
     const MiscFuncs::DateValue stamp = dated ? date : MiscFuncs::NowDate();
+    // What comes from a stranger or a file is stored no longer than a list shows it.
+    name = CappedField(name);
+    reason = CappedField(reason);
     BulkUpdate bulk(*this);
-    ini_.Value(bare, kModificationDate, MiscFuncs::DayNumberText(stamp));
-    ini_.Value(bare, kAccessLevel, LevelText(status));
-    if (status == SenderStatus::Approved) ini_.Value(bare, kRegistrationRequestSent, "");
-    if (!MiscFuncs::IsBlank(name)) ini_.Value(bare, kName, name);
-    if (!MiscFuncs::IsBlank(reason)) ini_.Value(bare, kAuthReason, reason);
+    bool written = ini_.Value(bare, kModificationDate, MiscFuncs::DayNumberText(stamp));
+    written = ini_.Value(bare, kAccessLevel, LevelText(status)) && written;
+    if (status == SenderStatus::Approved) written = ini_.Value(bare, kRegistrationRequestSent, "") && written;
+    if (!MiscFuncs::IsBlank(name)) written = ini_.Value(bare, kName, name) && written;
+    if (!MiscFuncs::IsBlank(reason)) written = ini_.Value(bare, kAuthReason, reason) && written;
+    if (!written) {
+        // Refused (the file cannot be read, or the name cannot be stored): nothing of
+        // this change is listed or moved.
+        MiscFuncs::WriteLog(0, "#", "Error in CSenders::SetStatus the status of " + std::string(bare) +
+                                        " could not be written to " + ini_.IniFile());
+        return StatusChange::Failed;
+    }
     // Mail moves and lists follow once senders.ini holds the change (at the end of
     // the outermost bulk update); a failed write leaves both as they were.
     std::string dateText;
@@ -176,14 +186,6 @@ void CSenders::DeleteSender(std::string_view address) {
     DeleteAllMessagesFrom(sender);
     unlist(sender);
     changed();
-}
-
-bool CSenders::RemoveSender(std::string_view address) {
-    const std::string sender = MiscFuncs::LowerCase(MiscFuncs::TrimBlanks(address));
-    BulkUpdate bulk(*this);
-    DeleteSender(sender);
-    ini_.ClearSection(CIniFile::StoredSectionName(sender));
-    return bulk.Commit();
 }
 
 std::size_t CSenders::MessagesStored(std::string_view address, std::vector<std::string>* files) const {

@@ -73,7 +73,8 @@ struct SenderEntry {
     std::string_view Address() const { return field(3); }
 
     // The address and the date text must hold no TAB, CR or LF; the name and the
-    // reason lose theirs (they become blanks) and are cut to 1024 bytes.
+    // reason lose theirs (they become blanks) and are cut to 1024 bytes (never inside
+    // a UTF-8 sequence).
     static SenderEntry Make(std::string_view address, std::string_view name, std::string_view reason,
                             std::string_view dateText, MiscFuncs::DateValue date);
 
@@ -132,12 +133,15 @@ public:
     // writes ModificationDate (date, or now when date is 0) and AccessLevel, moves
     // held mail (Approved: to InBox; Blocked: to Recycled), writes Name and AuthReason
     // when not blank and lists the sender under its new status only. Without a date
-    // an unchanged status changes nothing. True when something changed.
+    // an unchanged status changes nothing. True when something changed. The name and
+    // the reason are stored cut as the lists show them (1024 bytes).
     //
     // All or nothing: senders.ini is written first (inside a BulkUpdate, at its end);
     // the mail moves, the lists and Change follow only when that write succeeded.
-    // When it fails, no file has moved, the lists and the file are as they were, the
-    // failure is logged and ChangeStatus says Failed (SetStatus false). Inside a bulk
+    // When it fails (also when senders.ini cannot be read, so it is not written over,
+    // or would grow past the settings-file limit), no file has moved, the lists and
+    // the file are as they were, the failure is logged and ChangeStatus says Failed
+    // (SetStatus false). Inside a bulk
     // update the change is done or dropped with the whole update.
     bool SetStatus(std::string_view name, std::string_view address, SenderStatus status,
                    std::string_view reason, MiscFuncs::DateValue date = 0);
@@ -147,11 +151,10 @@ public:
     std::size_t SetStatusMany(const std::vector<SenderUpdate>& updates);
 
     // Moves the sender's held mail to Recycled and takes the sender off the lists.
+    // senders.ini keeps his section: the filter still knows his stored status (a
+    // blocked sender stays blocked), a parked request stays remembered, and he is
+    // listed again at the next start.
     void DeleteSender(std::string_view address);
-    // DeleteSender, and the sender's section leaves senders.ini too, so he is not
-    // listed again at the next start and the filter takes him for a new sender. False
-    // when senders.ini could not be written (inside a BulkUpdate: its Commit tells).
-    bool RemoveSender(std::string_view address);
 
     // The sender's files in WaitingAuth, then InBox. With files, appends each full
     // path and returns files->size(); without, returns the number found.

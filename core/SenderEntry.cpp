@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr std::size_t kMaxEntryField = 1024;
-
 // The pieces of an entry's text, written into room made for them; each returns
 // the end of what it wrote.
 char* put(char* out, std::string_view text) {
@@ -58,8 +56,8 @@ SenderEntry build(std::string_view address, std::string_view name, std::string_v
     char minutes[16];
     const std::string_view minutesText(minutes, std::to_chars(minutes, minutes + sizeof minutes, e.Minutes).ptr);
     const bool named = !MiscFuncs::IsBlank(name);
-    name = name.substr(0, kMaxEntryField);
-    reason = reason.substr(0, kMaxEntryField);
+    name = SendersInternal::CappedField(name);
+    reason = SendersInternal::CappedField(reason);
     // Sized once: the text is written in place, with no step that grows it.
     e.Text.resize(2 * address.size() + (named ? name.size() + 3 : 0) + reason.size() + dateSize +
                   minutesText.size() + 4);

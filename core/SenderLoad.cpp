@@ -57,6 +57,12 @@ std::string parkedQuestion(std::string_view address) {
            "\r\nPress \"Cancel\" to approve/reject sender manually.";
 }
 
+std::string unreadableNotice(const fs::path& path, std::string_view why) {
+    return "Glimmerpost could not read the sender list " + path.string() + " (" + std::string(why) +
+           ").\r\nThe sender lists are shown empty, and no change to a sender can be saved until the file "
+           "can be read again. The file has not been changed.";
+}
+
 // The parked request as the path names it, when it is one we may act on: an
 // existing plain file ending in ".emr" directly in the OutBox of an account folder.
 std::optional<fs::path> parkedFileAt(const fs::path& path) {
@@ -154,7 +160,12 @@ void CSenders::LoadAllSenders() {
     const MiscFuncs::ReadStatus read = MiscFuncs::ReadWholeFileStamped(path, bytes, IniStore::kMaxFileSize, stamp, &why);
     if (read == MiscFuncs::ReadStatus::Missing) return;
     if (read != MiscFuncs::ReadStatus::Read) {
-        MiscFuncs::WriteLog(0, "#", "Error in CSenders::LoadAllSenders " + why);
+        // Not taken for an empty list: the settings file refuses every write to a file
+        // it cannot read, so nothing is written over it, and the user learns why.
+        if (read == MiscFuncs::ReadStatus::TooLarge)
+            why = "it is larger than " + std::to_string(IniStore::kMaxFileSize / (1024 * 1024)) + " MiB";
+        MiscFuncs::WriteLog(0, "#", "Error in CSenders::LoadAllSenders " + path.string() + ": " + why);
+        Prompt::Ask(unreadableNotice(path, why), "", Prompt::Buttons::OK, Prompt::Kind::Critical);
         return;
     }
     const CIniFile options(ProgramFiles::OptionsIniPath().string());

@@ -32,6 +32,17 @@ inline SenderStatus StatusOfLevel(std::string_view level) {
     return static_cast<SenderStatus>(level[0] - '0');
 }
 
+// Names and reasons are kept to this many bytes, in senders.ini and in the lists.
+inline constexpr std::size_t kMaxSenderField = 1024;
+
+// The text cut to kMaxSenderField bytes, without splitting a UTF-8 sequence.
+inline std::string_view CappedField(std::string_view text) {
+    if (text.size() <= kMaxSenderField) return text;
+    std::size_t end = kMaxSenderField;
+    for (int back = 0; back < 3 && end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80; ++back) --end;
+    return text.substr(0, end);
+}
+
 // The entry of a sender read from senders.ini: SenderEntry::Make with the address
 // in lower case and the date text ListDateText(date).
 SenderEntry EntryOfFile(std::string_view address, std::string_view name, std::string_view reason,

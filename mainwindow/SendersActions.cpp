@@ -42,7 +42,7 @@ std::string deleteQuestion(const SendersSelection& sel) {
 
 void reportUnsaved(const CSenders& senders) {
     Prompt::Ask("Glimmerpost could not save the sender list " + senders.IniFile() +
-                    ".\nThe change shows until Glimmerpost closes, but it is not stored.",
+                    ".\nThe change has not been made.",
                 kTitle, Prompt::Buttons::OK, Prompt::Kind::Critical);
 }
 
@@ -110,7 +110,9 @@ void SendersView::addSender(const SendersSelection& sel) {
     if (!alive || result != 1) return;
     CSenders* senders = program_.Senders();
     if (!senders || MiscFuncs::IsBlank(address)) return;
-    senders->SetStatus(name, address, status, "Added manualy by user");
+    if (senders->ChangeStatus(name, address, status, "Added manualy by user") == StatusChange::Failed &&
+        alive && program_.Senders() == senders)
+        reportUnsaved(*senders);
 }
 
 void SendersView::preview(const SendersSelection& sel) {
@@ -147,7 +149,8 @@ void SendersView::changeStatus(int button, const SendersSelection& sel) {
                 senders->SetStatus("", address, SenderStatus::Blocked, "Manualy blocked by user");
                 MiscFuncs::WriteLog(2, "i", "Manual denial of " + address + ", emails deleted");
             } else {
-                senders->RemoveSender(address);
+                // senders.ini keeps the sender: the filter still knows his status.
+                senders->DeleteSender(address);
                 MiscFuncs::WriteLog(2, "i", "Manual deletion of sender " + address + ", emails deleted");
             }
         }

@@ -6,6 +6,7 @@
 #include "SendersFixture.h"
 #include "core/CIniFile.h"
 #include "core/Dates.h"
+#include "core/IniStore.h"
 
 namespace {
 
@@ -188,13 +189,57 @@ TEST_F(SendersLoadTest, APathThatIsNoParkedRequestIsNeitherAskedAboutNorTouched)
     EXPECT_TRUE(logHas("no parked registration request at "));
 }
 
-TEST_F(SendersLoadTest, AMissingOrUnreadableFileLoadsNothing) {
+TEST_F(SendersLoadTest, AMissingFileLoadsNothingAndAsksNothing) {
+    answer(Prompt::Answer::OK);
     EXPECT_TRUE(open().List(SenderStatus::Unknown).Empty());
     EXPECT_FALSE(fs::exists(sendersIni()));
-    fs::create_directories(sendersIni());
-    CSenders& senders = open();
-    for (const SenderList& list : senders.Lists()) EXPECT_TRUE(list.Empty());
-    EXPECT_TRUE(logHas("Error in CSenders::LoadAllSenders"));
+    EXPECT_TRUE(questions.empty());
+}
+
+// A file that cannot be read at start-up is not taken for an empty list: the user is
+// told, every change is refused as a failure, and the file is never written over.
+TEST_F(SendersLoadTest, AnUnreadableFileIsToldAndNeverWrittenOver) {
+    struct Case {
+        const char* name;
+        const char* why;  // in the notice
+    };
+    for (const Case& c : {Case{"too large", "larger than 64 MiB"}, Case{"a folder", "sender list"}}) {
+        SCOPED_TRACE(c.name);
+        senders_.reset();
+        fs::remove_all(sendersIni());
+        questions.clear();
+        if (std::string(c.name) == "a folder") {
+            fs::create_directories(sendersIni());
+        } else {
+            writeSenders("[ann@x.com]\r\nAccessLevel=3\r\n");
+            fs::resize_file(sendersIni(), IniStore::kMaxFileSize + 1);
+        }
+        answer(Prompt::Answer::OK);
+        CSenders& senders = openAttached();
+        ASSERT_EQ(questions.size(), 1u);
+        EXPECT_NE(questions[0].text.find("could not read the sender list " + sendersIni().string()), std::string::npos)
+            << questions[0].text;
+        EXPECT_NE(questions[0].text.find(c.why), std::string::npos) << questions[0].text;
+        EXPECT_EQ(questions[0].kind, Prompt::Kind::Critical);
+        for (const SenderList& list : senders.Lists()) EXPECT_TRUE(list.Empty());
+        EXPECT_TRUE(logHas("Error in CSenders::LoadAllSenders"));
+
+        changes = 0;
+        EXPECT_EQ(senders.ChangeStatus("", "bob@x.com", SenderStatus::Approved, "Manualy registered by user"),
+                  StatusChange::Failed);
+        std::size_t approved = 0;
+        {
+            CSenders::BulkUpdate bulk(senders);
+            approved = senders.SetStatusMany({{"", "cy@x.com", SenderStatus::Approved, "x", 0},
+                                              {"", "di@x.com", SenderStatus::Blocked, "y", 0}});
+            EXPECT_FALSE(bulk.Commit()) << "refused edits are no success";
+        }
+        EXPECT_EQ(approved, 0u);
+        EXPECT_EQ(changes, 0);
+        for (const SenderList& list : senders.Lists()) EXPECT_TRUE(list.Empty());
+        if (std::string(c.name) == "a folder") EXPECT_TRUE(fs::is_directory(sendersIni()));
+        else EXPECT_EQ(fs::file_size(sendersIni()), IniStore::kMaxFileSize + 1);
+    }
 }
 
 }  // namespace

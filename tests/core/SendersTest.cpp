@@ -178,27 +178,6 @@ TEST_F(CSendersTest, DeleteSenderRecyclesHeldMailAndKeepsTheFile) {
     EXPECT_TRUE(open().List(SenderStatus::WaitingAuth).Contains("ann@x.com")) << "listed again at the next start";
 }
 
-TEST_F(CSendersTest, RemoveSenderAlsoForgetsHimInTheFileOnce) {
-    hold("ann@x.com 1@x.eml");
-    CSenders& senders = openAttached();
-    senders.SetStatus("Ann", "ann@x.com", SenderStatus::Blocked, "Blocked");
-    senders.SetStatus("", "bob@x.com", SenderStatus::Approved, "Ok");
-    changes = 0;
-    {
-        CSenders::BulkUpdate bulk(senders);
-        EXPECT_TRUE(senders.RemoveSender(" ANN@x.com "));
-        EXPECT_EQ(changes, 0) << "one change at the end of the bulk update";
-        EXPECT_TRUE(bulk.Commit());
-    }
-    EXPECT_EQ(changes, 1);
-    EXPECT_TRUE(stored("Recycled", "ann@x.com 1@x.eml"));
-    EXPECT_EQ(senders.StatusOf("ann@x.com"), SenderStatus::NotListed);
-    EXPECT_EQ(ReadFile(sendersIni()).find("[ann@x.com]"), std::string::npos);
-    CSenders& again = open();
-    EXPECT_FALSE(again.List(SenderStatus::Blocked).Contains("ann@x.com")) << "not listed at the next start";
-    EXPECT_TRUE(again.List(SenderStatus::Approved).Contains("bob@x.com"));
-}
-
 TEST_F(CSendersTest, MessagesStoredCountsWaitingThenInBox) {
     hold("ann@x.com 1@x.eml", "InBox");
     hold("ann@x.com 2@x.eml");

@@ -4,7 +4,10 @@
 #include <QAction>
 #include <QTest>
 
+#include <algorithm>
+
 #include "SendersPageFixture.h"
+#include "core/IniStore.h"
 #include "core/ProgramFiles.h"
 #include "core/TempFolder.h"
 #include "mainwindow/GlimmerpostMainForm.h"
@@ -91,9 +94,11 @@ TEST_F(SendersActionsTest, DeleteAsksFirstAndNoChangesNothing) {
     EXPECT_EQ(keys(), std::vector<std::string>{"d@x.org"});
     EXPECT_TRUE(inFolder("Recycled", "b@x.org", "1"));
     EXPECT_TRUE(logHas("Manual deletion of sender b@x.org, emails deleted"));
-    // Gone from the file too, so the next start does not list them again.
-    EXPECT_EQ(sendersIni().find("[b@x.org]"), std::string::npos);
-    EXPECT_EQ(senders().StatusOf("b@x.org"), SenderStatus::NotListed);
+    // senders.ini is kept: the filter still knows the deleted spammers as blocked
+    // (they get no registration request), and the next start lists them again.
+    EXPECT_EQ(sendersIni(), before);
+    EXPECT_EQ(senders().StatusOf("b@x.org"), SenderStatus::Blocked);
+    EXPECT_TRUE(CSenders().List(SenderStatus::Blocked).Contains("b@x.org"));
 
     select("d@x.org", "d@x.org");
     answerer_ = [](const Prompt::Request&) { return Prompt::Answer::No; };
@@ -260,6 +265,39 @@ TEST_F(SendersActionsTest, AMissingEditorIsLoggedAndAFailedWriteIsReported) {
     ASSERT_EQ(prompts_.size(), 1u);
     EXPECT_EQ(prompts_[0].kind, Prompt::Kind::Critical);
     EXPECT_NE(prompts_[0].text.find("could not save the sender list"), std::string::npos);
+}
+
+// A sender list that could not be read at start-up: the user was told, and every
+// later approval is reported as not made instead of showing as done.
+TEST_F(SendersActionsTest, AnUnreadableSenderListIsToldAndNoApprovalShowsAsDone) {
+    std::filesystem::create_directories(ProgramFiles::AccountsFolder());
+    testing_support::WriteFile(ProgramFiles::SendersIniPath(), "[ann@a.org]\r\nAccessLevel=3\r\n");
+    std::filesystem::resize_file(ProgramFiles::SendersIniPath(), IniStore::kMaxFileSize + 1);
+    startWithPages();
+    EXPECT_TRUE(std::any_of(prompts_.begin(), prompts_.end(), [](const Prompt::Request& r) {
+        return r.text.find("could not read the sender list") != std::string::npos;
+    }));
+    message("bob@b.org", "1");
+    showTab(6);
+    prompts_.clear();
+    grid().SetSelection(0, 0);
+    view().IndividualsToolBar_ButtonClick(1);
+    ASSERT_EQ(prompts_.size(), 1u);
+    EXPECT_NE(prompts_[0].text.find("could not save the sender list"), std::string::npos);
+    EXPECT_EQ(senders().List(SenderStatus::Approved).Count(), 0u);
+    EXPECT_TRUE(inFolder("WaitingAuth", "bob@b.org", "1"));
+
+    prompts_.clear();
+    program_->Editors().editSender = [](std::string& name, std::string& address, QWidget*) {
+        name = "Cy";
+        address = "cy@c.org";
+        return 1;
+    };
+    showTab(3);
+    view().IndividualsToolBar_ButtonClick(3);
+    ASSERT_EQ(prompts_.size(), 1u);
+    EXPECT_NE(prompts_[0].text.find("could not save the sender list"), std::string::npos);
+    EXPECT_EQ(std::filesystem::file_size(ProgramFiles::SendersIniPath()), IniStore::kMaxFileSize + 1);
 }
 
 }  // namespace
