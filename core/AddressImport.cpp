@@ -26,7 +26,7 @@ std::vector<FoundAddress> SplitAddresses(std::string_view text) {
         if (!part.empty()) {
             FoundAddress a;
             a.address = MiscFuncs::ParseAddress(part, a.displayName);
-            if (MiscFuncs::IsValidEmail(a.address)) {
+            if (a.address.size() <= kMaxAddressBytes && MiscFuncs::IsValidEmail(a.address)) {
                 a.displayName = unquoted(a.displayName);
                 found.push_back(std::move(a));
             }
@@ -53,15 +53,21 @@ std::size_t Collect(std::string_view text, std::string_view name, std::string_vi
 }
 
 Outcome CollectCsv(const std::string& path, const CsvColumns& columns, std::vector<SenderUpdate>& out,
-                   const StepFn& step) {
+                   const StepFn& step, Skipped* skipped) {
     CsvImport::CsvFile file;
     if (columns.email < 0 || !file.Open(path)) return Outcome::Unreadable;
     CsvImport::Record record;
     const bool namesFromAddresses = columns.name == columns.email;
     for (bool first = true; file.ReadRecord(record); first = false) {
-        if (!(first && columns.skipFirstRow))
+        // A cut line may end inside an address and so name another one: nothing of
+        // a faulty line is taken.
+        const CsvImport::LineFault fault = file.LastFault();
+        if (fault != CsvImport::LineFault::None) {
+            if (skipped) ++(fault == CsvImport::LineFault::Cut ? skipped->cut : skipped->unreadable);
+        } else if (!(first && columns.skipFirstRow)) {
             Collect(CsvImport::FieldOf(record, columns.email), CsvImport::FieldOf(record, columns.name),
                     kReasonAddressBook, out, namesFromAddresses);
+        }
         if (step && !step(file.LineNumber())) return Outcome::Stopped;
     }
     return Outcome::Done;
@@ -103,6 +109,20 @@ std::string ImportedText(const Totals& totals) {
     if (totals.keptBlocked > 0)
         text += "\r\n" + std::to_string(totals.keptBlocked) +
                 " addresses belong to senders you have blocked; they stay blocked";
+    return text + SkippedText(totals.skipped);
+}
+
+std::string SkippedText(const Skipped& skipped) {
+    auto lines = [](std::size_t n) {
+        return "\r\n" + std::to_string(n) + (n == 1 ? " line was not imported: it " : " lines were not imported: they ");
+    };
+    std::string text;
+    if (skipped.cut > 0)
+        text += lines(skipped.cut) + (skipped.cut == 1 ? "is" : "are") + " longer than " +
+                std::to_string(CsvImport::kMaxLineBytes) + " bytes";
+    if (skipped.unreadable > 0)
+        text += lines(skipped.unreadable) + (skipped.unreadable == 1 ? "holds" : "hold") +
+                " a NUL byte and could not be read";
     return text;
 }
 

@@ -10,7 +10,9 @@
 //
 // An address text is split at "," and ";"; each part is trimmed and read with
 // ParseAddress, so "a@x.com; b@y.com" gives two addresses and "Bob <bob@x.com>" one,
-// with the display name Bob. Parts that give no valid address are skipped.
+// with the display name Bob. Parts that give no valid address are skipped, and so
+// are addresses longer than kMaxAddressBytes (no mail system delivers to them). Names
+// are stored cut to 1024 bytes (CSenders::SetStatus).
 //
 // Senders the user has blocked stay blocked: Apply leaves them alone and counts them.
 // An address met twice is approved, and counted, twice.
@@ -25,6 +27,8 @@
 #include "core/MailProgramData.h"
 
 namespace AddressImport {
+
+inline constexpr std::size_t kMaxAddressBytes = 254;
 
 inline constexpr std::string_view kReasonAddressBook = "Imported from address book";
 inline constexpr std::string_view kReasonSent = "Imported from sent messages";
@@ -58,9 +62,17 @@ struct CsvColumns {
     bool skipFirstRow = false;
 };
 
-// Collects the approvals of a whole CSV file; a step per line read.
+// The lines of a CSV file an import left out, by their fault: cut at the line cap,
+// or unreadable (a NUL byte). Their records are never imported.
+struct Skipped {
+    std::size_t cut = 0;
+    std::size_t unreadable = 0;
+};
+
+// Collects the approvals of a whole CSV file; a step per line read. Faulty lines are
+// counted in skipped and give no approval.
 Outcome CollectCsv(const std::string& path, const CsvColumns& columns, std::vector<SenderUpdate>& out,
-                   const StepFn& step);
+                   const StepFn& step, Skipped* skipped = nullptr);
 
 // One item of each of the other sources.
 // A contact: each of its three addresses, named with its full name.
@@ -74,14 +86,17 @@ struct Totals {
     std::size_t approved = 0;     // approvals made
     std::size_t keptBlocked = 0;  // addresses of blocked senders, left blocked
     bool written = true;          // senders.ini was written (or had nothing to write)
+    Skipped skipped;              // lines of the source left out
 };
 
 // Approves every address that is not blocked, in one bulk update.
 Totals Apply(CSenders& senders, const std::vector<SenderUpdate>& approvals);
 
 // The final notice of an import: count " senders have been successfuly imported",
-// and how many blocked senders stayed blocked.
+// how many blocked senders stayed blocked, and what was skipped and why.
 std::string ImportedText(const Totals& totals);
+// The lines about skipped lines (each after CR LF), "" when none was skipped.
+std::string SkippedText(const Skipped& skipped);
 // The notice of a failed write of senders.ini.
 std::string NotSavedText();
 

@@ -53,6 +53,7 @@ Record ReadRecord(std::string_view line) {
 bool CsvFile::Open(const std::string& path) {
     in_ = std::ifstream();
     line_ = 0;
+    fault_ = LineFault::None;
     badLine_ = false;
     if (!isRegularFile(path)) return false;
     in_.open(std::filesystem::path(path), std::ios::binary);
@@ -61,20 +62,28 @@ bool CsvFile::Open(const std::string& path) {
 
 bool CsvFile::readLine(std::string& line) {
     line.clear();
+    fault_ = LineFault::None;
     if (!in_.is_open()) return false;
     std::streambuf* buf = in_.rdbuf();
-    bool any = false;
-    for (int ch = buf->sbumpc(); ch != std::char_traits<char>::eof(); ch = buf->sbumpc()) {
+    constexpr int kEof = std::char_traits<char>::eof();
+    bool any = false, cut = false;
+    for (int ch = buf->sbumpc(); ch != kEof; ch = buf->sbumpc()) {
         any = true;
         if (ch == '\n') break;
+        if (ch == '\r') {
+            // CR LF, or a lone CR of an old Mac file: either ends the line.
+            if (buf->sgetc() == '\n') buf->sbumpc();
+            break;
+        }
         if (line.size() < kMaxLineBytes) line += static_cast<char>(ch);
-        else badLine_ = true;
+        else cut = true;
     }
     if (!any) return false;
     ++line_;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line_ == 1 && line.starts_with(kByteOrderMark)) line.erase(0, kByteOrderMark.size());
-    if (line.find('\0') != std::string::npos) badLine_ = true;
+    if (line.find('\0') != std::string::npos) fault_ = LineFault::Unreadable;
+    else if (cut) fault_ = LineFault::Cut;
+    badLine_ = badLine_ || fault_ != LineFault::None;
     return true;
 }
 
@@ -82,7 +91,7 @@ bool CsvFile::ReadRecord(Record& record) {
     std::string line;
     while (readLine(line)) {
         record = CsvImport::ReadRecord(line);
-        if (!record.empty()) return true;
+        if (!record.empty() || fault_ != LineFault::None) return true;
     }
     record.clear();
     return false;
@@ -97,9 +106,14 @@ std::size_t CountLines(const std::string& path) {
     char chunk[1 << 16];
     while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
         const auto n = static_cast<std::size_t>(in.gcount());
-        lines += static_cast<std::size_t>(std::count(chunk, chunk + n, '\n'));
-        last = chunk[n - 1];
+        // Each LF ends a line, and each CR that no LF follows (a CR LF counts once).
+        for (std::size_t i = 0; i < n; ++i) {
+            const char c = chunk[i];
+            if (c == '\n' || (last == '\r' && c != '\n')) ++lines;
+            last = c;
+        }
     }
+    if (last == '\r') return lines + 1;
     return lines + (last != '\n' ? 1 : 0);
 }
 
@@ -109,7 +123,8 @@ std::size_t ReadPreview(const std::string& path, std::vector<Record>& preview, s
     CsvFile file;
     if (file.Open(path)) {
         Record record;
-        while (preview.size() < rowLimit && file.ReadRecord(record)) preview.push_back(std::move(record));
+        while (preview.size() < rowLimit && file.ReadRecord(record))
+            if (!record.empty()) preview.push_back(std::move(record));
     }
     if (badLine) *badLine = file.SawBadLine();
     return preview.size();

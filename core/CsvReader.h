@@ -10,9 +10,11 @@
 //     so `"Smith, Bob" , bob@x.com` is two fields; any other character after it
 //     joins the field;
 //   - a quoted field counts even when empty (`a,""` has two fields).
-// The file may start with a UTF-8 byte-order mark and may end its lines with CR LF.
-// Lines are capped at kMaxLineBytes: a longer line is cut there and the rest of it
-// dropped, and the reader reports it.
+// The file may start with a UTF-8 byte-order mark; its lines may end in LF, CR LF or
+// CR alone (old Mac files). Lines are capped at kMaxLineBytes: a longer line is cut
+// there and the rest of it dropped, and the reader reports that line as cut. A line
+// holding a NUL byte is reported as unreadable. A reported line's record is no
+// record of the file: an import skips it.
 //
 // The e-mail column is guessed from the preview (the first kPreviewRows records that
 // hold a field): the column with the most fields that hold an address (as the import
@@ -34,15 +36,23 @@ inline constexpr std::size_t kPreviewRows = 10;
 // The fields of one line (without its line end).
 Record ReadRecord(std::string_view line);
 
-// Reads the records of a file one after another; lines without fields are skipped.
+// What was wrong with a line.
+enum class LineFault { None, Cut, Unreadable };
+
+// Reads the records of a file one after another; lines without fields are skipped,
+// unless they are faulty.
 class CsvFile {
 public:
     // False when the path is not an existing regular file or cannot be opened.
     bool Open(const std::string& path);
     // False at the end of the file (or when it is not open); else fills the record.
+    // A faulty line comes as a record of its own (perhaps without fields), with
+    // LastFault() telling what is wrong with it.
     bool ReadRecord(Record& record);
     // The number of the line the last record came from, from 1.
     std::size_t LineNumber() const { return line_; }
+    // The fault of the line the last record came from.
+    LineFault LastFault() const { return fault_; }
     // A line read so far was over the cap or held a NUL byte.
     bool SawBadLine() const { return badLine_; }
 
@@ -51,11 +61,12 @@ private:
 
     std::ifstream in_;
     std::size_t line_ = 0;
+    LineFault fault_ = LineFault::None;
     bool badLine_ = false;
 };
 
-// The number of lines of the file (a last line without a line end counts); 0 when it
-// cannot be read.
+// The number of lines of the file (LF, CR LF and a lone CR each end one; a last line
+// without a line end counts); 0 when it cannot be read.
 std::size_t CountLines(const std::string& path);
 
 // Up to rowLimit records from the start of the file into preview; the number read.

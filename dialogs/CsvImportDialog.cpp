@@ -138,13 +138,15 @@ void CSVImportDialog::OkButton_Click() {
     std::vector<SenderUpdate> approvals;
     AddressImport::Outcome outcome;
     AddressImport::Totals totals;
+    AddressImport::Skipped skipped;
     {
         ImportRun run(program_, *this, *progress_, *description_);
         run.Begin(CsvImport::CountLines(path_), "Importing addresses from CSV file");
-        outcome = AddressImport::CollectCsv(path_, columns, approvals,
-                                            [&run](std::size_t line) { return run.Step(line); });
+        outcome = AddressImport::CollectCsv(
+            path_, columns, approvals, [&run](std::size_t line) { return run.Step(line); }, &skipped);
         if (outcome == AddressImport::Outcome::Done) progress_->setValue(progress_->maximum());
         const bool approved = run.Approve(approvals, totals);
+        totals.skipped = skipped;
         run.End();
         if (!alive) return;
         importing_ = false;
@@ -162,8 +164,8 @@ void CSVImportDialog::showOutcome(AddressImport::Outcome outcome, const AddressI
     else if (!totals.written)
         Prompt::Ask(AddressImport::NotSavedText(), kTitle, Prompt::Buttons::OK, Prompt::Kind::Exclamation);
     else if (totals.approved < 1 && totals.keptBlocked == 0)
-        Prompt::Ask("No valid e-mail addresses found in file specified", kTitle, Prompt::Buttons::OK,
-                    Prompt::Kind::Exclamation);
+        Prompt::Ask("No valid e-mail addresses found in file specified" + AddressImport::SkippedText(totals.skipped),
+                    kTitle, Prompt::Buttons::OK, Prompt::Kind::Exclamation);
     else
         Prompt::Ask(AddressImport::ImportedText(totals), kTitle, Prompt::Buttons::OK, Prompt::Kind::Information);
 }

@@ -7,6 +7,7 @@
 
 #include "SendersFixture.h"
 #include "core/AddressImport.h"
+#include "core/CsvReader.h"
 
 namespace {
 
@@ -83,6 +84,54 @@ TEST_F(CsvImportTest, HeaderSkippedShortRecordsAndListedAddresses) {
     EXPECT_EQ(collect(path, {1, 0, false}).size(), 4u);
     // A name column beyond every record reads as "".
     EXPECT_EQ(collect(path, {1, 7, true}).front().name, "");
+}
+
+TEST_F(CsvImportTest, ACutOrUnreadableLineIsSkippedAndCounted) {
+    // Cut at the cap, this line would end in victim@example.co, an address that is
+    // not in the file.
+    std::string cut = "Mallory,";
+    cut += std::string(CsvImport::kMaxLineBytes - cut.size() - std::string(",victim@example.co").size(), 'x');
+    cut += ",victim@example.com";
+    ASSERT_EQ(cut.size(), CsvImport::kMaxLineBytes + 1);
+    const std::string path = csv("Name,E-mail\nBob,bob@x.com\n" + cut + "\n" + std::string("Nul,n\0ul@x.com\n", 15) +
+                                 std::string(CsvImport::kMaxLineBytes + 5, ' ') + "\nAnn,ann@y.org\n");
+    std::vector<SenderUpdate> out;
+    AddressImport::Skipped skipped;
+    ASSERT_EQ(AddressImport::CollectCsv(path, {1, 0, true}, out, {}, &skipped), AddressImport::Outcome::Done);
+    EXPECT_EQ(namesAndAddresses(out),
+              (std::vector<std::pair<std::string, std::string>>{{"Bob", "bob@x.com"}, {"Ann", "ann@y.org"}}));
+    EXPECT_EQ(skipped.cut, 2u);
+    EXPECT_EQ(skipped.unreadable, 1u);
+    AddressImport::Totals totals;
+    totals.approved = 2;
+    totals.skipped = skipped;
+    EXPECT_EQ(AddressImport::ImportedText(totals),
+              "2 senders have been successfuly imported\r\n"
+              "2 lines were not imported: they are longer than 65536 bytes\r\n"
+              "1 line was not imported: it holds a NUL byte and could not be read");
+}
+
+TEST_F(CsvImportTest, AFileOfLinesEndingInCrAloneIsReadAsRecords) {
+    const auto out = collect(csv("Name,E-mail\rBob,bob@x.com\rAnn,ann@y.org\r"), {1, 0, true});
+    EXPECT_EQ(namesAndAddresses(out),
+              (std::vector<std::pair<std::string, std::string>>{{"Bob", "bob@x.com"}, {"Ann", "ann@y.org"}}));
+}
+
+TEST_F(CsvImportTest, NamesAndAddressesAreCappedWhereTheyComeIn) {
+    const std::string longName(60 * 1024, 'n');
+    const std::string longAddress = std::string(300, 'a') + "@x.com";
+    const std::string path = csv(longName + ",bob@x.com\n" + "Al," + longAddress + "\n");
+    const auto out = collect(path, {1, 0, false});
+    ASSERT_EQ(out.size(), 1u) << "an address no mail system takes is none";
+    EXPECT_EQ(out[0].address, "bob@x.com");
+    CSenders& senders = openAttached();
+    EXPECT_EQ(AddressImport::Apply(senders, out).approved, 1u);
+    EXPECT_EQ(senders.NameOf("bob@x.com"), longName.substr(0, 1024));
+    // A name is never cut inside a UTF-8 sequence.
+    std::string accented(1023, 'n');
+    accented += "\xC3\xA9";  // an e with an acute accent across the cap
+    ASSERT_TRUE(senders.SetStatus(accented, "cy@x.com", SenderStatus::Approved, ""));
+    EXPECT_EQ(senders.NameOf("cy@x.com"), std::string(1023, 'n'));
 }
 
 TEST_F(CsvImportTest, OneColumnTakesNamesFromTheAddresses) {

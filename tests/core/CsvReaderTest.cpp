@@ -65,6 +65,26 @@ TEST_F(CsvFileTest, ByteOrderMarkCrLfAndEmptyLines) {
     EXPECT_EQ(CsvImport::CountLines(path), 5u);
 }
 
+TEST_F(CsvFileTest, EveryLineEndEndsARecord) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::size_t lines;
+    };
+    const std::vector<Record> records = {{"Name", "E-mail"}, {"Bob", "bob@x.com"}, {"Ann", "ann@y.org"}};
+    const std::vector<Case> cases = {
+        {"CR alone (old Mac files)", "Name,E-mail\rBob,bob@x.com\rAnn,ann@y.org\r", 3},
+        {"CR alone, no last line end", "Name,E-mail\rBob,bob@x.com\r\rAnn,ann@y.org", 4},
+        {"mixed", "Name,E-mail\r\nBob,bob@x.com\nAnn,ann@y.org\r", 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = write(c.bytes);
+        EXPECT_EQ(all(path), records);
+        EXPECT_EQ(CsvImport::CountLines(path), c.lines);
+    }
+}
+
 TEST_F(CsvFileTest, OnlyTheFirstLineLosesAByteOrderMark) {
     EXPECT_EQ(all(write("a\n\xEF\xBB\xBF" "b\n")), (std::vector<Record>{{"a"}, {"\xEF\xBB\xBF" "b"}}));
 }
@@ -88,6 +108,15 @@ TEST_F(CsvFileTest, OverlongLinesAndNulBytesAreReported) {
 
     CsvImport::ReadPreview(write(std::string("a\0b,c\n", 6)), preview, 10, &bad);
     EXPECT_TRUE(bad);
+    // Each faulty line is told as such, also one that keeps no field.
+    CsvImport::CsvFile file;
+    ASSERT_TRUE(file.Open(write(std::string(CsvImport::kMaxLineBytes + 1, ' ') + "\n" + std::string("a\0,b\n", 5) +
+                                "c,d\n")));
+    Record r;
+    std::vector<CsvImport::LineFault> faults;
+    while (file.ReadRecord(r)) faults.push_back(file.LastFault());
+    EXPECT_EQ(faults, (std::vector<CsvImport::LineFault>{CsvImport::LineFault::Cut, CsvImport::LineFault::Unreadable,
+                                                         CsvImport::LineFault::None}));
     CsvImport::ReadPreview(write("a,b\n"), preview, 10, &bad);
     EXPECT_FALSE(bad);
 }

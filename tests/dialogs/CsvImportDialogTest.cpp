@@ -8,6 +8,7 @@
 
 #include "DialogTestSupport.h"
 #include "core/CSenders.h"
+#include "core/IniStore.h"
 #include "dialogs/CsvImportDialog.h"
 
 namespace {
@@ -116,6 +117,68 @@ TEST_F(CsvImportDialogTest, AFailedWriteIsNeverReportedAsSuccess) {
     testing_support::SetFolderReadOnly(sendersIni().parent_path(), false);
     EXPECT_EQ(lastPrompt(), AddressImport::NotSavedText());
     for (const std::string& text : promptTexts()) EXPECT_EQ(text.find("successfuly"), std::string::npos);
+}
+
+// The lists of the next start, read from disk: an import once wrote more than any
+// reader takes, so that every list came up empty. Names are now capped where they
+// come in, and a list that would still outgrow the limit is not written.
+TEST_F(CsvImportDialogTest, AnImportPastTheOldLimitIsReadBackAtTheNextStart) {
+    writeSenders("[old@x.com]\r\nAccessLevel=3\r\n");
+    auto& program = started();
+    const std::string name(60 * 1024, 'n');
+    std::string rows;
+    for (int i = 0; i < 1150; ++i) rows += name + ",a" + std::to_string(i) + "@x.com\n";
+    ASSERT_GT(rows.size(), IniStore::kMaxFileSize);
+    CSVImportDialog dialog(program, file("big.csv", rows));
+    ASSERT_TRUE(dialog.Form_Load());
+    dialog.show();
+    dialog.OkButton_Click();
+    EXPECT_EQ(lastPrompt(), "1150 senders have been successfuly imported");
+    EXPECT_LE(std::filesystem::file_size(sendersIni()), IniStore::kMaxFileSize);
+
+    const CSenders next;
+    EXPECT_EQ(next.List(SenderStatus::Approved).Count(), 1151u);
+    EXPECT_TRUE(next.List(SenderStatus::Approved).Contains("old@x.com"));
+    EXPECT_EQ(next.StatusOf("a1149@x.com"), SenderStatus::Approved);
+    EXPECT_EQ(next.NameOf("a7@x.com"), name.substr(0, 1024));
+}
+
+TEST_F(CsvImportDialogTest, AnImportThatWouldOutgrowTheLimitWritesNothingAndSaysSo) {
+    // Near the limit already (ordinary senders reach it at about 410,000).
+    writeSenders("[old@x.com]\r\nAccessLevel=3\r\nNote=" + std::string(IniStore::kMaxFileSize - 200, 'c') +
+                 "\r\n");
+    const auto before = std::filesystem::file_size(sendersIni());
+    auto& program = started();
+    CSVImportDialog dialog(program, file("c.csv", "Bob,bob@x.com\nAnn,ann@y.org\nCy,cy@z.net\n"));
+    ASSERT_TRUE(dialog.Form_Load());
+    dialog.show();
+    dialog.OkButton_Click();
+    EXPECT_EQ(lastPrompt(), AddressImport::NotSavedText());
+    for (const std::string& text : promptTexts()) EXPECT_EQ(text.find("successfuly"), std::string::npos);
+    EXPECT_EQ(std::filesystem::file_size(sendersIni()), before);
+    EXPECT_EQ(program.Senders()->StatusOf("bob@x.com"), SenderStatus::NotListed);
+    EXPECT_FALSE(program.Senders()->List(SenderStatus::Approved).Contains("bob@x.com"));
+
+    const CSenders next;
+    EXPECT_TRUE(next.List(SenderStatus::Approved).Contains("old@x.com"));
+    EXPECT_EQ(next.List(SenderStatus::Approved).Count(), 1u);
+}
+
+TEST_F(CsvImportDialogTest, ACutLineAfterThePreviewIsSkippedAndCounted) {
+    auto& program = started();
+    std::string text = "Name,E-mail\n";
+    for (int i = 0; i < 12; ++i) text += "n" + std::to_string(i) + ",a" + std::to_string(i) + "@x.com\n";
+    std::string cut = "Mallory,";
+    cut += std::string(CsvImport::kMaxLineBytes - cut.size() - std::string(",victim@example.co").size(), 'x');
+    text += cut + ",victim@example.com\n";
+    CSVImportDialog dialog(program, file("c.csv", text));
+    ASSERT_TRUE(dialog.Form_Load());
+    dialog.show();
+    dialog.OkButton_Click();
+    EXPECT_EQ(lastPrompt(), "12 senders have been successfuly imported\r\n"
+                            "1 line was not imported: it is longer than 65536 bytes");
+    EXPECT_EQ(program.Senders()->StatusOf("victim@example.co"), SenderStatus::NotListed);
+    EXPECT_EQ(program.Senders()->StatusOf("victim@example.com"), SenderStatus::NotListed);
 }
 
 std::string manyRows(int n) {
