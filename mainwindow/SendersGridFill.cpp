@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/MiscUtils.h"
+#include "platform/Text8.h"
 
 namespace mainwindow {
 
@@ -15,18 +16,47 @@ constexpr std::string_view kNoSenderFound = "No senders meet your search criteri
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Finds a lower-case needle in a text, letter case of the text ignored.
+bool isAscii(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+// Finds the typed search text in an entry as the grid shows it: each field decoded
+// as its cell is (platform::FromText8: UTF-8, else Latin-1), letter case ignored by
+// Unicode case folding. An entry of ASCII bytes only, nearly every one, is searched
+// as bytes.
 class CaselessFinder {
 public:
-    explicit CaselessFinder(std::string_view needle) : needle_(MiscFuncs::LowerCase(needle)) {}
+    // The search is the box's text in UTF-8.
+    explicit CaselessFinder(std::string_view search) : folded_(QString::fromUtf8(search.data(), static_cast<qsizetype>(search.size())).toCaseFolded()) {
+        const QByteArray utf8 = folded_.toUtf8();
+        asciiNeedle_ = isAscii(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+        if (asciiNeedle_) needle_.assign(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    }
     bool In(std::string_view text) {
-        if (needle_.empty()) return true;
-        buffer_.resize(text.size());
-        for (std::size_t i = 0; i < text.size(); ++i) buffer_[i] = lower(text[i]);
-        return buffer_.find(needle_) != std::string::npos;
+        if (folded_.isEmpty()) return true;
+        if (isAscii(text)) {
+            // Folding keeps ASCII text ASCII: a needle with other letters is not in it.
+            if (!asciiNeedle_) return false;
+            buffer_.resize(text.size());
+            for (std::size_t i = 0; i < text.size(); ++i) buffer_[i] = lower(text[i]);
+            return buffer_.find(needle_) != std::string::npos;
+        }
+        QString shown;
+        for (std::size_t start = 0;;) {
+            const std::size_t tab = text.find('\t', start);
+            shown += platform::FromText8(text.substr(start, tab == std::string_view::npos ? tab : tab - start));
+            if (tab == std::string_view::npos) break;
+            shown += QLatin1Char('\t');
+            start = tab + 1;
+        }
+        return shown.toCaseFolded().contains(folded_);
     }
 
 private:
+    QString folded_;
+    bool asciiNeedle_ = true;
     std::string needle_, buffer_;
 };
 

@@ -51,8 +51,10 @@ std::string_view SenderImageKey(int status);
 // index entry or a key), "" when it names none.
 std::string_view MessageImageKey(std::string_view text);
 
-// The rows of a tab, filtered by the search text (letter case ignored; an entry
-// matches on every field but its last, the minutes). A null list counts as empty.
+// The rows of a tab, filtered by the search text (the box's text in UTF-8): an entry
+// matches when a field but its last (the minutes), read as the grid shows it (UTF-8,
+// else Latin-1), holds the text, letter case ignored beyond ASCII too. A null list
+// counts as empty.
 SendersFill FillSendersRows(int tab, std::string_view search, const SenderLists* lists,
                             const CMessages::Index* messages);
 

@@ -126,6 +126,34 @@ TEST_F(SendersGridFillTest, SearchIgnoresCaseAndMatchesEveryFieldButTheMinutes) 
     }
 }
 
+// The grid shows an 8-bit field as UTF-8 when it is valid UTF-8, else as Latin-1: the
+// search finds what is shown, whatever the letter case.
+TEST_F(SendersGridFillTest, SearchMatchesTheTextAsShownIgnoringCaseBeyondAscii) {
+    lists_[2].Add(SenderEntry::Make("jose@latin1.es", "Jos\xE9", "Caf\xE9 au lait", "12/03/26 10:00", 46002));
+    lists_[2].Add(SenderEntry::Make("jose@utf8.es", "JOS\xC3\x89", "\xC3\x9C" "ber", "12/03/26 10:00", 46002));
+    messages_.Add(MessageIndexEntry("Ren\xE9 <rene@x.fr>", "\xC0 bient\xF4t", "12/01/26 10:00",
+                                    "me@x.com\\MailDir\\InBox\\rene@x.fr 3.eml", 14000002));
+    struct Case {
+        int tab;
+        std::string search;  // as typed: UTF-8
+        std::vector<std::string> rows;
+    };
+    const std::vector<Case> cases = {
+        {2, "\xC3\xA9", {"jose@latin1.es (Jos\xE9)", "jose@utf8.es (JOS\xC3\x89)"}},  // é
+        {2, "JOS\xC3\x89", {"jose@latin1.es (Jos\xE9)", "jose@utf8.es (JOS\xC3\x89)"}},  // JOSÉ
+        {2, "CAF\xC3\x89", {"jose@latin1.es (Jos\xE9)"}},                                // CAFÉ
+        {2, "\xC3\xBC", {"jose@utf8.es (JOS\xC3\x89)"}},                                 // ü
+        {2, "jos", {"jose@latin1.es (Jos\xE9)", "jose@utf8.es (JOS\xC3\x89)"}},
+        {2, "\xC3\xA8", {}},                                                              // è
+        {6, "REN\xC3\x89", {"Ren\xE9 <rene@x.fr>"}},
+        {6, "\xC3\xA0 BIENT\xC3\x94T", {"Ren\xE9 <rene@x.fr>"}},                           // à bientôt
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("tab " + std::to_string(c.tab) + " search '" + c.search + "'");
+        EXPECT_EQ(shown(fill(c.tab, c.search)), c.rows);
+    }
+}
+
 TEST(SendersImageKeys, StatusAndFolderPictures) {
     EXPECT_EQ(SenderImageKey(0), "UserBlocked");
     EXPECT_EQ(SenderImageKey(1), "UserUnknown");
