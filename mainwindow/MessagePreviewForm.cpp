@@ -239,13 +239,14 @@ void MessagePreviewForm::Reload() {
                                      [&](const std::string& k) { return MiscFuncs::EqualsIgnoreCase(k, followed); });
         if (at != keys.end()) index = static_cast<int>(at - keys.begin());
     }
-    if (index < 0 && !keys.empty()) index = std::min(index_, static_cast<int>(keys.size()) - 1);
-    // The sender's last message moved out of his list (blocked: to Recycled): it
-    // stays on show alone.
+    // The message on show moved out of the sender's list (blocked: to Recycled): it
+    // stays on show, in its place among his other messages.
     if (index < 0 && !followed.empty()) {
-        keys = {followed};
-        index = 0;
+        index = std::min(index_, static_cast<int>(keys.size()));
+        keys.insert(keys.begin() + index, followed);
     }
+    // It is gone: the one in its place, or the last one, is shown.
+    if (index < 0 && !keys.empty()) index = std::min(index_, static_cast<int>(keys.size()) - 1);
     if (index < 0) {
         // Nothing of the list is stored any more.
         keys_.clear();

@@ -8,7 +8,8 @@
 // Each Show builds its list first: when there is nothing to show, the window keeps
 // what it showed. The list is built again after Approve, Block and every change of
 // the message store (coalesced, and only while the window is shown): the message on
-// show is followed to the folder it moved to, and when no message of the list is
+// show is followed to the folder it moved to and stays on show, also when that folder
+// is not one of the sender's list (Recycled, after Block); when no message of the list is
 // left the window hides, so it never shows a moved message as an empty page nor acts
 // on a sender other than the one whose message it shows. A status change that did not
 // take, or could not be saved, is reported in a box. Every text of the message is

@@ -169,6 +169,35 @@ TEST_F(PreviewTest, ApproveAndBlockSetTheStatusAndKeepTheMessageOnShow) {
     }
 }
 
+// A sender with mail in InBox too: the window keeps showing the message acted on,
+// wherever it moved, and the sender's other messages stay a step away.
+TEST_F(PreviewTest, ApproveAndBlockKeepTheMessageOnShowWhenTheSenderHasInBoxMailToo) {
+    struct Case {
+        const char* button;
+        const char* folder;  // where the shown message goes
+    };
+    int n = 0;
+    for (const Case& c : {Case{"bApprove", "InBox"}, Case{"bBlock", "Recycled"}}) {
+        SCOPED_TRACE(c.button);
+        const std::string sender = "i" + std::to_string(++n) + "@far.test";
+        const std::vector<std::string> held = waitingSender(sender, 2);
+        store(sender, "3", "in the inbox", "InBox");
+        preview_->ShowMessagesFrom(sender);
+        click("bNext");
+        ASSERT_EQ(text("lSubject"), "s2");
+        click(c.button);
+        EXPECT_EQ(text("lSubject"), "s2");
+        const std::string shown = preview_->previewKeys()[static_cast<std::size_t>(preview_->previewIndex())];
+        EXPECT_EQ(shown, MessageKeys::KeyInFolder(held[1], std::string("MailDir\\") + c.folder));
+        // The list built again on the store's change keeps it on show.
+        preview_->Reload();
+        EXPECT_EQ(text("lSubject"), "s2");
+        EXPECT_TRUE(preview_->isVisible());
+        EXPECT_EQ(preview_->previewSender(), sender);
+        EXPECT_TRUE(prompts_.empty());
+    }
+}
+
 TEST_F(PreviewTest, AStatusThatCannotBeSavedIsReported) {
     waitingSender("ann@far.test", 1);
     preview_->ShowMessagesFrom("ann@far.test");
