@@ -123,6 +123,12 @@ void RulesActions::bModify_Click() {
     rules = program_.Rules();
     const std::shared_ptr<CRule> target = rules ? rules->RuleByName(name) : nullptr;
     if (!target) return;
+    // A name that another rule has is refused before anything is written.
+    if (const auto holder = rules->RuleByName(copy.Name()); holder && holder != target) {
+        Prompt::Ask("A rule named " + copy.Name() + " already exists. The rule " + name + " has not been changed.",
+                    caption(), Prompt::Buttons::OK, Prompt::Kind::Exclamation);
+        return;
+    }
     const CRule before = *target;
     *target = copy;
     if (!rules->SaveRules()) {

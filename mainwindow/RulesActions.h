@@ -8,7 +8,8 @@
 //   after OK it is added and saved, and only then listed at the end.
 // - Modify rule: the editor works on a copy of the selected rule; after OK the copy's
 //   values go into the set's rule and are saved; a failed save puts the old values
-//   back. The item then shows the saved name at the same position.
+//   back. The item then shows the saved name at the same position. A new name that
+//   another rule has is refused with a box saying so, and nothing is saved.
 // - Delete: asks (default No), then removes the rule from Rules.ini and the set, and
 //   its item.
 // Every result of the rule set is checked: a refusal or a failed write of Rules.ini

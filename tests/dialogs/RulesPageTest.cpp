@@ -223,4 +223,25 @@ TEST_F(RulesPageTest, AFailedWriteOfRulesIniLosesNothingAndIsTold) {
     }
 }
 
+// Whatever the editor let through, a name that another rule has is told as taken
+// (Rules.ini could be written all along), and nothing is saved.
+TEST_F(RulesPageTest, ARenameOntoAnotherRulesNameSaysTheNameIsTaken) {
+    listRules();
+    start();
+    const std::string before = testing_support::ReadFile(ProgramFiles::RulesIniPath());
+    program_->Editors().editRule = [](CRule& rule, QWidget*) {
+        rule.Name("JUNK");
+        rule.SubjectPattern("bargain");
+        return 1;
+    };
+    selectRule("Ads");
+    page().bModify()->click();
+    EXPECT_EQ(promptTexts(),
+              (std::vector<std::string>{"A rule named JUNK already exists. The rule Ads has not been changed."}));
+    EXPECT_EQ(testing_support::ReadFile(ProgramFiles::RulesIniPath()), before);
+    EXPECT_EQ(stored(), kListed);
+    EXPECT_EQ(listed(), (std::vector<std::string>{"Junk", "Ads"}));
+    EXPECT_EQ(program_->Rules()->RuleByName("Ads")->SubjectPattern(), "offer");
+}
+
 }  // namespace
