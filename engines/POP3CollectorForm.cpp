@@ -229,16 +229,19 @@ void POP3CollectorForm::endSession(AccountSlot& slot) {
     MiscFuncs::EndBusy();
     slot.failure = outcome.end == engines::Pop3End::Quit ? std::string() : outcome.failure;
     if (slot.failure.empty() && outcome.end != engines::Pop3End::Quit) slot.failure = "the session failed";
+    if (slot.failure.empty() && run->unstored > 0)
+        slot.failure = std::to_string(run->unstored) + " message(s) could not be stored and stay on the server";
     const std::string account = slot.account, failure = slot.failure;
+    // Whatever LogLevel asks for: the user has to act on it.
+    if (!failure.empty()) MiscFuncs::WriteLog(0, "#", FailureText(account, failure));
     const platform::AliveGuard alive(this);
     if (hooks_.sessionOutcome) hooks_.sessionOutcome(account, failure);
     if (!alive) return;
     if (hooks_.sessionEnded) hooks_.sessionEnded(run->newCount);
     MiscFuncs::WriteLog(1, "i", "POP3 Collector Session ended " + std::to_string(run->newCount) +
                                     " new messages for " + account);
-    // A failure stays in the progress text (until the next session shows its own).
-    if (failure.empty()) modProgress::HideCollectProgress();
-    else modProgress::SetCollectProgressText(FailureText(account, failure));
+    // A failure is shown by the main window's failure line (sessionOutcome), in full.
+    modProgress::HideCollectProgress();
     if (!outcome.errorFirst && !outcome.errorLine.empty()) MiscFuncs::WriteLog(1, "#", outcome.errorLine);
 }
 

@@ -27,14 +27,16 @@
 // - The syncs of a session's files are gathered in one batch and committed before
 //   QUIT, the moment the server deletes; a failed commit ends the session without
 //   QUIT. A message that cannot be stored or handled stays on the server, is logged,
-//   and the session goes on.
+//   and the session goes on; the session has failed then too ("<n> message(s) could
+//   not be stored and stay on the server").
 // - A session that hears nothing for the inactivity time-out (kInactivityMs) is given
 //   up without QUIT. Every session end closes the socket, re-arms the account's timer,
 //   ends the busy pointer and reports the number of messages stored to the main window.
 // - A session that fails (a refused login, a server that cannot be reached or stops
-//   answering) is never shown as "no new messages": the collect progress text says
-//   "Collecting <account> failed: " and why (the server's reply, cleaned), and
-//   sessionOutcome tells the main window, which shows it until a session succeeds.
+//   answering) is never shown as "no new messages": the program log gets
+//   "Collecting <account> failed: " and why (the server's reply, cleaned) at level 0,
+//   whatever LogLevel says, and sessionOutcome tells the main window, which shows it
+//   until a session succeeds.
 // - Unloading ends the running sessions where they are, without QUIT and without a
 //   report; what they stored stays stored, what they did not stays on the server.
 //

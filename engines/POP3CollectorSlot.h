@@ -54,6 +54,9 @@ struct POP3CollectorForm::SessionRun {
     engines::Pop3ClientSession session;
     MiscFuncs::SyncBatch batch;
     std::int32_t newCount = 0;
+    // Messages that could not be stored (a file or senders.ini not written) and stay
+    // on the server: a session that ends by QUIT has failed all the same.
+    int unstored = 0;
     // The unknown senders asked to register in this session, whatever senders.ini says.
     std::set<std::string> requested;
 };

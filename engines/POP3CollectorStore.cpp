@@ -160,6 +160,7 @@ bool POP3CollectorForm::saveIn(AccountSlot& slot, std::string_view folder, const
     const std::filesystem::path path = MessageKeys::FolderPath(slot.account, folder);
     if (path.empty() || !slot.run) {
         MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::StoreMessage no folder for " + slot.account);
+        if (slot.run) ++slot.run->unstored;
         return false;
     }
     CMessages& store = lists_.messages;
@@ -167,7 +168,10 @@ bool POP3CollectorForm::saveIn(AccountSlot& slot, std::string_view folder, const
     const auto inUse = [&](std::string_view name) { return store.Find(keyOf(name)) != nullptr; };
     const MessageFiles::StoredFile stored =
         MessageFiles::StoreMessageFile(path, sender, message, &slot.run->batch, inUse);
-    if (stored.Name.empty()) return false;
+    if (stored.Name.empty()) {
+        ++slot.run->unstored;
+        return false;
+    }
     // A message stored by a session that died before its QUIT is found again; the
     // index may already hold it too.
     if (!stored.AlreadyStored || !store.Find(keyOf(stored.Name))) store.AddMessage(slot.account, stored.Name, folder);
@@ -193,6 +197,7 @@ bool POP3CollectorForm::HandleServiceMessage(AccountSlot& slot, CMessage& messag
             // Kept on the server: the next session tries again.
             MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::HandleServiceMessage the sender " +
                                             std::string(*recipient) + " could not be blocked");
+            if (slot.run) ++slot.run->unstored;
             return false;
         }
         return true;
@@ -217,6 +222,7 @@ bool POP3CollectorForm::HandleRegistrationReply(AccountSlot& slot, CMessage& mes
         std::string error;
         if (!RegistrationReplies::WriteRequestFile(slot.account, reply, &error).empty()) return true;
         MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::HandleRegistrationReply " + error);
+        if (slot.run) ++slot.run->unstored;
         return false;
     }
     if (lists_.senders.ChangeStatus(reply.name, address, SenderStatus::Approved, reply.reason) ==
@@ -224,6 +230,7 @@ bool POP3CollectorForm::HandleRegistrationReply(AccountSlot& slot, CMessage& mes
         // Kept on the server: the next session tries again.
         MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::HandleRegistrationReply the sender " +
                                         std::string(address) + " could not be approved");
+        if (slot.run) ++slot.run->unstored;
         return false;
     }
     MiscFuncs::WriteLog(3, "i", "Registration: Sending confirmation to " + address);

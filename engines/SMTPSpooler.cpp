@@ -153,6 +153,7 @@ int SMTPSpooler::send(const Pick& pick) {
     const platform::AliveGuard alive(this);
     bool sent = false;
     bool refused = false;
+    std::string why;
     {
         const SendingSession session(hooks_);
         CEsmtp smtp;
@@ -160,6 +161,7 @@ int SMTPSpooler::send(const Pick& pick) {
         if (!alive) return kGone;
         sent = smtp.SendMessage(mail.type, pick.account, mail.recipient, mail.subject, SMTPSocket);
         refused = smtp.RelayRefused;
+        why = smtp.LastError;
     }
     if (!alive) return kGone;
     if (sent) {
@@ -169,6 +171,9 @@ int SMTPSpooler::send(const Pick& pick) {
         return pick.more ? kMoreQueuedMs : kIdleMs;
     }
     MiscFuncs::WriteLog(1, "#", "Failed to send registration request to " + mail.recipient);
+    // Whatever LogLevel asks for: the user has to act on it (the account's SMTP settings).
+    MiscFuncs::WriteLog(0, "#", "Sending the mail of " + pick.account + " to " + mail.recipient + " failed: " +
+                                    (why.empty() ? std::string("the server did not take it") : why));
     resumeAfter_ = pick.account;
     if (!refused) return kIdleMs;
     countRefusal(pick, file, mail.recipient, mail.badRelayAttempts);

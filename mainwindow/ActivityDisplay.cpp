@@ -11,20 +11,34 @@ constexpr std::string_view kRestTip = "Glimmerpost";
 
 std::string newMessagesText(std::int32_t n) { return std::to_string(n) + " new message(s)"; }
 
-// A failure for the icon's tip, which is short and may be read as markup: the account
-// and why, without angle brackets.
-std::string failureNote(const std::pair<std::string, std::string>& failure) {
-    std::string note = failure.first + " failed: " + failure.second;
-    for (char& c : note)
+// The icon's tip may be read as markup: no angle brackets or entities.
+std::string tipSafe(std::string text) {
+    for (char& c : text)
         if (c == '<' || c == '>' || c == '&') c = ' ';
-    return note;
+    return text;
 }
 
-std::string failureTip(const std::pair<std::string, std::string>& failure) {
-    return "Glimmerpost - " + failureNote(failure);
+std::string failureTip(const std::pair<std::string, std::string>& failure, std::string_view before = "Glimmerpost - ") {
+    return FailureTrayTip(failure.first, failure.second, before);
 }
 
 }  // namespace
+
+std::string FailureTrayTip(std::string_view account, std::string_view why, std::string_view before) {
+    constexpr std::size_t limit = MiscFuncs::kTrayTipLength;
+    constexpr std::string_view failed = " failed", cut = "...";
+    std::string tip = tipSafe(std::string(before) + std::string(account) + std::string(failed));
+    if (tip.size() > limit) {
+        // No room for the words before it: the account, cut if need be, and "failed".
+        std::string name = tipSafe(std::string(account));
+        if (name.size() + failed.size() > limit) name = name.substr(0, limit - failed.size() - cut.size()) + std::string(cut);
+        return name + std::string(failed);
+    }
+    if (why.empty()) return tip;
+    tip += ": " + tipSafe(std::string(why));
+    if (tip.size() > limit) tip = tip.substr(0, limit - cut.size()) + std::string(cut);
+    return tip;
+}
 
 ActivityDisplay::ActivityDisplay(QWidget* form, MainStatusBar* panels, QObject* parent)
     : QObject(parent), form_(form), panels_(panels) {
@@ -75,8 +89,19 @@ void ActivityDisplay::POP3SessionStarted() {
 }
 
 void ActivityDisplay::POP3AccountResult(std::string_view account, std::string_view failure) {
+    const auto before = failures_;
     std::erase_if(failures_, [&](const auto& f) { return f.first == account; });
     if (!failure.empty()) failures_.emplace_back(std::string(account), std::string(failure));
+    if (failures_ != before) emit failuresChanged();
+}
+
+std::string ActivityDisplay::failureDetails() const {
+    std::string text;
+    for (const auto& [account, why] : failures_) {
+        if (!text.empty()) text += "\n";
+        text += "Collecting " + account + " failed: " + why;
+    }
+    return text;
 }
 
 std::string ActivityDisplay::failureText() const {
@@ -97,7 +122,7 @@ void ActivityDisplay::POP3SessionEnded(std::int32_t newMessages) {
     } else {
         if (panels_) panels_->setPanel("GetMail", "NewMessages", newMessagesText(newMessages));
         std::string tip = "Glimmerpost - " + newMessagesText(newMessages);
-        if (!failure.empty()) tip += "; " + failureNote(failures_.back());
+        if (!failure.empty()) tip = failureTip(failures_.back(), tip + "; ");
         // The collection's animation stops at once; the new-mail one replaces it.
         SetTrayState(TrayState::RestAtOnce, tip);
         SetTrayState(TrayState::NewMail, tip);

@@ -31,6 +31,13 @@ namespace mainwindow {
 
 class MainStatusBar;
 
+// The icon's tip for an account's failure, within the tip's limit (63 characters)
+// whatever the lengths: `before`, the account and "failed", then ": " and why as far
+// as room is left ("..." where it was cut). When the account leaves no room for
+// `before`, the tip is the account (cut and marked if need be) and " failed".
+std::string FailureTrayTip(std::string_view account, std::string_view why,
+                           std::string_view before = "Glimmerpost - ");
+
 class ActivityDisplay : public QObject {
     Q_OBJECT
 
@@ -55,6 +62,9 @@ public:
     void POP3AccountResult(std::string_view account, std::string_view failure);
     // The failure shown, "" when every account's last session succeeded.
     std::string failureText() const;
+    // Every account whose last session failed, one line each: "Collecting <account>
+    // failed: <why>", in the order they failed; "" when none.
+    std::string failureDetails() const;
     void SMTPSessionStarted();
     void SMTPSessionEnded();
 
@@ -67,6 +77,12 @@ public:
     const std::string& tip() const { return tip_; }
     // The key of the picture last given to the icon, "" before any.
     const std::string& shownPicture() const { return shownPicture_; }
+
+signals:
+    // An account's failure came or went (failureDetails changed).
+    void failuresChanged();
+
+public:
     platform::TimerControl& trayTimer() { return trayTimer_; }
     platform::TimerControl& statusBarGetTimer() { return statusBarGetTimer_; }
 

@@ -69,6 +69,7 @@ GlimmerpostMainForm::GlimmerpostMainForm(MainFormIdentity identity, MainFormHook
     setCentralWidget(buildCentre());
     activity_ = new ActivityDisplay(this, statusBar_, this);
     activity_->setWaitingSenders(hooks_.waitingSenders);
+    connect(activity_, &ActivityDisplay::failuresChanged, this, &GlimmerpostMainForm::showFailures);
     connectParts();
     const QSize screenSize = screen() ? screen()->size() : designSize();
     setMinimumSize(designSize().boundedTo(screenSize));
@@ -96,6 +97,16 @@ QWidget* GlimmerpostMainForm::buildCentre() {
                        static_cast<QWidget*>(rules_), static_cast<QWidget*>(options_)})
         pages_->addWidget(p);
     column->addWidget(pages_, 1);
+    failureLine_ = new QLabel(centre);
+    failureLine_->setObjectName("lblFailures");
+    failureLine_->setTextFormat(Qt::PlainText);
+    failureLine_->setWordWrap(true);
+    failureLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    failureLine_->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
+    failureLine_->setMargin(4);
+    failureLine_->setStyleSheet("QLabel#lblFailures { color: #8b0000; background: #fff4f0; }");
+    failureLine_->hide();
+    column->addWidget(failureLine_);
     column->addWidget(buildProgressRow(centre));
     return centre;
 }
@@ -129,6 +140,12 @@ void GlimmerpostMainForm::connectParts() {
     connect(toolBar_, &MainToolBar::buttonMenuClicked, this, &GlimmerpostMainForm::MainToolBar_ButtonMenuClick);
     connect(options_, &OptionsPage::optionsClicked, this, &GlimmerpostMainForm::bOptions_Click);
     connect(options_, &OptionsPage::importClicked, this, &GlimmerpostMainForm::bImportAddressBook_Click);
+}
+
+void GlimmerpostMainForm::showFailures() {
+    const std::string details = activity_->failureDetails();
+    failureLine_->setText(platform::FromText8(details));
+    failureLine_->setVisible(!details.empty());
 }
 
 void GlimmerpostMainForm::ApplyResources(const CIniFile& resources) {

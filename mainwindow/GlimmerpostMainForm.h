@@ -104,6 +104,9 @@ public:
     MainToolBar* mainToolBar() const { return toolBar_; }
     MainStatusBar* mainStatusBar() const { return statusBar_; }
     ActivityDisplay& activity() { return *activity_; }
+    // The failures of the accounts' last collections in full, wrapped across the
+    // window above the progress row; hidden while there is none.
+    QLabel* failureLine() const { return failureLine_; }
 
     // Toolbar and page 4.
     void MainToolBar_ButtonClick(int index);
@@ -149,6 +152,7 @@ private:
     QWidget* buildCentre();
     QWidget* buildProgressRow(QWidget* parent);
     void connectParts();
+    void showFailures();
     void recordGeometry();
     void hideToTray();
     bool askExit();
@@ -168,6 +172,7 @@ private:
     RulesPage* rules_ = nullptr;
     OptionsPage* options_ = nullptr;
     ActivityDisplay* activity_ = nullptr;
+    QLabel* failureLine_ = nullptr;
     QPointer<QMenu> trayMenu_;
     WindowGeometry recorded_;
     int currentPage_ = 1;

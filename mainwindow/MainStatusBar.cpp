@@ -2,6 +2,8 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QPainter>
+#include <QTextDocument>
 
 #include "mainwindow/MainPictures.h"
 #include "platform/Text8.h"
@@ -16,6 +18,21 @@ const char* const kPictureKeyProperty = "pictureKey";
 
 QString name(std::string_view key) { return QString::fromLatin1(key.data(), static_cast<int>(key.size())); }
 
+// A panel's text: what does not fit ends in "...", and the whole text is its tip.
+class PanelText : public QLabel {
+public:
+    explicit PanelText(QWidget* parent) : QLabel(parent) { setTextFormat(Qt::PlainText); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QRect room = contentsRect();
+        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, room.width());
+        setToolTip(shown == text() ? QString() : Qt::convertFromPlainText(text(), Qt::WhiteSpaceNormal));
+        painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter, shown);
+    }
+};
+
 }  // namespace
 
 MainStatusBar::MainStatusBar(QWidget* parent) : QStatusBar(parent) {
@@ -29,8 +46,7 @@ MainStatusBar::MainStatusBar(QWidget* parent) : QStatusBar(parent) {
         row->setSpacing(4);
         auto* picture = new QLabel(frame);
         picture->setFixedSize(kStatusPictureSize, kStatusPictureSize);
-        auto* text = new QLabel(frame);
-        text->setTextFormat(Qt::PlainText);
+        auto* text = new PanelText(frame);
         row->addWidget(picture);
         row->addWidget(text, 1);
         picture->hide();

@@ -178,6 +178,9 @@ void SmtpProxySession::connectForSender(const std::string& sender) {
     if (found != SmtpProxyText::AccountLookup::Found) {
         MiscFuncs::WriteLog(1, "#", "SMTP proxy refused sender " + std::string(sender) + " on proxy socket #" +
                                         Slot(slot_) + ": not an account with an SMTP server");
+        relayFailed(sender, found == SmtpProxyText::AccountLookup::NoAccount
+                                ? "the sender is not one of the accounts"
+                                : "the account has no SMTP server");
         // Relaying for anyone but the user's own accounts would make an open relay.
         finish(found == SmtpProxyText::AccountLookup::NoAccount
                    ? "550 5.7.1 Relaying denied: the sender is not one of the accounts"
@@ -354,6 +357,7 @@ void SmtpProxySession::authReply(const engines::ServerReply& serverReply) {
 void SmtpProxySession::authFailed() {
     MiscFuncs::WriteLog(1, "#", "SMTP server refused the authentication of " + std::string(sender_) +
                                     " on proxy socket #" + Slot(slot_) + ": " + ServerText(authRefusal_));
+    relayFailed(sender_, "the SMTP server refused the authentication: " + ServerText(authRefusal_));
     const bool refusal = !authRefusal_.empty() && (authRefusal_[0] == '4' || authRefusal_[0] == '5');
     awaiting_ = Awaiting::Nothing;
     if (refusal) sink_.toClient(authRefusal_);
@@ -448,10 +452,16 @@ void SmtpProxySession::finish(std::string_view lastReply) {
 }
 
 void SmtpProxySession::failServer(std::string_view clientReply) {
+    relayFailed(sender_, WithoutLineEnd(clientReply));
     dropQueuedLines();
     if (serverOpen_) sink_.dropServer();
     serverOpen_ = false;
     finish(clientReply);
+}
+
+// Whatever LogLevel asks for: the user has to act on it (the account's SMTP settings).
+void SmtpProxySession::relayFailed(std::string_view account, std::string_view why) {
+    MiscFuncs::WriteLog(0, "#", "SMTP proxy could not relay the mail of " + std::string(account) + ": " + std::string(why));
 }
 
 void SmtpProxySession::dropQueuedLines() {

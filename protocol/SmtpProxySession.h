@@ -152,6 +152,7 @@ private:
     void countError();
     void finish(std::string_view lastReply);
     void failServer(std::string_view clientReply);
+    static void relayFailed(std::string_view account, std::string_view why);
     void dropQueuedLines();
     void politeQuit();
     void logClientLine(std::string_view text, std::string_view verb);

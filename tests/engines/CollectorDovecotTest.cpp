@@ -189,12 +189,18 @@ TEST_F(CollectorDovecotTest, AMessageThatCannotBeSavedStaysOnTheServer) {
     EXPECT_EQ(leftSubjects(), (std::vector<std::string>{"accepted one", "accepted two"}));
     EXPECT_EQ(storedIn("WaitingAuth").size(), 1u) << "the messages after a failed one are stored";
     EXPECT_EQ(ended, std::vector<std::int32_t>{1});
+    // A session that ended well all the same has failed: the user must make room.
+    EXPECT_EQ(form->LastFailure(1), "2 message(s) could not be stored and stay on the server");
+    MiscFuncs::SetLogLevel(0);
+    EXPECT_TRUE(logHas("# Collecting me@home.test failed: 2 message(s) could not be stored and stay on the server"))
+        << programLog();
 
     ASSERT_TRUE(SetFolderReadOnly(folder(kMe, "InBox"), false));
     ASSERT_TRUE(collectAgain());
     EXPECT_TRUE(leftSubjects().empty());
     EXPECT_EQ(storedIn("InBox").size(), 2u);
     EXPECT_EQ(storedIn("WaitingAuth").size(), 1u) << "nothing is stored twice";
+    EXPECT_EQ(form->LastFailure(1), "");
 }
 
 TEST_F(CollectorDovecotTest, AFiftyMegabyteMessage) {

@@ -49,6 +49,21 @@ TEST_F(SMTPProxyFormTest, RelaysSwaksPlainAndPipelined) {
     EXPECT_EQ(approved, (std::vector<std::string>{"bob@example.test", "bob@example.test"}));
 }
 
+// A relay that fails is in glplog.txt at the default LogLevel, with the account and why.
+TEST_F(SMTPProxyFormTest, AFailedRelayIsLoggedAtTheDefaultLevel) {
+    GLP_REQUIRE_PEERS(PeerProgram::Swaks);
+    const RefusingPort nobody;
+    writeAccount(nobody.port());
+    ASSERT_TRUE(startProxy());
+    ASSERT_EQ(MiscFuncs::LogLevel(), 0);
+    const CommandResult run = RunSwaks(port, "alice@example.test", "bob@example.test");
+    EXPECT_FALSE(run.ok());
+    EXPECT_TRUE(allEnded());
+    EXPECT_TRUE(logHas("SMTP proxy could not relay the mail of alice@example.test: 421 4.4.1 Connection to the SMTP "
+                       "server failed"))
+        << programLog();
+}
+
 TEST_F(SMTPProxyFormTest, TwoMessagesInOneSessionArriveByteForByte) {
     GLP_REQUIRE_PEERS(PeerProgram::Aiosmtpd);
     SmtpPeer smtp;

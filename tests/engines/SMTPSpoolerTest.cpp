@@ -261,6 +261,37 @@ TEST_F(SpoolerTest, AServerThatIsDownKeepsTheFileAndTheNextRunTriesTheNextAccoun
     EXPECT_EQ(MiscFuncs::BusyCounter(), 0);
 }
 
+// At the default LogLevel a mail that could not be sent is in the log all the same,
+// with its account, its recipient and the server's answer.
+TEST_F(SpoolerTest, AMailThatCannotBeSentIsLoggedAtTheDefaultLevel) {
+    GLP_REQUIRE_PEERS(PeerProgram::Aiosmtpd);
+    SmtpPeer smtp({.auth = true, .mechanisms = {"PLAIN", "LOGIN"}, .requireAuth = true});
+    ASSERT_TRUE(smtp.start()) << smtp.error().toStdString();
+    const RefusingPort down;
+    addAccount(kHome, down);
+    addAccount(kOther, smtp.port());
+    CIniFile accounts(ProgramFiles::AccountsIniPath().string());
+    accounts.Value(kOther, "SMTPRequiresAuth", "1");
+    accounts.Value(kOther, "SMTPAuthType", "0");
+    accounts.Value(kOther, "SMTPAuthUserName", "alice");
+    accounts.Value(kOther, "SMTPAuthPassword", MiscFuncs::ScrambleText("wrong-pass"));
+    queue(kHome, "stuck@far.test");
+    queue(kOther, "bob@far.test");
+    MiscFuncs::SetLogLevel(0);
+    ASSERT_TRUE(run());
+    ASSERT_TRUE(run());
+    const std::string log = programLog();
+    EXPECT_NE(log.find("# Sending the mail of " + std::string(kHome) +
+                       " to stuck@far.test failed: Unable to connect to SMTP server"),
+              std::string::npos)
+        << log;
+    const std::size_t refused = log.find("# Sending the mail of " + std::string(kOther) + " to bob@far.test failed: ");
+    ASSERT_NE(refused, std::string::npos) << log;
+    EXPECT_NE(log.find("Authenticating user on SMTP server failed", refused), std::string::npos) << "why: " << log;
+    EXPECT_EQ(log.find("wrong-pass"), std::string::npos);
+    EXPECT_EQ(log.find(MiscFuncs::Base64Encode("wrong-pass")), std::string::npos);
+}
+
 TEST_F(SpoolerTest, AFailedLoginLeavesNoPasswordInTheLog) {
     GLP_REQUIRE_PEERS(PeerProgram::Aiosmtpd);
     SmtpPeer smtp({.auth = true, .mechanisms = {"PLAIN", "LOGIN"}, .requireAuth = true});

@@ -80,8 +80,8 @@ TEST_F(ActivityDisplayTest, AFailedCollectionShowsWhyUntilTheAccountSucceeds) {
     display_.POP3SessionEnded(0);
     EXPECT_EQ(bar_.panelText("GetMail").toStdString(), failure) << "plain text, as the server wrote it";
     tickUntilRest();
-    EXPECT_EQ(iconTip().toStdString(),
-              MiscFuncs::TrayTipText("Glimmerpost - me@home.test failed: the server refused: -ERR  b Authentication"));
+    EXPECT_EQ(iconTip().toStdString(), "Glimmerpost - me@home.test failed: the server refused: -ERR ...")
+        << "within the tip's limit, the cut marked";
     ASSERT_TRUE(display_.statusBarGetTimer().fire());
     EXPECT_EQ(bar_.panelText("GetMail").toStdString(), failure) << "the rest keeps it";
     bar_.resize(760, bar_.sizeHint().height());
@@ -93,11 +93,39 @@ TEST_F(ActivityDisplayTest, AFailedCollectionShowsWhyUntilTheAccountSucceeds) {
     EXPECT_EQ(bar_.panelText("GetMail").toStdString(),
               "Collecting other@home.test failed: the server could not be reached: Connection refused (and 1 more "
               "account(s))");
+    EXPECT_EQ(display_.failureDetails(),
+              "Collecting me@home.test failed: the server refused: -ERR <b>Authentication</b> failed.\n"
+              "Collecting other@home.test failed: the server could not be reached: Connection refused");
     display_.POP3AccountResult("other@home.test", "");
     display_.POP3AccountResult("me@home.test", "");
+    EXPECT_EQ(display_.failureDetails(), "");
     display_.POP3SessionEnded(0);
     EXPECT_EQ(bar_.panelText("GetMail"), "No new messages");
     EXPECT_EQ(display_.failureText(), "");
+}
+
+// The icon's tip holds 63 characters: it always names the account and says it failed.
+TEST(FailureTrayTipTest, TheAccountAndFailedAlwaysFitTheTip) {
+    const std::string longAccount = std::string(70, 'a') + "@home.test";
+    const struct {
+        std::string account, why, before, expected;
+    } cases[] = {
+        {"me@home.test", "no reply", "Glimmerpost - ", "Glimmerpost - me@home.test failed: no reply"},
+        {"me@home.test", "", "Glimmerpost - ", "Glimmerpost - me@home.test failed"},
+        {"me@home.test", std::string(80, 'x'), "Glimmerpost - ",
+         "Glimmerpost - me@home.test failed: " + std::string(25, 'x') + "..."},
+        {"a<b>@home.test", "<i>", "Glimmerpost - ", "Glimmerpost - a b @home.test failed:  i "},
+        {std::string(43, 'b') + "@x.test", "why", "Glimmerpost - ", std::string(43, 'b') + "@x.test failed"},
+        {longAccount, "why", "Glimmerpost - ", longAccount.substr(0, 53) + "... failed"},
+        {"me@home.test", "why", "Glimmerpost - 3 new message(s); ",
+         "Glimmerpost - 3 new message(s); me@home.test failed: why"},
+    };
+    for (const auto& c : cases) {
+        const std::string tip = mainwindow::FailureTrayTip(c.account, c.why, c.before);
+        EXPECT_EQ(tip, c.expected) << c.account;
+        EXPECT_LE(tip.size(), MiscFuncs::kTrayTipLength);
+        EXPECT_NE(tip.find(" failed"), std::string::npos);
+    }
 }
 
 TEST_F(ActivityDisplayTest, NewMailStopsTheCollectionAtOnceAndEndsInWaitingOrRest) {
