@@ -62,6 +62,8 @@ bool ProgramSettings::SetText(std::string_view key, std::string_view value) {
 
 bool ProgramSettings::Flag(std::string_view key) const { return MiscFuncs::IsFlagSet(Text(key)); }
 
+bool ProgramSettings::FlagUnlessOff(std::string_view key) const { return MiscFuncs::TrimBlanks(Text(key)) != "0"; }
+
 bool ProgramSettings::SetFlag(std::string_view key, bool on) { return SetText(key, on ? "1" : "0"); }
 
 bool ProgramSettings::SetNumber(std::string_view key, std::int64_t value) {

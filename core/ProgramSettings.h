@@ -100,14 +100,18 @@ public:
     bool SetText(std::string_view key, std::string_view value);
 
     // Switches: on only when stored as "1"; setters write "1" or "0".
-    bool AutoApproveRecepients() const { return Flag(OptionKeys::AutoApproveRecepients); }
-    bool AutoDeleteBounced() const { return Flag(OptionKeys::AutoDeleteBounced); }
+    // Three switches name what the program always did before they were offered, and
+    // a fresh installation keeps doing it: they are off only when stored as "0" (the
+    // proxy approves the recipients, a bounced request is deleted from the server,
+    // destructive actions are confirmed).
+    bool AutoApproveRecepients() const { return FlagUnlessOff(OptionKeys::AutoApproveRecepients); }
+    bool AutoDeleteBounced() const { return FlagUnlessOff(OptionKeys::AutoDeleteBounced); }
     bool AutoDeleteUnregistered() const { return Flag(OptionKeys::AutoDeleteUnregistered); }
     bool LimitMessagesFromUnknown() const { return Flag(OptionKeys::LimitMessagesFromUnknown); }
     bool AutoSendRegRequests() const { return Flag(OptionKeys::AutoSendRegRequests); }
     bool AutoRejectSendersExceedingLimit() const { return Flag(OptionKeys::AutoRejectSendersExceedingLimit); }
     bool SendAutoDelNote() const { return Flag(OptionKeys::SendAutoDelNote); }
-    bool UseConfirmations() const { return Flag(OptionKeys::UseConfirmations); }
+    bool UseConfirmations() const { return FlagUnlessOff(OptionKeys::UseConfirmations); }
     bool ShowRegDialogs() const { return Flag(OptionKeys::ShowRegDialogs); }
     bool NoAutoWildCardsInRules() const { return Flag(OptionKeys::NoAutoWildCardsInRules); }
     bool StartWithWindows() const { return Flag(OptionKeys::StartWithWindows); }
@@ -158,6 +162,7 @@ public:
 
 private:
     bool Flag(std::string_view key) const;
+    bool FlagUnlessOff(std::string_view key) const;
     // The stored number when it converts and lies within [low, high], else fallback.
     std::int64_t Number(std::string_view key, std::int64_t low, std::int64_t high, std::int64_t fallback) const;
 

@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "core/Confirmations.h"
 #include "core/Address.h"
 #include "core/CIniFile.h"
 #include "core/Environment.h"
@@ -374,8 +375,8 @@ void OptionsAccountsTab::deleteAccount() {
     if (!record()) return;
     const std::string section = record()->LoadedSection;
     const QPointer<OptionsAccountsTab> alive(this);
-    const Prompt::Answer answer = Prompt::Ask("Are you sure you want to delete account?", "Account deletion",
-                                              Prompt::Buttons::YesNo, Prompt::Kind::Critical, 2);
+    const Prompt::Answer answer = Confirmations::AskToConfirm("Are you sure you want to delete account?",
+                                                              "Account deletion", Prompt::Kind::Critical, 2);
     if (!alive || answer != Prompt::Answer::Yes || !record() || record()->LoadedSection != section) return;
     Accounts::MailClientRestore restored = Accounts::MailClientRestore::NothingToRestore;
     std::string why;

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include "core/Confirmations.h"
 #include "core/Address.h"
 #include "core/Prompt.h"
 #include "platform/Text8.h"
@@ -75,8 +76,8 @@ void OptionsAliasesTab::deleteAlias() {
     if (!item || !item->isSelected()) return;
     const QString alias = item->text();
     const QPointer<OptionsAliasesTab> alive(this);
-    const Prompt::Answer answer = Prompt::Ask("Are you sure you want to delete alias?", "Alias deletion",
-                                              Prompt::Buttons::YesNo, Prompt::Kind::Question, 2);
+    const Prompt::Answer answer =
+        Confirmations::AskToConfirm("Are you sure you want to delete alias?", "Alias deletion", Prompt::Kind::Question, 2);
     if (!alive || answer != Prompt::Answer::Yes) return;
     // The list may have changed while the question was open: the alias is found again.
     const QList<QListWidgetItem*> found = lbAliases->findItems(alias, Qt::MatchExactly);

@@ -111,15 +111,19 @@ void buildRequest(std::string_view recipient, std::string_view account, Generate
     requestBodies(recipient, account, noteDays, mail);
 }
 
+// The confirmation's second text, when there is one, follows the first after an empty line.
 void confirmationBodies(std::string_view account, GeneratedMail& mail) {
-    mail.TextBody = "Messages to " + std::string(account) + " are accepted:\r\n\r\n" + mail.UserText1;
+    const std::string second = mail.UserText2.empty() ? std::string() : "\r\n\r\n" + mail.UserText2;
+    mail.TextBody = "Messages to " + std::string(account) + " are accepted:\r\n\r\n" + mail.UserText1 + second;
     std::string html(kPageHead);
-    html += "Messages to " + mailtoFragment(account) + "</a> are accepted:\r\n\r\n" + mail.UserText1;
+    html += "Messages to " + mailtoFragment(account) + "</a> are accepted:\r\n\r\n" + mail.UserText1 + second;
     mail.HtmlBody = joinLines(html + std::string(kPageClose));
 }
 
 void buildConfirmation(std::string_view account, GeneratedMail& mail) {
-    loadText(optionsFile(), "msg_Conf_Text1", mail.UserText1);
+    const CIniFile options = optionsFile();
+    loadText(options, "msg_Conf_Text1", mail.UserText1);
+    loadText(options, "msg_Conf_Text2", mail.UserText2);
     confirmationBodies(account, mail);
 }
 

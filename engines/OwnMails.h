@@ -44,7 +44,8 @@ bool IsMultipart(MessageType kind);
 // Fills the bodies of a mail of this kind from the recipient, the account and the
 // user's texts. A request loads its three texts from [options] when UserText1 and
 // UserText2 are both empty, and warns "Please edit registration messages!" when one
-// does not unscramble; a confirmation always loads its text.
+// does not unscramble; a confirmation always loads its two texts (the second, when
+// there is one, follows the first after an empty line).
 void Generate(MessageType kind, std::string_view recipient, std::string_view account, GeneratedMail& mail);
 
 // The same bodies from the user texts as they stand, reading nothing from the settings

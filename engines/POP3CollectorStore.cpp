@@ -187,8 +187,12 @@ bool POP3CollectorForm::HandleServiceMessage(AccountSlot& slot, CMessage& messag
             ? RegistrationReplies::BouncedRecipient(body)
             : std::nullopt;
     if (recipient) {
-        MiscFuncs::WriteMessageLog(message.From, "inspected and deleted from server",
-                                   "Bounced registration request");
+        // "Automatically delete bounced registration requests" unchecked: the bounce
+        // is stored in the inbox for the user to read; its recipient is blocked all the same.
+        const bool deleteBounce = settings_->AutoDeleteBounced();
+        if (deleteBounce)
+            MiscFuncs::WriteMessageLog(message.From, "inspected and deleted from server",
+                                       "Bounced registration request");
         // Anyone can write a bounce: one must never block a sender the user approved.
         if (lists_.senders.StatusOf(*recipient) == SenderStatus::Approved)
             MiscFuncs::WriteLog(1, "!", "Registration request bounce ignored for the approved sender " + std::string(*recipient));
@@ -200,6 +204,10 @@ bool POP3CollectorForm::HandleServiceMessage(AccountSlot& slot, CMessage& messag
             if (slot.run) ++slot.run->unstored;
             return false;
         }
+        if (deleteBounce) return true;
+        if (!saveIn(slot, MessageKeys::kInBox, sender, message)) return false;
+        MiscFuncs::WriteMessageLog(message.From, "inspected and ccepted", "Bounced registration request");
+        if (slot.run) ++slot.run->newCount;
         return true;
     }
     if (!saveIn(slot, MessageKeys::kInBox, sender, message)) return false;

@@ -50,7 +50,9 @@ bool SMTPProxyForm::Load(std::string_view portText) {
     listener->close();
     const bool listens = port && listener->listen(*port);
     if (!listens) Prompt::Ask("WARNING ! - Port " + text + " designated for SMTP proxy is already in use");
-    timeOutSeconds_ = ProgramSettings().ServerTimeoutSeconds();
+    const ProgramSettings settings;
+    timeOutSeconds_ = settings.ServerTimeoutSeconds();
+    approveRecipients_ = settings.AutoApproveRecepients();
     lastSlot_ = 1;
     return listens;
 }

@@ -3,7 +3,7 @@
 // (blank: 3025) of 127.0.0.1, serves mail programs on this machine only, and relays
 // their mail to the SMTP server of the account named in MAIL FROM (accounts.ini
 // `SMTPServer`, `SMTPServerPort`), handing every RCPT TO address to the recipient
-// approver. The protocol of one connection is SmtpProxySession; this form owns the
+// approver unless [options] `AutoApproveRecepients` is "0" (read when it loads). The protocol of one connection is SmtpProxySession; this form owns the
 // sockets (`LocalSMTP` item 0 listens, item n talks to client n, `RemoteSMTP` item n
 // to client n's server) and the timers, and carries the bytes.
 //
@@ -76,6 +76,7 @@ public:
     quint16 listenPort() const;
     int openSessions() const { return openSessions_; }
     int sessionTimeOutSeconds() const { return timeOutSeconds_; }
+    bool approvesRecipients() const { return approveRecipients_; }
     bool isBusy(int slot) const;
     // The two socket arrays, read-only, for the connection monitor.
     const platform::SocketArray& LocalSMTPSockets() const { return LocalSMTP; }
@@ -119,4 +120,5 @@ private:
     int lastSlot_ = 1;
     int openSessions_ = 0;
     int timeOutSeconds_ = kDefaultTimeOutMinutes * 60;
+    bool approveRecipients_ = true;  // AutoApproveRecepients, read when the proxy loads
 };

@@ -127,7 +127,8 @@ void SMTPProxyForm::onIdleTimer(int slot) {
 void SMTPProxyForm::afterSession(int slot, unsigned generation) {
     if (!current(slot, generation) || !slots_[slot]->session) return;
     const std::vector<std::string> recipients = slots_[slot]->session->takeApprovedRecipients();
-    if (!recipients.empty() && hooks_.approveRecipient) {
+    // "Automatically aprove recepients of outgoing e-mails" unchecked: the list stays as it is.
+    if (!recipients.empty() && approveRecipients_ && hooks_.approveRecipient) {
         platform::AliveGuard alive(this);
         for (const std::string& address : recipients) {
             hooks_.approveRecipient(address);

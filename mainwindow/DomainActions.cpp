@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/Confirmations.h"
 #include "core/Address.h"
 #include "core/CSenders.h"
 #include "core/Log.h"
@@ -212,7 +213,7 @@ void DomainActions::DeleteDomains(const std::vector<std::string>& selected) {
                                      ? "Are you sure you want to delete " + domainsOf.front() + "?"
                                      : "Are you sure you want to delete " + std::to_string(domainsOf.size()) +
                                            " Domains?";
-    if (Prompt::Ask(question, "Domains", Prompt::Buttons::YesNo, Prompt::Kind::Question, 2) != Prompt::Answer::Yes)
+    if (Confirmations::AskToConfirm(question, "Domains", Prompt::Kind::Question, 2) != Prompt::Answer::Yes)
         return;
     if (!listsAlive()) return;
     Hold hold(*this);

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "core/Confirmations.h"
 #include "core/CMailRules.h"
 #include "core/CRule.h"
 #include "core/Log.h"
@@ -150,8 +151,8 @@ void RulesActions::bDelete_Click() {
     QListWidgetItem* item = selectedItem();
     if (!item || !program_.Rules()) return;
     const std::string name = textOf(item);
-    if (Prompt::Ask("Are you sure You want to delete rule\r\n" + name, caption(), Prompt::Buttons::YesNo,
-                    Prompt::Kind::Question, 2) != Prompt::Answer::Yes)
+    if (Confirmations::AskToConfirm("Are you sure You want to delete rule\r\n" + name, caption(),
+                                    Prompt::Kind::Question, 2) != Prompt::Answer::Yes)
         return;
     CMailRules* rules = program_.Rules();
     RulesPage* p = page();

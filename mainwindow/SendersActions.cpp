@@ -4,6 +4,7 @@
 
 #include <unordered_set>
 
+#include "core/Confirmations.h"
 #include "core/CMessages.h"
 #include "core/CSenders.h"
 #include "core/CaselessText.h"
@@ -131,7 +132,7 @@ void SendersView::changeStatus(int button, const SendersSelection& sel) {
     Hold held(*this);
     if (button == kUserDelete) {
         const Prompt::Answer answer =
-            Prompt::Ask(deleteQuestion(sel), kTitle, Prompt::Buttons::YesNo, Prompt::Kind::Question, 2);
+            Confirmations::AskToConfirm(deleteQuestion(sel), kTitle, Prompt::Kind::Question, 2);
         if (!alive || answer != Prompt::Answer::Yes) return;
     }
     CSenders* senders = program_.Senders();

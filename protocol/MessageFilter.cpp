@@ -113,7 +113,18 @@ FilterVerdict MessageFilter::bySenderList(std::string_view account, const std::s
 FilterVerdict MessageFilter::unregistered(std::string_view account, const std::string& sender,
                                           const CMessage& message, std::string& reason) {
     const std::size_t held = senders_.MessagesStoredAwaitingAuth(sender);
-    const std::optional<std::int64_t> limit = Accounts::UnknownSenderLimit(accounts_, account);
+    // The account's own limit blocks at once; the General tab's limit blocks only with
+    // its auto reject, and otherwise leaves the further messages on the server.
+    std::optional<std::int64_t> limit = Accounts::UnknownSenderLimit(accounts_, account);
+    bool reject = limit.has_value();
+    if (!limit && settings_.LimitMessagesFromUnknown()) {
+        limit = settings_.MaxMessagesCountFromUnknown();
+        reject = settings_.AutoRejectSendersExceedingLimit();
+    }
+    if (limit && static_cast<std::int64_t>(held) >= *limit && !reject) {
+        reason = FilterReasons::LimitExceeded;
+        return FilterVerdict::LeaveOnServer;
+    }
     if (limit && static_cast<std::int64_t>(held) >= *limit) {
         if (senders_.ChangeStatus("", sender, SenderStatus::Blocked, FilterReasons::BlockedAtLimit,
                                   MiscFuncs::NowDate()) == StatusChange::Failed)

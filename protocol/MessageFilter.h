@@ -14,9 +14,13 @@
 //   8. a mail rule                                        the rule's action
 //   9. a postmaster or mailer-daemon mailbox              ServiceMessage
 //  10. the sender list: not listed UnknownSender, blocked DeleteFromServer, approved
-//      Accept, unknown HoldUnregistered until the account's UnAuthSenderMaxMessageCount
-//      held messages (then the sender is blocked and the message deleted), waiting for
+//      Accept, unknown HoldUnregistered until his limit of held messages, waiting for
 //      approval HoldUnregistered (his mail stays reachable until the user decides).
+//      The limit is the account's UnAuthSenderMaxMessageCount, where set: at it the
+//      sender is blocked and the message deleted. Else, with [options]
+//      LimitMessagesFromUnknown, MaxMessagesCountFromUnknown: at it the sender is
+//      blocked and the message deleted with AutoRejectSendersExceedingLimit, and
+//      without it the message is left on the server (nothing is lost).
 //
 // The sender is the bare address of the From header (core/Address.h). A From header
 // that is missing or cannot be read (what it yields holds no single "@", or blanks,

@@ -30,8 +30,8 @@ TEST(NumberOfSettingTest, ReadsWholeNumbersAndRoundsFractions) {
 
 TEST_F(ProgramSettingsTest, EveryMissingKeyGivesItsDesignDefault) {
     const ProgramSettings s;  // no file at all
-    EXPECT_FALSE(s.AutoApproveRecepients());
-    EXPECT_FALSE(s.AutoDeleteBounced());
+    EXPECT_TRUE(s.AutoApproveRecepients());
+    EXPECT_TRUE(s.AutoDeleteBounced());
     EXPECT_FALSE(s.AutoDeleteUnregistered());
     EXPECT_FALSE(s.LimitMessagesFromUnknown());
     EXPECT_FALSE(s.AutoSendRegRequests());
@@ -39,7 +39,7 @@ TEST_F(ProgramSettingsTest, EveryMissingKeyGivesItsDesignDefault) {
     EXPECT_FALSE(s.SendAutoDelNote());
     EXPECT_FALSE(s.StartWithWindows());
     EXPECT_EQ(s.StartWithWindowsNumber(), std::nullopt);
-    EXPECT_FALSE(s.UseConfirmations());
+    EXPECT_TRUE(s.UseConfirmations());
     EXPECT_FALSE(s.ShowRegDialogs());
     EXPECT_FALSE(s.NoAutoWildCardsInRules());
     EXPECT_EQ(s.AutoDeleteUnregisteredInterval(), 4);
@@ -121,6 +121,23 @@ TEST_F(ProgramSettingsTest, SwitchesAreOnOnlyForOne) {
     EXPECT_EQ(ProgramSettings().UseMessageDate(), MessageDateSource::Received);
 }
 
+// What the program always did stays the starting value: off only when stored as "0".
+TEST_F(ProgramSettingsTest, TheSwitchesOfWhatTheProgramAlwaysDidAreOffOnlyForZero) {
+    for (const char* v : {"", "1", " 1 ", "yes", "2"}) {
+        store(std::string("AutoApproveRecepients=") + v + "\r\nAutoDeleteBounced=" + v + "\r\nUseConfirmations=" + v +
+              "\r\n");
+        const ProgramSettings s;
+        EXPECT_TRUE(s.AutoApproveRecepients()) << v;
+        EXPECT_TRUE(s.AutoDeleteBounced()) << v;
+        EXPECT_TRUE(s.UseConfirmations()) << v;
+    }
+    store("AutoApproveRecepients= 0 \r\nAutoDeleteBounced=0\r\nUseConfirmations=0\r\n");
+    const ProgramSettings s;
+    EXPECT_FALSE(s.AutoApproveRecepients());
+    EXPECT_FALSE(s.AutoDeleteBounced());
+    EXPECT_FALSE(s.UseConfirmations());
+}
+
 TEST_F(ProgramSettingsTest, ServerTimeOutsIsFoundWhateverItsCase) {
     store("ServerTimeOuts=3\r\n");
     EXPECT_EQ(ProgramSettings().ServerTimeoutSeconds(), 180);
@@ -195,7 +212,10 @@ TEST_F(ProgramSettingsTest, DialogSaveWritesEveryKeyInItsOrder) {
 
 TEST_F(ProgramSettingsTest, DialogLoadOfAnEmptyFileShowsTheStartingValues) {
     const DialogOptions o = LoadDialogOptions(ProgramSettings());
-    EXPECT_FALSE(o.autoApproveRecepients);
+    EXPECT_TRUE(o.autoApproveRecepients);
+    EXPECT_TRUE(o.autoDeleteBounced);
+    EXPECT_TRUE(o.useConfirmations);
+    EXPECT_FALSE(o.limitMessagesFromUnknown);
     EXPECT_EQ(o.autoDeleteUnregisteredInterval, "4");
     EXPECT_EQ(o.maxMessagesCountFromUnknown, "5");
     EXPECT_EQ(o.regDialogShowInterval, "1");

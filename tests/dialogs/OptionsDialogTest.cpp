@@ -134,12 +134,12 @@ TEST_F(OptionsDialogFlowTest, AFreshOkWritesEveryKeyInOrderBetweenAStopAndAStart
     ASSERT_TRUE(d.Save()) << ::testing::PrintToString(promptTexts());
     const std::string empty = MiscFuncs::ScrambleText("");
     EXPECT_EQ(sectionText(ProgramFiles::OptionsIniPath(), "options"),
-              "[options]\r\nLogLevel=1\r\nAutoApproveRecepients=0\r\nAutoDeleteBounced=0\r\nAutoDeleteUnregistered=0\r\n"
+              "[options]\r\nLogLevel=1\r\nAutoApproveRecepients=1\r\nAutoDeleteBounced=1\r\nAutoDeleteUnregistered=0\r\n"
               "AutoDeleteUnregisteredInterval=4\r\nLimitMessagesFromUnknown=0\r\nMaxMessagesCountFromUnknown=5\r\n"
               "AutoSendRegRequests=0\r\nAutoRejectSendersExceedingLimit=0\r\nRegDialogShowInterval=1\r\n"
               "msg_RegRequest_Text1=" + empty + "\r\nmsg_RegRequest_Text2=" + empty + "\r\nmsg_RegRequest_Text3=" +
                   empty + "\r\nmsg_Conf_Text1=" + empty + "\r\nmsg_Conf_Text2=" + empty +
-                  "\r\nmsg_RegRequest_SendAutoDelNote=0\r\nStartWithWindows=0\r\nUseConfirmations=0\r\n"
+                  "\r\nmsg_RegRequest_SendAutoDelNote=0\r\nStartWithWindows=0\r\nUseConfirmations=1\r\n"
                   "ShowRegDialogs=0\r\nSMTPServerPort=3025\r\nPOP3ServerPort=3110\r\nServerTimeouts=15\r\n");
     EXPECT_EQ(engineEvents(),
               (std::vector<std::string>{"unload:POP3CollectorForm", "unload:POP3ServerForm", "unload:SMTPProxyForm",
@@ -194,6 +194,33 @@ TEST_F(OptionsDialogFlowTest, RefusedFieldsKeepTheDialogOpenAndWriteNothing) {
         EXPECT_TRUE(events_.empty());
         EXPECT_EQ(value("options", "AutoDeleteUnregisteredInterval"), "");
     }
+}
+
+// A fresh installation's General tab: what the program always did is checked, and
+// unchecking it is stored as "0".
+TEST_F(OptionsDialogFlowTest, AFreshGeneralTabChecksWhatTheProgramAlwaysDid) {
+    startProgram();
+    AccountsOptionsDialog& d = openDialog(1);
+    dialogs::OptionsGeneralTab& g = *d.GeneralTab();
+    EXPECT_TRUE(g.cbAutomaticalyAprove->isChecked());
+    EXPECT_TRUE(g.cbDeleteBounced->isChecked());
+    EXPECT_TRUE(g.cbUseConfirmations->isChecked());
+    EXPECT_FALSE(g.cbLimitNumberOfMessages->isChecked());
+    EXPECT_FALSE(g.tNMessages->isEnabled());
+    EXPECT_FALSE(g.cbAutoRejectSendersExceedingLimit->isEnabled());
+    d.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+    EXPECT_TRUE(SaveScreenshot(d, "options-general-tab.png"));
+
+    g.cbAutomaticalyAprove->click();
+    g.cbUseConfirmations->click();
+    g.cbLimitNumberOfMessages->click();
+    EXPECT_TRUE(g.cbAutoRejectSendersExceedingLimit->isEnabled());
+    ASSERT_TRUE(d.Save()) << ::testing::PrintToString(promptTexts());
+    EXPECT_EQ(value("options", "AutoApproveRecepients"), "0");
+    EXPECT_EQ(value("options", "AutoDeleteBounced"), "1");
+    EXPECT_EQ(value("options", "UseConfirmations"), "0");
+    EXPECT_EQ(value("options", "LimitMessagesFromUnknown"), "1");
 }
 
 TEST_F(OptionsDialogFlowTest, AnAccountsFileThatCannotBeWrittenKeepsTheDialogOpenWithTheEnginesRunning) {

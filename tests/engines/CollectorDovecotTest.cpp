@@ -176,6 +176,26 @@ TEST_F(CollectorDovecotTest, ABounceBlocksTheRequestsRecipientAndOtherReportsAre
               std::string::npos);
 }
 
+// "Automatically delete bounced registration requests" unchecked: the bounce is kept in
+// the inbox for the user to read; its recipient is blocked as before.
+TEST_F(CollectorDovecotTest, WithAutoDeleteBouncedOffABounceIsKeptInTheInBox) {
+    GLP_REQUIRE_PEERS(PeerProgram::Dovecot);
+    setOption("AutoDeleteBounced", "0");
+    openLists();
+    deliver(Mail("Mail Delivery System <MAILER-DAEMON@mx.test>", "Undelivered Mail",
+                 "--- returned headers ---\r\nX-GLP-RCPT: gone@nowhere.test\r\nX-GLP-MESSAGE: REGREQUEST\r\n"));
+    ASSERT_TRUE(collect());
+    EXPECT_TRUE(leftSubjects().empty());
+    EXPECT_EQ(senders->StatusOf("gone@nowhere.test"), SenderStatus::Blocked);
+    const auto inbox = storedIn("InBox");
+    ASSERT_EQ(inbox.size(), 1u);
+    EXPECT_NE(storedText("InBox", inbox[0]).find("X-GLP-RCPT: gone@nowhere.test"), std::string::npos);
+    EXPECT_EQ(ended, std::vector<std::int32_t>{1});
+    EXPECT_NE(messageLog().find("MAILER-DAEMON@mx.test> inspected and ccepted because Bounced registration request"),
+              std::string::npos)
+        << messageLog();
+}
+
 TEST_F(CollectorDovecotTest, AMessageThatCannotBeSavedStaysOnTheServer) {
     GLP_REQUIRE_PEERS(PeerProgram::Dovecot);
     openLists();

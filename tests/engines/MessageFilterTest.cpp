@@ -212,6 +212,49 @@ TEST_F(MessageFilterTest, AnUnregisteredSenderIsHeldUpToTheAccountsLimit) {
     EXPECT_EQ(senders->ReasonOf(who), "Maximum number of messages exceeded");
 }
 
+// "Limit number of messages from unknown senders to" and "Auto reject senders exceeding
+// limit" of the General tab, and the account's own limit, which takes their place.
+TEST_F(MessageFilterTest, TheGeneralTabsLimitHoldsLeavesOrRejectsAnUnregisteredSender) {
+    const struct {
+        const char* limitOn;
+        const char* count;
+        const char* reject;
+        const char* accountLimit;
+        FilterVerdict verdict;
+        SenderStatus after;
+    } cases[] = {
+        {"0", "2", "1", "", FilterVerdict::HoldUnregistered, SenderStatus::Unknown},  // no limit checked
+        {"", "2", "1", "", FilterVerdict::HoldUnregistered, SenderStatus::Unknown},   // fresh settings
+        {"1", "3", "1", "", FilterVerdict::HoldUnregistered, SenderStatus::Unknown},  // 2 held, below 3
+        {"1", "2", "0", "", FilterVerdict::LeaveOnServer, SenderStatus::Unknown},     // at the limit, kept
+        {"1", "2", "1", "", FilterVerdict::DeleteFromServer, SenderStatus::Blocked},  // at the limit, rejected
+        {"1", "", "1", "", FilterVerdict::HoldUnregistered, SenderStatus::Unknown},   // blank count: 5
+        {"1", "2", "1", "9", FilterVerdict::HoldUnregistered, SenderStatus::Unknown}, // the account's own limit
+        {"1", "9", "0", "2", FilterVerdict::DeleteFromServer, SenderStatus::Blocked}, // ... blocks at it
+        {"0", "", "0", "2", FilterVerdict::DeleteFromServer, SenderStatus::Blocked},
+    };
+    filter();
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("limit ") + c.limitOn + " count " + c.count + " reject " + c.reject + " account " +
+                     c.accountLimit);
+        const std::string who = "flood" + std::to_string(++n) + "@there.test";
+        setOption("LimitMessagesFromUnknown", c.limitOn);
+        setOption("MaxMessagesCountFromUnknown", c.count);
+        setOption("AutoRejectSendersExceedingLimit", c.reject);
+        setAccountKey(kMe, "UnAuthSenderMaxMessageCount", c.accountLimit);
+        ASSERT_TRUE(senders->SetStatus("", who, SenderStatus::Unknown, "first"));
+        hold(who, 1);
+        hold(who, 2);
+        const Verdict v = from(who, "Subject: third");
+        EXPECT_EQ(v.verdict, c.verdict);
+        EXPECT_EQ(senders->StatusOf(who), c.after);
+        EXPECT_EQ(v.reason, c.verdict == FilterVerdict::HoldUnregistered
+                                ? "Sender is not registered, but message limit is not exceeded"
+                                : "Sender is not registered, message limit is exceeded");
+    }
+}
+
 TEST_F(MessageFilterTest, TheHeldSendersDateFollowsUseMessageDate) {
     setOption("UseMessageDate", "1");
     filter();

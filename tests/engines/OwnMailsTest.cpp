@@ -147,6 +147,14 @@ TEST_F(OwnMailsTest, ConfirmationAndTestBodies) {
               std::string::npos);
     EXPECT_TRUE(c.ImagePart.empty());
 
+    // The editor's second text of the confirmation follows the first.
+    option("msg_Conf_Text2", MiscFuncs::ScrambleText("Write any time."));
+    GeneratedMail c2;
+    OwnMails::Generate(MessageType::Confirmation, kRecipient, kAccount, c2);
+    EXPECT_EQ(c2.TextBody, "Messages to me@example.test are accepted:\r\n\r\nThank you\r\n\r\nWrite any time.");
+    EXPECT_NE(c2.HtmlBody.find("are accepted:\r\n<br>\r\n<br>Thank you\r\n<br>\r\n<br>Write any time.</td>"),
+              std::string::npos);
+
     GeneratedMail t;
     OwnMails::Generate(MessageType::Test, kAccount, kAccount, t);
     EXPECT_EQ(t.TextBody, "This is a test message with signature of Glimmerpost:" +

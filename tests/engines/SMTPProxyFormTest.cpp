@@ -49,6 +49,32 @@ TEST_F(SMTPProxyFormTest, RelaysSwaksPlainAndPipelined) {
     EXPECT_EQ(approved, (std::vector<std::string>{"bob@example.test", "bob@example.test"}));
 }
 
+// "Automatically aprove recepients of outgoing e-mails" unchecked: the mail goes, the
+// sender list is left alone.
+TEST_F(SMTPProxyFormTest, RecipientsAreApprovedUnlessTheOptionIsUnchecked) {
+    GLP_REQUIRE_PEERS(PeerProgram::Aiosmtpd, PeerProgram::Swaks);
+    SmtpPeer smtp;
+    ASSERT_TRUE(smtp.start()) << smtp.error().toStdString();
+    writeAccount(smtp.port());
+    moreOptions = "AutoApproveRecepients=0\r\n";
+    ASSERT_TRUE(startProxy());
+    EXPECT_FALSE(proxy->approvesRecipients());
+    const CommandResult run = RunSwaks(port, "alice@example.test", "bob@example.test");
+    ASSERT_TRUE(run.ok()) << run.describe();
+    ASSERT_TRUE(smtp.waitForTransactions(1));
+    EXPECT_TRUE(allEnded());
+    EXPECT_TRUE(approved.empty());
+
+    proxy.reset();
+    moreOptions = "AutoApproveRecepients=1\r\n";
+    ASSERT_TRUE(startProxy());
+    EXPECT_TRUE(proxy->approvesRecipients());
+    proxy.reset();
+    moreOptions.clear();
+    ASSERT_TRUE(startProxy());
+    EXPECT_TRUE(proxy->approvesRecipients()) << "a fresh installation approves them, as it always did";
+}
+
 // A relay that fails is in glplog.txt at the default LogLevel, with the account and why.
 TEST_F(SMTPProxyFormTest, AFailedRelayIsLoggedAtTheDefaultLevel) {
     GLP_REQUIRE_PEERS(PeerProgram::Swaks);

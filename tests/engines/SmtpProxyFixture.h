@@ -96,7 +96,8 @@ protected:
 
     void writeOptions(const std::string& portText, const std::string& timeOuts) {
         WriteFile(dir() / "glimmerpost.ini",
-                  "[options]\r\nSMTPServerPort=" + portText + "\r\nServerTimeouts=" + timeOuts + "\r\n");
+                  "[options]\r\nSMTPServerPort=" + portText + "\r\nServerTimeouts=" + timeOuts + "\r\n" +
+                      moreOptions);
     }
     // The account alice@example.test sends through 127.0.0.1 and the port given, with
     // these keys besides (each line ending in CR LF).
@@ -136,6 +137,7 @@ protected:
     int started = 0;
     int ended = 0;
     std::vector<std::string> approved;
+    std::string moreOptions;  // further [options] lines, each ending in CR LF
     std::vector<std::string> prompts;
 };
 

@@ -261,6 +261,20 @@ TEST_F(DomainsPageTest, SeveralSelectedDomainsAreAskedAboutOnceEachAndDeletedAft
     EXPECT_EQ(grid().Cols(), 2);
 }
 
+// "Always use confirmation dialogs" unchecked: a deletion goes ahead without a question.
+TEST_F(DomainsPageTest, WithoutConfirmationsADeletionAsksNothing) {
+    listDomain("a.com", DomainStatus::Approved);
+    listDomain("b.com", DomainStatus::Approved);
+    setValue("options", "UseConfirmations", "0");
+    start();
+    answerer_ = [](const Prompt::Request&) { return Prompt::Answer::No; };
+    select(0, 0);
+    click("DomainDelete");
+    EXPECT_TRUE(prompts_.empty()) << ::testing::PrintToString(promptTexts());
+    ASSERT_EQ(stored()[1].size(), 1u);
+    EXPECT_TRUE(stored()[1][0].starts_with("b.com")) << stored()[1][0];
+}
+
 TEST_F(DomainsPageTest, AWriteThatFailsLosesNothingAndIsTold) {
     listDomain("keep.com", DomainStatus::Approved, "k");
     start();
