@@ -14,6 +14,7 @@
 
 #include <exception>
 
+#include "core/AccountCheck.h"
 #include "core/Aliases.h"
 #include "core/CIniFile.h"
 #include "core/CMessages.h"
@@ -82,6 +83,9 @@ AccountsOptionsDialog::AccountsOptionsDialog(mainwindow::GlimmerpostProgram& pro
     status_->setSizeGripEnabled(false);
     tip_ = new QLabel(this);
     tip_->setTextFormat(Qt::PlainText);
+    // However long a tip is, it never widens the dialog (nor moves OK and Cancel).
+    tip_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    tip_->setMinimumWidth(0);
     modifiedPanel_ = new QLabel(this);
     modifiedPanel_->setMinimumWidth(70);
     status_->addWidget(tip_, 1);
@@ -194,6 +198,7 @@ bool AccountsOptionsDialog::Save() {
         accounts_->Select(fault->index);
         return refuse(fault->message, 2, accounts_->tEMailAddress);
     }
+    if (!checkEnabledAccounts()) return false;
     // Everything the save needs is taken now, as it was checked: once events ran, the
     // dialog or the program may be gone.
     OptionsSave::Request request;
@@ -219,6 +224,18 @@ bool AccountsOptionsDialog::Save() {
     SetModified(false);
     accept();
     return true;
+}
+
+// An enabled account without a POP3 server, user name or password would fail at every
+// check: OK names it, shows it and puts the cursor in the empty field.
+bool AccountsOptionsDialog::checkEnabledAccounts() {
+    const auto fault = Accounts::CheckEnabledAccounts(accounts_->Records());
+    if (!fault) return true;
+    accounts_->Select(fault->index);
+    QLineEdit* field = fault->field == Accounts::AccountField::POP3Server     ? accounts_->tPOP3Server
+                       : fault->field == Accounts::AccountField::POP3UserName ? accounts_->tPOP3UserName
+                                                                                : accounts_->tPOP3Password;
+    return refuse(fault->message, 2, field);
 }
 
 OptionsSave::Result AccountsOptionsDialog::saveStopped(mainwindow::GlimmerpostProgram& program,

@@ -7,8 +7,9 @@
 //
 // Nothing reaches a file before OK, except the deletion of an account. OK checks the
 // fields (a number outside its limits, an account without a valid address, two
-// accounts of one address, a rename onto an address in use are refused with a box and
-// the dialog stays open); then stops the four engines, saves [options], the aliases,
+// accounts of one address, a rename onto an address in use, an enabled account without
+// POP3 server, user name or password are refused with a box naming the field, which
+// gets the focus, and the dialog stays open); then stops the four engines, saves [options], the aliases,
 // the start entry and the accounts with their folder moves as one save, all or
 // nothing (core/OptionsSave.h), starts the engines again (mainwindow::EngineSet's
 // orders) and, after renames, reloads the message store. A save that fails shows a
@@ -107,6 +108,7 @@ private:
     void previewMessage();
     void runSetupWizard();
     bool refuse(const std::string& message, int tab, QWidget* focus);
+    bool checkEnabledAccounts();
     // Stops the engines, saves the files, starts the engines again (while the program
     // runs) and, after renames, reloads the message store.
     // Static: the dialog may be gone once events ran.

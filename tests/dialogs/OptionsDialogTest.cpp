@@ -1,9 +1,11 @@
 // The options dialog over a running program: what OK writes and in which order it
 // stops and starts the engines, what it refuses, the modified flag and Cancel, the
 // account list, and the sample preview.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -11,6 +13,7 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -196,6 +199,53 @@ TEST_F(OptionsDialogFlowTest, RefusedFieldsKeepTheDialogOpenAndWriteNothing) {
     }
 }
 
+// An enabled account that could never be collected is refused by OK, which names the
+// account and the field, shows the account and puts the cursor in the field.
+TEST_F(OptionsDialogFlowTest, AnEnabledAccountWithABlankServerUserOrPasswordIsRefused) {
+    const std::string second = "second@example.com";
+    writeAccount(second, true);
+    CIniFile accounts(ProgramFiles::AccountsIniPath().string());
+    accounts.Value(second, "POP3Password", MiscFuncs::ScrambleText("secret"));
+    startProgram();
+    struct Case {
+        const char* key;
+        const char* blank;
+        QLineEdit* dialogs::OptionsAccountsTab::*field;
+        const char* name;
+    };
+    const Case cases[] = {
+        {"POP3Server", " ", &dialogs::OptionsAccountsTab::tPOP3Server, "POP3 server"},
+        {"POP3UserName", "", &dialogs::OptionsAccountsTab::tPOP3UserName, "user name"},
+        {"POP3Password", "", &dialogs::OptionsAccountsTab::tPOP3Password, "password"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        accounts.Value(second, "POP3Password", MiscFuncs::ScrambleText("secret"));
+        accounts.Value(second, "POP3Server", "pop.example.com");
+        accounts.Value(second, "POP3UserName", "user");
+        accounts.Value(second, c.key, c.blank);
+        const std::string written = ReadFile(ProgramFiles::AccountsIniPath());
+        prompts_.clear();
+        events_.clear();
+        AccountsOptionsDialog& d = openDialog();
+        EXPECT_FALSE(d.Save());
+        ASSERT_EQ(prompts_.size(), 1u);
+        EXPECT_EQ(prompts_[0].text, "The account " + second + " checks for new messages, but its " + c.name +
+                                        " is empty. Please enter its " + c.name +
+                                        ", or uncheck \"Automaticaly check for new messages\".");
+        EXPECT_EQ(d.AccountsOptionsTabStrip()->currentIndex(), 1);
+        EXPECT_EQ(d.AccountsTab()->Current(), 1) << "the account at fault is shown";
+        EXPECT_EQ(d.focusWidget(), d.AccountsTab()->*c.field);
+        EXPECT_EQ(d.result(), 0);
+        EXPECT_TRUE(events_.empty()) << "the engines ran on";
+        EXPECT_EQ(ReadFile(ProgramFiles::AccountsIniPath()), written);
+    }
+    // Not checking for new messages, it may stay half filled in.
+    accounts.Value(second, "AccountEnabled", "0");
+    prompts_.clear();
+    EXPECT_TRUE(openDialog().Save()) << ::testing::PrintToString(promptTexts());
+}
+
 // A fresh installation's General tab: what the program always did is checked, and
 // unchecking it is stored as "0".
 TEST_F(OptionsDialogFlowTest, AFreshGeneralTabChecksWhatTheProgramAlwaysDid) {
@@ -221,6 +271,31 @@ TEST_F(OptionsDialogFlowTest, AFreshGeneralTabChecksWhatTheProgramAlwaysDid) {
     EXPECT_EQ(value("options", "AutoDeleteBounced"), "1");
     EXPECT_EQ(value("options", "UseConfirmations"), "0");
     EXPECT_EQ(value("options", "LimitMessagesFromUnknown"), "1");
+}
+
+// A status tip, however long, neither widens the dialog nor moves OK and Cancel.
+TEST_F(OptionsDialogFlowTest, AStatusTipNeitherWidensTheDialogNorMovesItsButtons) {
+    startProgram();
+    AccountsOptionsDialog& d = openDialog(1);
+    d.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+    QApplication::processEvents();
+    const QSize size = d.size();
+    const QRect ok = d.OkButton()->geometry(), cancel = d.CancelButton()->geometry();
+    QCheckBox* box = d.GeneralTab()->cbAutoSendRegRequests;
+    // As resources.ini may give it: longer than the dialog is wide.
+    const QString tip = box->statusTip() + " " + box->statusTip() + " " + box->statusTip();
+    box->setStatusTip(tip);
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(box, &enter);
+    // The tip's new size reaches the dialog through layout requests, posted one by one.
+    for (int i = 0; i < 4; ++i) QApplication::processEvents();
+    d.layout()->activate();
+    const QList<QLabel*> panels = d.sbTips()->findChildren<QLabel*>();
+    EXPECT_TRUE(std::any_of(panels.begin(), panels.end(), [&](const QLabel* l) { return l->text() == tip; }));
+    EXPECT_EQ(d.size(), size);
+    EXPECT_EQ(d.OkButton()->geometry(), ok);
+    EXPECT_EQ(d.CancelButton()->geometry(), cancel);
 }
 
 TEST_F(OptionsDialogFlowTest, AnAccountsFileThatCannotBeWrittenKeepsTheDialogOpenWithTheEnginesRunning) {
