@@ -35,7 +35,9 @@ void DomainsView::join(DomainsPage& page) {
     if (joined_ == &page) return;
     joined_ = &page;
     page.fgDomains()->Model().SetPictureSource([](std::string_view key) { return QIcon(TabPicture(key)); });
-    page.fgDomains()->installEventFilter(this);
+    // The viewport's own resize: the grid's comes before its viewport has the new
+    // width, which left the columns at the width of a page never shown.
+    page.fgDomains()->viewport()->installEventFilter(this);
     connect(page.tsDomains()->tabs(), &QTabBar::currentChanged, this, [this] { tsDomains_Click(); });
     connect(&page, &DomainsPage::buttonClicked, this, &DomainsView::DomainsToolBar_ButtonClick);
     connect(page.fgDomains(), &platform::GridControl::cellDoubleClicked, this, [this](int row) {
@@ -97,7 +99,7 @@ void DomainsView::applyWidths() {
 }
 
 bool DomainsView::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Resize && joined_ && watched == joined_->fgDomains()) applyWidths();
+    if (event->type() == QEvent::Resize && joined_ && watched == joined_->fgDomains()->viewport()) applyWidths();
     return QObject::eventFilter(watched, event);
 }
 

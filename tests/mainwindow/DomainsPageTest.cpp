@@ -2,11 +2,14 @@
 // order, pictures and placeholders, the editor's rename, the search for a domain's
 // senders, failed writes and a shut-down inside a question.
 #include <QAction>
+#include <QApplication>
+#include <QTest>
 #include <QTabBar>
 
 #include "PagesTestSupport.h"
 #include "mainwindow/DomainActions.h"
 #include "mainwindow/DomainsPage.h"
+#include "mainwindow/DomainsView.h"
 #include "mainwindow/SendersPage.h"
 #include "mainwindow/SendersView.h"
 #include "platform/GridControl.h"
@@ -103,6 +106,23 @@ TEST_F(DomainsPageTest, RowsAreSortedIgnoringCaseWithTheTabsPictureAndEmptyLists
     showTab(0);
     EXPECT_EQ(grid().Cols(), 2);
     EXPECT_EQ(column(1), (std::vector<std::string>{"You have not specified any permitted domains"}));
+}
+
+// The page is filled while it is still hidden; when it is first shown, the placeholder
+// column takes the grid's width less the border, so the whole text is in view.
+TEST_F(DomainsPageTest, ThePlaceholderIsWholeTheFirstTimeThePageIsShown) {
+    start();
+    mainwindow::GlimmerpostMainForm& form = *program_->MainForm();
+    form.showNormal();
+    form.resize(mainwindow::GlimmerpostMainForm::designSize());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    ASSERT_EQ(grid().Cols(), 2);
+    form.ShowPage(2);
+    QApplication::processEvents();
+    const QString text = QString::fromLatin1(mainwindow::DomainsView::kNoPermitted);
+    ASSERT_EQ(grid().Model().Text(0, 1), mainwindow::DomainsView::kNoPermitted);
+    EXPECT_NEAR(grid().ColWidth(1), std::max(0, grid().WidthTwips() - 570), 30);
+    EXPECT_GT(grid().columnWidth(1), grid().fontMetrics().horizontalAdvance(text)) << "not cut";
 }
 
 TEST_F(DomainsPageTest, TheCurrentRowKeepsItsPositionOrBecomesTheLastRow) {
