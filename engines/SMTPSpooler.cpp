@@ -63,6 +63,9 @@ bool SMTPSpooler::AddNewMessage(MessageType type, std::string_view account, std:
                                 std::string_view subject) {
     std::string error;
     if (OutBox::Queue(type, account, recipient, subject, &error).empty()) {
+        // In the log too, whatever LogLevel says: the box may be gone before it is read.
+        MiscFuncs::WriteLog(0, "#", "Error in SMTPSpoller::AddNewMessage the mail of " + std::string(account) + " to " +
+                                        std::string(recipient) + " could not be queued: " + error);
         Prompt::Ask("Error in SMTPSpoller::AddNewMessage \r\n" + error, {}, Prompt::Buttons::OK);
         return false;
     }

@@ -8,6 +8,7 @@
 
 #include "core/CIniFile.h"
 #include "core/Dates.h"
+#include "core/Log.h"
 #include "core/Prompt.h"
 #include "core/Scramble.h"
 #include "engines/SMTPSpooler.h"
@@ -158,6 +159,7 @@ TEST_F(OutBoxTest, LineBreaksAndNulFromAStrangerStayInsideTheirValue) {
 }
 
 TEST_F(OutBoxTest, AMailThatCannotBeQueuedIsReportedAndLeavesTheTimerAlone) {
+    MiscFuncs::SetLogLevel(0);  // the default: the failure is logged all the same
     SMTPSpooler spooler;
     const fs::path folder = OutBox::FolderOf("me@home.test");
     ASSERT_TRUE(makeReadOnly(folder)) << "no read-only folders here";
@@ -165,6 +167,9 @@ TEST_F(OutBoxTest, AMailThatCannotBeQueuedIsReportedAndLeavesTheTimerAlone) {
     EXPECT_FALSE(spooler.AddNewMessage(MessageType::RegistrationRequest, "../escape", "bob@far.test", "Hi"));
     ASSERT_EQ(prompts.size(), 2u);
     for (const std::string& text : prompts) EXPECT_EQ(text.rfind("Error in SMTPSpoller::AddNewMessage \r\n", 0), 0u);
+    EXPECT_TRUE(logHas("# Error in SMTPSpoller::AddNewMessage the mail of me@home.test to bob@far.test could not be "
+                       "queued: "))
+        << programLog();
     EXPECT_TRUE(namesIn(folder).empty());
     EXPECT_FALSE(fs::exists(dir() / "escape"));
     EXPECT_EQ(spooler.PollTimer().interval(), SMTPSpooler::kFirstRunMs);
