@@ -3,9 +3,10 @@
 // (blank: 3025) of 127.0.0.1, serves mail programs on this machine only, and relays
 // their mail to the SMTP server of the account named in MAIL FROM (accounts.ini
 // `SMTPServer`, `SMTPServerPort`), handing every RCPT TO address to the recipient
-// approver unless [options] `AutoApproveRecepients` is "0" (read when it loads). The protocol of one connection is SmtpProxySession; this form owns the
-// sockets (`LocalSMTP` item 0 listens, item n talks to client n, `RemoteSMTP` item n
-// to client n's server) and the timers, and carries the bytes.
+// approver unless [options] `AutoApproveRecepients` is "0" (read when it loads). The
+// protocol of one connection is SmtpProxySession; this form owns the sockets
+// (`LocalSMTP` item 0 listens, item n talks to client n, `RemoteSMTP` item n to client
+// n's server) and the timers, and carries the bytes.
 //
 // Contract:
 // - At most 255 sessions; a new one takes the next free slot, searching onward from the
