@@ -60,6 +60,8 @@ inline constexpr std::string_view MaxRelayingDeniedAttempts = "MaxRelayingDenied
 inline constexpr std::string_view UseMessageDate = "UseMessageDate";
 inline constexpr std::string_view TTLForDeletedMessages = "TTLForDeletedMessages";
 inline constexpr std::string_view NoAutoWildCardsInRules = "NoAutoWildCardsInRules";
+// The approval service the registration requests link to (and show the button from).
+inline constexpr std::string_view ApprovalServiceAddress = "ApprovalServiceAddress";
 }  // namespace OptionKeys
 
 // The five message texts of the options dialog's editor.

@@ -105,7 +105,7 @@ bool UnscrambleText(std::string_view scrambled, std::string& plain) {
     return stored == checksumText(sum);
 }
 
-bool VerifyRegCode(std::string_view from, std::string_view account, std::string_view code) {
+std::string RegCode(std::string_view from, std::string_view account) {
     const std::string upperFrom = UpperCase(from);
     const std::string upperAccount = UpperCase(account);
     const long shorter = static_cast<long>(std::min(upperFrom.size(), upperAccount.size()));
@@ -119,7 +119,11 @@ bool VerifyRegCode(std::string_view from, std::string_view account, std::string_
         else
             sum += 2 * static_cast<unsigned char>(upperAccount[index]);
     }
-    return code == std::to_string(sum);
+    return std::to_string(sum);
+}
+
+bool VerifyRegCode(std::string_view from, std::string_view account, std::string_view code) {
+    return code == RegCode(from, account);
 }
 
 }  // namespace MiscFuncs

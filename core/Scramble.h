@@ -48,5 +48,7 @@ bool UnscrambleText(std::string_view scrambled, std::string& plain);
 // 2 x the next code of A; the code is that sum in plain decimal. With an empty
 // address no step is taken and only "0" matches.
 bool VerifyRegCode(std::string_view from, std::string_view account, std::string_view code);
+// The code itself, as the approval service writes it into its reply.
+std::string RegCode(std::string_view from, std::string_view account);
 
 }  // namespace MiscFuncs

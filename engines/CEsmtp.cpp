@@ -4,6 +4,7 @@
 
 #include "core/Address.h"
 #include "core/Digest.h"
+#include "core/InstallationSecret.h"
 #include "core/Log.h"
 #include "core/MailAccount.h"
 #include "core/MiscUtils.h"
@@ -85,7 +86,7 @@ bool CEsmtp::send(MessageType kind, std::string_view subject, platform::SocketCo
     if (socket.state() != platform::SocketControl::kClosed) socket.close();
 
     OwnMails::MailHead head{kind, displayName_, AccountAddress, Recipient, std::string(subject),
-                            MiscFuncs::NewGuidString(), {}, OwnMails::NewBoundary()};
+                            MiscFuncs::NewGuidString(), {}, OwnMails::NewBoundary(), InstallationSecret::Key()};
     const std::string hostName = platform::SocketControl::localHostName();
     head.messageIdDomain = SmtpText::MessageIdDomain(hostName, socket.localIP());
     if (kind == MessageType::Test) {

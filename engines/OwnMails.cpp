@@ -3,12 +3,15 @@
 #include <optional>
 
 #include "core/Address.h"
+#include "core/InstallationSecret.h"
 #include "core/CIniFile.h"
 #include "core/MiscUtils.h"
 #include "core/ProgramFiles.h"
 #include "core/Prompt.h"
 #include "core/Scramble.h"
 #include "core/ServiceAddresses.h"
+#include "protocol/ApprovalRequest.h"
+#include "protocol/OwnMailSignature.h"
 #include "protocol/SmtpText.h"
 
 #ifndef GLP_VERSION_MAJOR
@@ -70,14 +73,16 @@ std::string mailtoFragment(std::string_view account) {
     return out;
 }
 
-void requestBodies(std::string_view recipient, std::string_view account, const std::optional<std::string>& noteDays,
+// The token a preview's sample link shows: the preview goes to no stranger.
+constexpr std::string_view kPreviewToken = "00000000000000000000000000000000";
+
+void requestBodies(std::string_view account, const std::optional<std::string>& noteDays, const std::string& link,
                    GeneratedMail& mail) {
-    const std::string link = ApprovalLink(recipient, account);
     const std::string twoBreaks = "\r\n\r\n";
     mail.TextBody = "You recently sent an email to " + std::string(account) + twoBreaks + mail.UserText1 +
                     twoBreaks + "Please copy the following link to address line in your browser" + twoBreaks +
                     link + twoBreaks + mail.UserText2 + twoBreaks + mail.UserText3;
-    const std::string image = std::string(ServiceAddresses::ProductWebServer) + std::string(ServiceAddresses::ButtonImagePath);
+    const std::string image = ApprovalRequest::ButtonAddress(ApprovalServiceBase());
     std::string html(kPageHead);
     html += "You recently sent an email to " + mailtoFragment(account) + "</a> " + twoBreaks + mail.UserText1 +
             twoBreaks;
@@ -108,7 +113,7 @@ void buildRequest(std::string_view recipient, std::string_view account, Generate
     std::optional<std::string> noteDays;
     if (MiscFuncs::IsFlagSet(options.Value("options", "msg_RegRequest_SendAutoDelNote")))
         noteDays = options.Value("options", "AutoDeleteUnregisteredInterval");
-    requestBodies(recipient, account, noteDays, mail);
+    requestBodies(account, noteDays, ApprovalLink(recipient, account), mail);
 }
 
 // The confirmation's second text, when there is one, follows the first after an empty line.
@@ -191,17 +196,22 @@ void Generate(MessageType kind, std::string_view recipient, std::string_view acc
 void GenerateFromTexts(MessageType kind, std::string_view recipient, std::string_view account,
                        const std::optional<std::string>& deletionNoteDays, GeneratedMail& mail) {
     switch (kind) {
-    case MessageType::RegistrationRequest: requestBodies(recipient, account, deletionNoteDays, mail); break;
+    case MessageType::RegistrationRequest:
+        requestBodies(account, deletionNoteDays,
+                      ApprovalRequest::Link(ApprovalServiceBase(), recipient, account, kPreviewToken), mail);
+        break;
     case MessageType::Confirmation: confirmationBodies(account, mail); break;
     default: buildTest(mail); break;
     }
 }
 
+std::string ApprovalServiceBase() {
+    return ApprovalRequest::ServiceBase(optionsFile().Value("options", "ApprovalServiceAddress"));
+}
+
 std::string ApprovalLink(std::string_view recipient, std::string_view account) {
-    std::string target(recipient);
-    target.append(":").append(account);
-    return std::string(ServiceAddresses::ApprovalServiceAddress) + std::string(ServiceAddresses::ApprovalPagePath) +
-           MiscFuncs::ScrambleText(target);
+    const std::string token = OwnMailSignature::ApprovalToken(InstallationSecret::Key(), recipient, account);
+    return ApprovalRequest::Link(ApprovalServiceBase(), recipient, account, token);
 }
 
 std::string ButtonImagePart() {
@@ -217,15 +227,27 @@ std::string NewBoundary() { return "----=_" + MiscFuncs::NewGuidString() + "_2";
 
 std::string ComposeMessage(const MailHead& head, const GeneratedMail& mail) {
     std::string out = headerBlock(head);
+    const std::size_t signatureAt = out.size();
     if (!IsMultipart(head.kind)) {
         out += bodyPart("text/plain", mail.TextBody) + "\r\n\r\n";
-        return out;
+    } else {
+        const std::string delimiter = "--" + head.boundary;
+        out += "MIME-Version: 1.0\r\nContent-Type: multipart/alternative;\r\n\tboundary=\"" + head.boundary + "\"\r\n\r\n";
+        out += "This is a multi-part Message in MIME format.\r\n\r\n" + delimiter + "\r\n";
+        out += bodyPart("text/plain", mail.TextBody) + "\r\n\r\n" + delimiter + "\r\n";
+        out += bodyPart("text/html", mail.HtmlBody) + "\r\n\r\n" + delimiter + "--\r\n\r\n";
     }
-    const std::string delimiter = "--" + head.boundary;
-    out += "MIME-Version: 1.0\r\nContent-Type: multipart/alternative;\r\n\tboundary=\"" + head.boundary + "\"\r\n\r\n";
-    out += "This is a multi-part Message in MIME format.\r\n\r\n" + delimiter + "\r\n";
-    out += bodyPart("text/plain", mail.TextBody) + "\r\n\r\n" + delimiter + "\r\n";
-    out += bodyPart("text/html", mail.HtmlBody) + "\r\n\r\n" + delimiter + "--\r\n\r\n";
+    if (head.signingKey.empty()) return out;
+    // Signed over the fields as written and the body as the receiver reads it (after
+    // the header block's empty line); the verifier reads the same fields back.
+    const std::string_view block = std::string_view(out).substr(0, signatureAt);
+    const auto field = [&](std::string_view name) {
+        return OwnMailSignature::FieldValue(block, name).value_or(std::string());
+    };
+    const std::string signature = OwnMailSignature::Sign(
+        head.signingKey, field(OwnMailSignature::kMarkerField), field("Message-ID"), field("From"),
+        field(OwnMailSignature::kRecipientField), OwnMailSignature::BodyOf(out));
+    out.insert(signatureAt, std::string(OwnMailSignature::kSignatureField) + ": " + signature + "\r\n");
     return out;
 }
 

@@ -6,7 +6,8 @@
 // A mail is an RFC 5322 message without a Date header (the receiving server adds one)
 // marked by X-GLP-MESSAGE (REGREQUEST, CONFIRMATION, TEST) and X-GLP-RCPT (the bare
 // recipient address), which the filter and the bounce handler look for when a mail
-// comes back. Requests and confirmations are multipart/alternative (RFC 2046 5.1.4)
+// comes back, and X-GLP-SIGNATURE, the installation's signature over them and the body
+// (protocol/OwnMailSignature.h), which tells them from a stranger's copy. Requests and confirmations are multipart/alternative (RFC 2046 5.1.4)
 // with a text and an HTML part; the test mail is one text part. A part goes 7bit as
 // it is unless it holds 8-bit bytes or a line over 998 octets; it is then sent
 // quoted-printable (RFC 2045 6.7), so the receiver decodes the same text.
@@ -48,15 +49,20 @@ bool IsMultipart(MessageType kind);
 // there is one, follows the first after an empty line).
 void Generate(MessageType kind, std::string_view recipient, std::string_view account, GeneratedMail& mail);
 
-// The same bodies from the user texts as they stand, reading nothing from the settings
+// The same bodies from the user texts as they stand, reading no texts from the settings
 // (the options dialog's preview of texts not saved yet): a request ends with the
-// deletion notice for that many days when they are given.
+// deletion notice for that many days when they are given, and its sample link carries
+// a token of zeros.
 void GenerateFromTexts(MessageType kind, std::string_view recipient, std::string_view account,
                        const std::optional<std::string>& deletionNoteDays, GeneratedMail& mail);
 
 // The approval page's address for a recipient and account (the "d" query value is
-// the ScrambledText of recipient ":" account).
+// the ScrambledText of recipient ":" account, the "t" value the installation's token
+// for them), on the service of [options] ApprovalServiceAddress
+// (protocol/ApprovalRequest.h).
 std::string ApprovalLink(std::string_view recipient, std::string_view account);
+// The service address in use, without trailing "/".
+std::string ApprovalServiceBase();
 // The button picture as a MIME part of its own (image/gif, base64, 76-character lines).
 std::string ButtonImagePart();
 
@@ -70,6 +76,7 @@ struct MailHead {
     std::string messageId{};     // a new GUID string
     std::string messageIdDomain{};
     std::string boundary{};      // "----=_" GUID "_2"
+    std::string signingKey{};    // the installation's secret; no X-GLP-SIGNATURE when empty
 };
 
 std::string NewBoundary();

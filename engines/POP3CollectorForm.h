@@ -56,6 +56,7 @@
 #include "protocol/MessageFilter.h"
 #include "engines/OwnMails.h"
 #include "protocol/Pop3ClientSession.h"
+#include "protocol/RegistrationReplies.h"
 #include "platform/SocketArray.h"
 #include "platform/TimerControl.h"
 
@@ -165,6 +166,7 @@ private:
     bool StoreMessage(AccountSlot& slot, CMessage& message, const engines::Classified& decision);
     bool HandleServiceMessage(AccountSlot& slot, CMessage& message);
     bool HandleRegistrationReply(AccountSlot& slot, CMessage& message);
+    bool awaitApproval(const std::string& address, const RegistrationReplies::RegistrationReply& reply);
     bool saveIn(AccountSlot& slot, std::string_view folder, const std::string& sender, CMessage& message);
     void queueMail(MessageType type, std::string_view account, std::string_view recipient,
                    std::string_view subject);

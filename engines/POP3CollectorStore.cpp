@@ -6,6 +6,7 @@
 #include "core/CMessages.h"
 #include "core/CSenders.h"
 #include "core/Dates.h"
+#include "core/InstallationSecret.h"
 #include "core/Log.h"
 #include "core/MessageFiles.h"
 #include "core/MessageKey.h"
@@ -14,6 +15,7 @@
 #include "core/Scramble.h"
 #include "engines/POP3CollectorForm.h"
 #include "engines/POP3CollectorSlot.h"
+#include "protocol/OwnMailSignature.h"
 #include "protocol/RegistrationReplies.h"
 #include "platform/AliveGuard.h"
 
@@ -182,9 +184,10 @@ bool POP3CollectorForm::HandleServiceMessage(AccountSlot& slot, CMessage& messag
     std::string displayName;
     const std::string sender = MiscFuncs::ParseAddress(message.From, displayName);
     const std::string_view body = bodyOf(message);
+    // Only a returned copy that we signed names whom our request went to.
     const std::optional<std::string> recipient =
         isServiceMailbox(sender) && body.find(kRegRequestMarker) != std::string_view::npos
-            ? RegistrationReplies::BouncedRecipient(body)
+            ? RegistrationReplies::SignedBouncedRecipient(body, InstallationSecret::Key())
             : std::nullopt;
     if (recipient) {
         // "Automatically delete bounced registration requests" unchecked: the bounce
@@ -225,6 +228,11 @@ bool POP3CollectorForm::HandleRegistrationReply(AccountSlot& slot, CMessage& mes
         MiscFuncs::WriteLog(1, "!", "Received incorect RegCode from " + std::string(address));
         return true;
     }
+    // The code follows a published rule: only the token of our link tells a sender
+    // who went through the approval page from anyone who wrote such a reply.
+    const bool tokenHolds =
+        OwnMailSignature::TokenHolds(InstallationSecret::Key(), reply.token, reply.from, slot.account);
+    if (!tokenHolds) MiscFuncs::WriteLog(1, "!", "Registration reply without a valid token from " + address);
     if (settings_->ShowRegDialogs()) {
         if (lists_.senders.StatusOf(address) == SenderStatus::Approved) return true;
         std::string error;
@@ -233,6 +241,7 @@ bool POP3CollectorForm::HandleRegistrationReply(AccountSlot& slot, CMessage& mes
         if (slot.run) ++slot.run->unstored;
         return false;
     }
+    if (!tokenHolds) return awaitApproval(address, reply);
     if (lists_.senders.ChangeStatus(reply.name, address, SenderStatus::Approved, reply.reason) ==
         StatusChange::Failed) {
         // Kept on the server: the next session tries again.
@@ -243,6 +252,20 @@ bool POP3CollectorForm::HandleRegistrationReply(AccountSlot& slot, CMessage& mes
     }
     MiscFuncs::WriteLog(3, "i", "Registration: Sending confirmation to " + address);
     queueMail(MessageType::Confirmation, MiscFuncs::TrimBlanks(slot.account), reply.from, "Thank you for registering");
+    return true;
+}
+
+// A reply we cannot trust goes to the user's Waiting approval list; he decides, and
+// nobody is thanked meanwhile. A sender he approved or blocked stays as he is.
+bool POP3CollectorForm::awaitApproval(const std::string& address, const RegistrationReplies::RegistrationReply& reply) {
+    const SenderStatus status = lists_.senders.StatusOf(address);
+    if (status == SenderStatus::Approved || status == SenderStatus::Blocked) return true;
+    if (lists_.senders.ChangeStatus(reply.name, address, SenderStatus::WaitingAuth, reply.reason) ==
+        StatusChange::Failed) {
+        MiscFuncs::WriteLog(0, "#", "Error in POP3CollectorForm::HandleRegistrationReply the sender " + address +
+                                        " could not be listed as waiting for approval");
+        return false;
+    }
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include "core/CSenders.h"
 #include "core/DisplaySettings.h"
 #include "core/Environment.h"
+#include "core/InstallationSecret.h"
 #include "core/Log.h"
 #include "core/MailAccount.h"
 #include "core/ProductInfo.h"
@@ -119,6 +120,10 @@ bool GlimmerpostProgram::readSettings() {
     ReadLocalPorts();
     // A LogLevel that is no 16-bit number reads as the default: the start goes on.
     MiscFuncs::SetLogLevel(settings_->LogLevel());
+    // Made at the first start; a start without one goes on, and nothing it sends or
+    // receives then verifies.
+    InstallationSecret::Ensure();
+    Startup::EnsureMessageTexts(*settings_);
     return true;
 }
 

@@ -9,11 +9,13 @@
 #include "core/CMessage.h"
 #include "core/CSenders.h"
 #include "core/Dates.h"
+#include "core/InstallationSecret.h"
 #include "core/Log.h"
 #include "core/MailAccount.h"
 #include "core/MiscUtils.h"
 #include "core/ProgramSettings.h"
 #include "core/ServiceAddresses.h"
+#include "protocol/OwnMailSignature.h"
 
 MessageFilter::MessageFilter(const CIniFile& accounts, const CIniFile& aliases, const ProgramSettings& settings,
                              const CDomains& domains, const CMailRules& rules, CSenders& senders)
@@ -59,7 +61,7 @@ FilterVerdict MessageFilter::FilterMessage(std::string_view account, const CMess
     }
     FilterVerdict verdict = FilterVerdict::LeaveOnServer;
     if (ownAddress(sender, reason, verdict) || listedDomain(sender, reason, verdict)) return verdict;
-    if (message.Headers.find(kRegRequestMarker) != std::string::npos) return FilterVerdict::Accept;
+    if (ownSignedRequest(message)) return FilterVerdict::Accept;
     const RuleAction action = rules_.ActionForMessage(message, reason);
     if (action != RuleAction::NoRule) return static_cast<FilterVerdict>(action);
     reason.clear();
@@ -69,6 +71,13 @@ FilterVerdict MessageFilter::FilterMessage(std::string_view account, const CMess
         return FilterVerdict::ServiceMessage;
     }
     return bySenderList(account, sender, message, reason);
+}
+
+// One of this installation's own requests: the marker as a header field, under a
+// signature that verifies. Anyone can write the marker; only we can sign.
+bool MessageFilter::ownSignedRequest(const CMessage& message) const {
+    if (!OwnMailSignature::HasRequestMarker(message.Headers)) return false;
+    return OwnMailSignature::Verify(signingKey_ ? signingKey_() : InstallationSecret::Key(), message.Headers);
 }
 
 bool MessageFilter::ownAddress(const std::string& sender, std::string& reason, FilterVerdict& verdict) {

@@ -10,7 +10,8 @@
 //   4. one of the user's accounts                         Accept
 //   5. one of the user's aliases ("*@domain" included)    Accept
 //   6. an approved / blocked domain                       Accept / DeleteFromServer
-//   7. one of the program's own registration requests     Accept
+//   7. one of this installation's own registration requests Accept
+//      (the X-GLP-MESSAGE field under a signature that verifies, OwnMailSignature.h)
 //   8. a mail rule                                        the rule's action
 //   9. a postmaster or mailer-daemon mailbox              ServiceMessage
 //  10. the sender list: not listed UnknownSender, blocked DeleteFromServer, approved
@@ -34,6 +35,7 @@
 // non-numeric or blank UnAuthSenderMaxMessageCount is no limit.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -90,7 +92,12 @@ public:
     // TOP reply. reason comes in empty and is set where the verdict has one.
     FilterVerdict FilterMessage(std::string_view account, const CMessage& message, std::string& reason);
 
+    // The key the own requests' signature is checked under; the installation's secret
+    // (core/InstallationSecret.h) unless a test gives its own.
+    void SetSigningKey(std::function<std::string()> key) { signingKey_ = std::move(key); }
+
 private:
+    bool ownSignedRequest(const CMessage& message) const;
     bool ownAddress(const std::string& sender, std::string& reason, FilterVerdict& verdict);
     bool listedDomain(const std::string& sender, std::string& reason, FilterVerdict& verdict) const;
     FilterVerdict bySenderList(std::string_view account, const std::string& sender, const CMessage& message,
@@ -105,4 +112,5 @@ private:
     const CMailRules& rules_;
     CSenders& senders_;
     OwnAddresses own_;
+    std::function<std::string()> signingKey_;
 };

@@ -5,6 +5,7 @@
 #include "core/CMessages.h"
 #include "core/MessageKey.h"
 #include "core/MiscUtils.h"
+#include "protocol/OwnMailSignature.h"
 #include "protocol/RegReplyFile.h"
 
 namespace fs = std::filesystem;
@@ -23,6 +24,7 @@ void keep(std::string_view key, std::string_view value, RegistrationReply& reply
     else if (key == kCodeKey) reply.code = std::move(clean);
     else if (key == kFromKey) reply.from = std::move(clean);
     else if (key == kTimeKey) reply.time = std::move(clean);
+    else if (key == kTokenKey) reply.token = std::move(clean);
 }
 
 void readLine(std::string_view line, RegistrationReply& reply) {
@@ -73,6 +75,31 @@ std::optional<std::string> BouncedRecipient(std::string_view body) {
     const std::string_view recipient = MiscFuncs::TrimBlanks(rest.substr(0, kMaxRecipientLength));
     if (MiscFuncs::IsBlank(recipient)) return std::nullopt;
     return std::string(recipient);
+}
+
+std::optional<std::string> SignedBouncedRecipient(std::string_view body, std::string_view key) {
+    if (key.empty()) return std::nullopt;
+    constexpr std::size_t kMaxTries = 8;
+    std::size_t tries = 0;
+    for (std::size_t at = body.find(OwnMailSignature::kMarkerField); at != std::string_view::npos && tries < kMaxTries;
+         at = body.find(OwnMailSignature::kMarkerField, at + 1)) {
+        // Only a field at the start of a line.
+        if (at != 0 && body[at - 1] != '\n') continue;
+        ++tries;
+        std::size_t start = body.rfind("\n\r\n", at);
+        start = start == std::string_view::npos ? 0 : start + 3;
+        if (const std::size_t lf = body.rfind("\n\n", at); lf != std::string_view::npos && lf + 2 > start) start = lf + 2;
+        // An empty line right at the start of the body is no header line either.
+        while (start < at && (body[start] == '\r' || body[start] == '\n')) ++start;
+        std::size_t end = body.find("\r\n\r\n", at);
+        end = end == std::string_view::npos ? body.size() : end + 2;
+        const std::string_view block = body.substr(start, end - start);
+        if (!OwnMailSignature::HasRequestMarker(block) || !OwnMailSignature::Verify(key, block)) continue;
+        const std::optional<std::string> recipient = OwnMailSignature::FieldValue(block, OwnMailSignature::kRecipientField);
+        if (!recipient || MiscFuncs::IsBlank(*recipient)) return std::nullopt;
+        return std::string(MiscFuncs::TrimBlanks(std::string_view(*recipient).substr(0, kMaxRecipientLength)));
+    }
+    return std::nullopt;
 }
 
 // One format and one writer for reply files: the pop-up's (protocol/RegReplyFile.h).

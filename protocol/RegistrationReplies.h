@@ -38,6 +38,8 @@ inline constexpr std::string_view kReasonKey = "AuthRequestReason";
 inline constexpr std::string_view kCodeKey = "AuthRequestCode";
 inline constexpr std::string_view kFromKey = "AuthRequestFrom";
 inline constexpr std::string_view kTimeKey = "AuthRequestTime";
+// The approval link's token, which the approval service hands back (not stored).
+inline constexpr std::string_view kTokenKey = "AuthRequestToken";
 inline constexpr std::string_view kRecipientMarker = "X-GLP-RCPT:";
 
 inline constexpr std::size_t kMaxReplyLines = 10000;
@@ -49,14 +51,22 @@ struct RegistrationReply {
     std::string code;
     std::string from;  // as given, perhaps with a display name
     std::string time;
+    std::string token{};
 };
 
-// The five keys of a reply body; missing keys read as "".
+// The five keys of a reply body and the token; missing keys read as "".
 RegistrationReply ParseReplyBody(std::string_view body);
 
 // The recipient named in the returned headers of a bounced request; nothing when the
 // body holds no recipient line or an empty one.
 std::optional<std::string> BouncedRecipient(std::string_view body);
+
+// The recipient of a bounced request whose returned header block carries a signature
+// of this installation under the key (protocol/OwnMailSignature.h) and the request's
+// marker; nothing for any other mail, whatever "X-GLP-" lines it holds. The returned
+// header block is the block of lines around the marker field, up to the empty lines
+// before and after it.
+std::optional<std::string> SignedBouncedRecipient(std::string_view body, std::string_view key);
 
 // The file's text: [RegRequest] and its four keys in their order.
 std::string FileText(const RegistrationReply& reply);

@@ -7,7 +7,10 @@
 
 #include "CollectorPeerFixture.h"
 #include "core/Log.h"
+#include "core/InstallationSecret.h"
 #include "core/ServiceAddresses.h"
+#include "engines/OwnMails.h"
+#include "protocol/OwnMailSignature.h"
 #include "platform/WindowHelpers.h"
 
 using namespace testing_support;
@@ -120,7 +123,8 @@ TEST_F(CollectorDovecotTest, RegistrationRepliesWithGoodAndBadCodes) {
     const auto reply = [&](const std::string& from, const std::string& code) {
         return Mail("Approval <" + service + ">", "Registration",
                     "AuthRequestName: \"Bob\"\r\nAuthRequestReason: we met\r\nAuthRequestCode: " + code +
-                        "\r\nAuthRequestFrom: " + from + "\r\nAuthRequestTime: now\r\n");
+                        "\r\nAuthRequestFrom: " + from + "\r\nAuthRequestTime: now\r\nAuthRequestToken: " +
+                        OwnMailSignature::ApprovalToken(InstallationSecret::Key(), from, kMe) + "\r\n");
     };
     deliver(reply("Bob <bob@there.test>", RegCodeFor("Bob <bob@there.test>", kMe)));
     deliver(reply("eve@there.test", "1"));
@@ -149,22 +153,71 @@ TEST_F(CollectorDovecotTest, RegistrationRepliesWithGoodAndBadCodes) {
     EXPECT_NE(programLog().find("Registration: Sending confirmation to bob@there.test"), std::string::npos);
 }
 
+// The code follows a published rule, so anyone can write a reply with the right one:
+// without our token (or with one changed by a character) it approves nobody, thanks
+// nobody and releases nothing; the sender waits for the user's approval.
+TEST_F(CollectorDovecotTest, AForgedReplyWithTheRightCodeApprovesNobody) {
+    GLP_REQUIRE_PEERS(PeerProgram::Dovecot);
+    MiscFuncs::SetLogLevel(3);
+    setOption("ShowRegDialogs", "");
+    openLists();
+    const std::string service = std::string(ServiceAddresses::ServiceSenderAddress);
+    std::string changed = OwnMailSignature::ApprovalToken(InstallationSecret::Key(), "eve@there.test", kMe);
+    changed[5] = changed[5] == 'a' ? 'b' : 'a';
+    const struct {
+        std::string from;
+        std::string tokenLine;
+    } forged[] = {
+        {"eve@there.test", ""},
+        {"mallory@there.test", "AuthRequestToken: " + changed + "\r\n"},
+        {"trent@there.test", "AuthRequestToken: " +
+                                 OwnMailSignature::ApprovalToken(InstallationSecret::Key(), "other@there.test", kMe) +
+                                 "\r\n"},
+    };
+    for (const auto& f : forged) {
+        deliver(Mail(f.from, "Lunch?"));
+        deliver(Mail("Approval <" + service + ">", "Registration",
+                     "AuthRequestName: Eve\r\nAuthRequestReason: trust me\r\nAuthRequestCode: " +
+                         RegCodeFor(f.from, kMe) + "\r\nAuthRequestFrom: " + f.from + "\r\n" + f.tokenLine));
+    }
+    ASSERT_TRUE(collect());
+    EXPECT_TRUE(leftSubjects().empty());
+    for (const auto& f : forged) {
+        EXPECT_EQ(senders->StatusOf(f.from), SenderStatus::WaitingAuth) << f.from;
+        EXPECT_NE(programLog().find("Registration reply without a valid token from " + f.from), std::string::npos);
+    }
+    EXPECT_EQ(senders->NameOf("eve@there.test"), "Eve");
+    EXPECT_EQ(senders->ReasonOf("eve@there.test"), "trust me");
+    for (const QueuedMail& q : queued) EXPECT_NE(q.type, MessageType::Confirmation) << "nobody is thanked";
+    EXPECT_TRUE(storedIn("InBox").empty()) << "nothing is released";
+    EXPECT_EQ(storedIn("WaitingAuth").size(), 3u);
+}
+
 TEST_F(CollectorDovecotTest, ABounceBlocksTheRequestsRecipientAndOtherReportsAreKept) {
     GLP_REQUIRE_PEERS(PeerProgram::Dovecot);
     openLists();
     senders->SetStatus("", "friend@there.test", SenderStatus::Approved, "r");
-    const std::string returned =
-        "This is the mail system.\r\n\r\n--- returned headers ---\r\nSubject: RE: hi\r\n"
-        "X-GLP-RCPT: gone@nowhere.test\r\nX-GLP-MESSAGE: REGREQUEST\r\n";
+    const auto returnedHead = [](const std::string& to) {
+        OwnMails::MailHead head{MessageType::RegistrationRequest, "Me", kMe, to, "hi",
+                                "0123456789ABCDEF0123456789ABCDEF", "host.test", OwnMails::NewBoundary(),
+                                InstallationSecret::Key()};
+        GeneratedMail mail;
+        const std::string sent = OwnMails::ComposeMessage(head, mail);
+        return sent.substr(0, sent.find("\r\n\r\n") + 2);
+    };
+    const std::string returned = "This is the mail system.\r\n\r\n--- returned headers ---\r\n" +
+                                 returnedHead("gone@nowhere.test") + "\r\n";
     deliver(Mail("Mail Delivery System <MAILER-DAEMON@mx.test>", "Undelivered Mail", returned));
-    deliver(Mail("postmaster@mx.test", "Undelivered Mail",
-                 "X-GLP-RCPT: friend@there.test\r\nX-GLP-MESSAGE: REGREQUEST\r\n"));
-    deliver(Mail("postmaster@mx.test", "Delivery report", "Your mail was delivered.\r\n"));
+    deliver(Mail("postmaster@mx.test", "Undelivered Mail", "\r\n" + returnedHead("friend@there.test")));
+    // A bounce anyone could write: the marker and a recipient, but no signature of ours.
+    deliver(Mail("postmaster@mx.test", "Delivery report",
+                 "Your mail was delivered.\r\n\r\nX-GLP-RCPT: victim@there.test\r\nX-GLP-MESSAGE: REGREQUEST\r\n"));
     ASSERT_TRUE(collect());
     EXPECT_TRUE(leftSubjects().empty());
     EXPECT_EQ(senders->StatusOf("gone@nowhere.test"), SenderStatus::Blocked);
     EXPECT_EQ(senders->ReasonOf("gone@nowhere.test"), "Registration request message bounced back");
     EXPECT_EQ(senders->StatusOf("friend@there.test"), SenderStatus::Approved) << "a bounce never blocks a friend";
+    EXPECT_EQ(senders->StatusOf("victim@there.test"), SenderStatus::NotListed) << "an unsigned bounce blocks nobody";
     const auto inbox = storedIn("InBox");
     ASSERT_EQ(inbox.size(), 1u) << "bounces are not stored, the report is";
     EXPECT_NE(storedText("InBox", inbox[0]).find("Your mail was delivered."), std::string::npos);

@@ -5,7 +5,9 @@
 
 #include "CollectorFixture.h"
 #include "core/ProgramSettings.h"
+#include "core/InstallationSecret.h"
 #include "core/ServiceAddresses.h"
+#include "engines/OwnMails.h"
 
 using namespace testing_support;
 
@@ -145,11 +147,28 @@ TEST_F(MessageFilterTest, TheDomainListComesBeforeTheSenderList) {
     EXPECT_EQ(blocked.reason, "Domain is in blocked list");
 }
 
+namespace {
+
+// The header block of one of this installation's requests, as the program sends it,
+// from an address that is no account (any more).
+std::string SignedRequestHead(const std::string& from, const std::string& to) {
+    OwnMails::MailHead head{MessageType::RegistrationRequest, "Former", from, to, "request",
+                            "0123456789ABCDEF0123456789ABCDEF", "host.test", OwnMails::NewBoundary(),
+                            InstallationSecret::Key()};
+    GeneratedMail mail;
+    mail.TextBody = "text";
+    mail.HtmlBody = "html";
+    const std::string message = OwnMails::ComposeMessage(head, mail);
+    return message.substr(0, message.find("\r\n\r\n"));
+}
+
+}  // namespace
+
 TEST_F(MessageFilterTest, OwnRequestsComeBeforeRulesAndRulesBeforeTheRest) {
     filter();
     addRule("drop requests", "request", RuleAction::DeleteFromServer);
     addRule("keep", "keep me", RuleAction::LeaveOnServer);
-    const Verdict request = from("stranger@there.test", "Subject: request\r\nX-GLP-MESSAGE: REGREQUEST");
+    const Verdict request = run(SignedRequestHead("former@home.test", "stranger@there.test"));
     EXPECT_EQ(request.verdict, FilterVerdict::Accept);
     EXPECT_EQ(request.reason, "");
     const Verdict kept = from("stranger@there.test", "Subject: please keep me");
@@ -157,6 +176,44 @@ TEST_F(MessageFilterTest, OwnRequestsComeBeforeRulesAndRulesBeforeTheRest) {
     EXPECT_EQ(kept.reason, "Rule(s): keep;");
     const Verdict dropped = from("postmaster@there.test", "Subject: your request");
     EXPECT_EQ(dropped.verdict, FilterVerdict::DeleteFromServer) << "a rule beats the service mailbox test";
+}
+
+// Anyone can write the marker: a stranger's message that carries it, as a field of its
+// own, folded into another field, or under the signed headers of a request he received
+// copied onto his own message, is filtered like any other (here: he is unknown).
+TEST_F(MessageFilterTest, AnUnsignedOrCopiedRequestMarkerEarnsNothing) {
+    filter();
+    const std::string copied = SignedRequestHead("former@home.test", "stranger@there.test");
+    std::string ownFrom = copied;
+    ownFrom.replace(ownFrom.find("From: "), ownFrom.find("\r\n") + 2, "From: stranger@there.test\r\n");
+    std::string signatureOnly;  // the signed lines, without the request's own From
+    for (std::size_t pos = 0; pos < copied.size();) {
+        std::size_t end = copied.find("\r\n", pos);
+        if (end == std::string::npos) end = copied.size();
+        const std::string line = copied.substr(pos, end - pos);
+        if (line.starts_with("X-GLP-") || line.starts_with("Message-ID:")) signatureOnly += line + "\r\n";
+        pos = end + 2;
+    }
+    const struct {
+        const char* what;
+        std::string headers;
+    } cases[] = {
+        {"the marker on a line of its own", "From: stranger@there.test\r\nSubject: hi\r\nX-GLP-MESSAGE: REGREQUEST"},
+        {"the marker folded into another field",
+         "From: stranger@there.test\r\nSubject: hi\r\n X-GLP-MESSAGE: REGREQUEST\r\nX-Other: a\r\n\tX-GLP-MESSAGE: REGREQUEST"},
+        {"a forged signature", "From: stranger@there.test\r\nX-GLP-RCPT: stranger@there.test\r\n"
+                               "Message-ID: <a@b>\r\nX-GLP-MESSAGE: REGREQUEST\r\nX-GLP-SIGNATURE: "
+                               "0123456789ABCDEF0123456789ABCDEF 0123456789abcdef0123456789abcdef"},
+        {"a request's signed headers under his own From", ownFrom},
+        {"a request's signed headers added to his own message",
+         "From: stranger@there.test\r\nSubject: buy now\r\n" + signatureOnly},
+    };
+    for (const auto& c : cases) {
+        const Verdict v = run(c.headers);
+        EXPECT_EQ(v.verdict, FilterVerdict::UnknownSender) << c.what;
+        EXPECT_EQ(v.reason, "Sender is unknown") << c.what;
+    }
+    InstallationSecret::Forget();
 }
 
 TEST_F(MessageFilterTest, ServiceMailboxesInAnyCase) {

@@ -11,7 +11,9 @@
 #include "core/Digest.h"
 #include "core/ProgramFiles.h"
 #include "core/Prompt.h"
+#include "core/InstallationSecret.h"
 #include "core/Scramble.h"
+#include "protocol/OwnMailSignature.h"
 #include "core/TempFolder.h"
 
 namespace {
@@ -90,13 +92,63 @@ TEST_F(OwnMailsTest, RegistrationRequestBodies) {
     }
 }
 
-TEST_F(OwnMailsTest, ApprovalLinkCarriesRecipientAndAccountScrambled) {
+TEST_F(OwnMailsTest, ApprovalLinkCarriesRecipientAndAccountScrambledAndTheToken) {
     const std::string link = OwnMails::ApprovalLink(kRecipient, kAccount);
     const std::string prefix = "http://www.glimmerpost.example/r.asp?d=";
     ASSERT_TRUE(link.starts_with(prefix));
+    const std::size_t amp = link.find("&t=");
+    ASSERT_NE(amp, std::string::npos) << link;
     std::string plain;
-    ASSERT_TRUE(MiscFuncs::UnscrambleText(link.substr(prefix.size()), plain));
+    ASSERT_TRUE(MiscFuncs::UnscrambleText(link.substr(prefix.size(), amp - prefix.size()), plain));
     EXPECT_EQ(plain, "Ann <ann@example.test>:me@example.test");
+    EXPECT_TRUE(OwnMailSignature::TokenHolds(InstallationSecret::Key(), link.substr(amp + 3), kRecipient, kAccount));
+
+    // The setting names the service; the button picture comes from there too.
+    option("ApprovalServiceAddress", "https://approve.example.test/");
+    EXPECT_TRUE(OwnMails::ApprovalLink(kRecipient, kAccount).starts_with("https://approve.example.test/r.asp?d="));
+    texts("a", "b", "c");
+    GeneratedMail m;
+    OwnMails::Generate(MessageType::RegistrationRequest, kRecipient, kAccount, m);
+    EXPECT_NE(m.HtmlBody.find("<img src = \"https://approve.example.test/files/regbtn.gif\""), std::string::npos);
+}
+
+// The installation's secret: made once, private, and the same at every read.
+TEST_F(OwnMailsTest, TheSecretIsMadeOncePrivate) {
+    InstallationSecret::Forget();
+    const std::string key = InstallationSecret::Key();
+    EXPECT_EQ(key.size(), InstallationSecret::kSecretBytes);
+    const auto perms = std::filesystem::status(InstallationSecret::FilePath()).permissions();
+    EXPECT_EQ(perms & std::filesystem::perms::all, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    InstallationSecret::Forget();
+    EXPECT_EQ(InstallationSecret::Key(), key) << "read back, not made again";
+    std::filesystem::permissions(InstallationSecret::FilePath(), std::filesystem::perms::others_read,
+                                 std::filesystem::perm_options::add);
+    InstallationSecret::Forget();
+    EXPECT_EQ(InstallationSecret::Key(), key);
+    EXPECT_EQ(std::filesystem::status(InstallationSecret::FilePath()).permissions() & std::filesystem::perms::others_all,
+              std::filesystem::perms::none) << "made private again";
+    const std::string text = testing_support::ReadFile(InstallationSecret::FilePath());
+    EXPECT_EQ(text.find(key), std::string::npos) << "stored as hex digits";
+    EXPECT_EQ(testing_support::ReadFile(dir() / "glplog.txt").find(text.substr(0, 64)), std::string::npos) << "never logged";
+    InstallationSecret::Forget();
+}
+
+// Every own mail carries our signature over its fields and its body as sent.
+TEST_F(OwnMailsTest, OwnMailsAreSignedOverTheirFieldsAndBody) {
+    for (MessageType kind : {MessageType::RegistrationRequest, MessageType::Confirmation, MessageType::Test}) {
+        OwnMails::MailHead head = Head(kind);
+        head.signingKey = "the key";
+        GeneratedMail m;
+        m.TextBody = "text body";
+        m.HtmlBody = "html body";
+        const std::string sent = OwnMails::ComposeMessage(head, m);
+        const std::string_view headers = OwnMailSignature::HeaderBlockOf(sent);
+        EXPECT_TRUE(OwnMailSignature::Verify("the key", headers, OwnMailSignature::BodyOf(sent)))
+            << static_cast<int>(kind) << sent;
+        EXPECT_FALSE(OwnMailSignature::Verify("another key", headers));
+        head.signingKey.clear();
+        EXPECT_EQ(OwnMails::ComposeMessage(head, m).find("X-GLP-SIGNATURE"), std::string::npos);
+    }
 }
 
 TEST_F(OwnMailsTest, RequestTextsLoadOnlyWhenNotGivenAndWarnWhenUnreadable) {

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "core/InstallationSecret.h"
+#include "protocol/OwnMailSignature.h"
 #include "core/CIniFile.h"
 #include "core/CSenders.h"
 #include "core/ProgramFiles.h"
@@ -137,7 +139,9 @@ TEST_F(ProgramRoadsTest, IncomingAndOutgoingMailTakeTheirRoadsAndSigtermEndsInOr
     ASSERT_FALSE(dovecot.deliver("alice", Bytes(Mail("Approval <" + service + ">", kMe, "Registration",
                                                      "AuthRequestName: \"Bob\"\r\nAuthRequestReason: we met\r\n"
                                                      "AuthRequestCode: " + RegCodeFor(bob, kMe) +
-                                                     "\r\nAuthRequestFrom: " + bob + "\r\n"))).isEmpty());
+                                                     "\r\nAuthRequestFrom: " + bob + "\r\nAuthRequestToken: " +
+                                                     OwnMailSignature::ApprovalToken(InstallationSecret::Key(), bob, kMe) +
+                                                     "\r\n"))).isEmpty());
     // What the user's mail program would have had from dovecot itself.
     const PopFetch direct = FetchWithPoplib(dovecot.port(), {.user = "alice", .password = "secret"});
     ASSERT_TRUE(direct.run.ok()) << direct.run.describe();
