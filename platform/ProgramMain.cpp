@@ -13,4 +13,12 @@ int RunProgramMain(int argc, char** argv, const CommandLine::Usage& usage,
     return run(app, parsed);
 }
 
+int RunServiceMain(int argc, char** argv, const CommandLine::Usage& usage,
+                   const std::function<int(QCoreApplication&, const std::vector<std::string>&)>& run) {
+    const CommandLine::Action early = CommandLine::EarlyAction(CommandLine::ArgumentsOf(argc, argv));
+    if (early != CommandLine::Action::Run) return CommandLine::Answer(usage, early);
+    QCoreApplication app(argc, argv);
+    return run(app, CommandLine::ArgumentsOf(argc, argv));
+}
+
 }  // namespace platform

@@ -7,6 +7,8 @@
 #include <QApplication>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "core/CommandLine.h"
 
@@ -16,5 +18,11 @@ namespace platform {
 // code, or answers the command line and returns that code without calling it.
 int RunProgramMain(int argc, char** argv, const CommandLine::Usage& usage,
                    const std::function<int(QApplication&, const CommandLine::Parsed&)>& run);
+
+// The same start for a program without windows (the approval service): a core
+// application, and the arguments after --help and --version were answered, for the
+// program to read its own options.
+int RunServiceMain(int argc, char** argv, const CommandLine::Usage& usage,
+                   const std::function<int(QCoreApplication&, const std::vector<std::string>&)>& run);
 
 }  // namespace platform

@@ -15,6 +15,7 @@ esac
 RUN_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-httpserver-dev qt6-websockets-dev  # the approval service; its CMake files need the WebSockets ones
 )
 
 # Tests, benchmarks, fuzzing and the peers the tests talk to.
