@@ -92,6 +92,10 @@ SetupWizard::SetupWizard(SetupWizardServices services, QWidget* parent)
             markUntested();
         });
     };
+    // The name goes into the mails' From line; it needs no new test.
+    connect(p->tDisplayName, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (MailAccount* a = current()) a->DisplayName = MiscFuncs::TrimBlanks(text8(text));
+    });
     textField(p->tPOP3UserName, &MailAccount::POP3UserName);
     textField(p->tPOP3Password, &MailAccount::POP3Password);
     textField(p->tPOP3Server, &MailAccount::POP3Server);

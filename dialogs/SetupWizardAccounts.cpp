@@ -53,6 +53,7 @@ void SetupWizard::loadAccountIntoPage() {
     const MailAccount empty = newRecord("");
     const MailAccount& a = current() ? *current() : empty;
     loading_ = true;
+    p->tDisplayName->setText(q(a.DisplayName));
     p->tEMailAddress->setText(q(a.EMailAddress));
     p->tPOP3UserName->setText(q(a.POP3UserName));
     p->tPOP3Password->setText(q(a.POP3Password));

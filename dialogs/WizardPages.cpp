@@ -110,6 +110,8 @@ WizardAccountsPage::WizardAccountsPage(QWidget* parent) : QWidget(parent) {
 
     auto* group = new QGroupBox(QStringLiteral("POP3 Account"), this);
     auto* form = new QFormLayout(group);
+    tDisplayName = line("tDisplayName", group);
+    tDisplayName->setToolTip(QStringLiteral("Your name, as the senders you ask to register will see it"));
     tEMailAddress = line("tEMailAddress", group);
     tPOP3UserName = line("tPOP3UserName", group);
     tPOP3Password = line("tPOP3Password", group);
@@ -135,6 +137,7 @@ WizardAccountsPage::WizardAccountsPage(QWidget* parent) : QWidget(parent) {
         h->addWidget(port);
         return h;
     };
+    form->addRow(QStringLiteral("Your name"), tDisplayName);
     form->addRow(QStringLiteral("E-mail address"), tEMailAddress);
     form->addRow(QStringLiteral("User name"), tPOP3UserName);
     form->addRow(QStringLiteral("Password"), tPOP3Password);

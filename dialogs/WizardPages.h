@@ -42,6 +42,7 @@ public:
     QComboBox* cbAccounts;
     QPushButton* bAddAccount;
     QPushButton* bDeleteAcount;
+    QLineEdit* tDisplayName;  // the account's DisplayName, which the program's mails show
     QLineEdit* tEMailAddress;
     QLineEdit* tPOP3UserName;
     QLineEdit* tPOP3Password;
