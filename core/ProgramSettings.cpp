@@ -157,10 +157,32 @@ std::string_view ProgramSettings::KeyOf(MessageText which) {
     return OptionKeys::RegRequestText1;
 }
 
+namespace {
+
+constexpr std::string_view kDefaultMessageTexts[5] = {
+    "This is an automatic answer from the mail filter that guards this mailbox against unwanted mail. "
+    "Your message has been kept and not read yet, because your address is not on the list of senders "
+    "whose mail comes straight through. Please confirm that you are a person writing to me, not a "
+    "machine sending mail in bulk.",
+    "On that page, give your name and say in a few words why you are writing. Your message is then "
+    "delivered, and your later mail will reach me directly.",
+    "If you did not write to this address, somebody else used yours: please ignore this mail.",
+    "Thank you for confirming yourself. Your message has been delivered, and your mail to this address "
+    "will reach me directly from now on.",
+    "",
+};
+
+}  // namespace
+
+std::string_view DefaultMessageText(MessageText which) { return kDefaultMessageTexts[static_cast<int>(which)]; }
+
 bool ProgramSettings::ReadMessageText(MessageText which, std::string& plain) const {
     plain.clear();
     const std::string stored = Text(KeyOf(which));
-    if (stored.empty()) return false;
+    if (stored.empty()) {
+        plain = DefaultMessageText(which);
+        return true;
+    }
     std::string text;
     if (!MiscFuncs::UnscrambleText(stored, text)) return false;
     plain = std::move(text);

@@ -156,8 +156,10 @@ public:
     bool SetLocalSMTPPort(int port) { return SetNumber(OptionKeys::SMTPServerPort, port); }
     bool SetServerTimeoutMinutes(int minutes) { return SetNumber(OptionKeys::ServerTimeouts, minutes); }
 
-    // A message text in plain; false (and "") when it is missing or does not
-    // unscramble. The setter stores the ScrambledText.
+    // A message text in plain; false (and "") when it does not unscramble. A text that
+    // was never stored (missing or blank) is its default (DefaultMessageText): a fresh
+    // installation's mails say who asks and why. The setter stores the ScrambledText
+    // (an empty text as "0000", so a text the user emptied stays empty).
     bool ReadMessageText(MessageText which, std::string& plain) const;
     bool SetMessageText(MessageText which, std::string_view plain);
     static std::string_view KeyOf(MessageText which);
@@ -170,6 +172,9 @@ private:
 
     CIniFile ini_;
 };
+
+// The text a message part has until the user writes his own.
+std::string_view DefaultMessageText(MessageText which);
 
 // What the options dialog shows and writes, in the form its controls hold it: the
 // switches as check boxes, the number fields as the text typed, the slider as its

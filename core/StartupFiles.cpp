@@ -67,31 +67,6 @@ bool ClosesUnconfigured(std::string_view allSectionsText) {
 bool NeedsSetupWizard(const CIniFile& accounts) { return NeedsSetupWizard(accounts.AllSectionsString()); }
 bool ClosesUnconfigured(const CIniFile& accounts) { return ClosesUnconfigured(accounts.AllSectionsString()); }
 
-const std::string_view kDefaultMessageTexts[5] = {
-    "This is an automatic answer from the mail filter that guards this mailbox against unwanted mail. "
-    "Your message has been kept and not read yet, because your address is not on the list of senders "
-    "whose mail comes straight through. Please confirm that you are a person writing to me, not a "
-    "machine sending mail in bulk.",
-    "On that page, give your name and say in a few words why you are writing. Your message is then "
-    "delivered, and your later mail will reach me directly.",
-    "If you did not write to this address, somebody else used yours: please ignore this mail.",
-    "Thank you for confirming yourself. Your message has been delivered, and your mail to this address "
-    "will reach me directly from now on.",
-    "",
-};
-
-bool EnsureMessageTexts(ProgramSettings& settings) {
-    static constexpr MessageText kAll[] = {MessageText::RegRequest1, MessageText::RegRequest2,
-                                           MessageText::RegRequest3, MessageText::Conf1, MessageText::Conf2};
-    for (MessageText t : kAll)
-        if (!settings.Text(ProgramSettings::KeyOf(t)).empty()) return true;
-    bool written = true;
-    for (MessageText t : kAll)
-        written = settings.SetMessageText(t, kDefaultMessageTexts[static_cast<int>(t)]) && written;
-    if (!written) MiscFuncs::WriteLog(0, "#", "Error in MainForm::Load the message texts could not be written");
-    return written;
-}
-
 bool EnsureAccountsFolder() {
     std::error_code ec;
     const fs::path folder = ProgramFiles::AccountsFolder();

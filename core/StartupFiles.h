@@ -37,12 +37,6 @@ bool ClosesUnconfigured(const CIniFile& accounts);
 // Creates the accounts folder in the program folder when it is missing.
 bool EnsureAccountsFolder();
 
-// The message texts of a fresh installation: when none of the five keys is in the
-// options file, each gets its default text (kDefaultMessageTexts), which tells the
-// stranger who asks and why. A file that holds any of them is left alone. False when
-// the texts could not be written.
-bool EnsureMessageTexts(ProgramSettings& settings);
-extern const std::string_view kDefaultMessageTexts[5];
 
 // For every account (non-blank section of accounts.ini): logs (level 4)
 // "Checking account directory structure:" and the account, creates whichever of

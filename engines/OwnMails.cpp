@@ -7,6 +7,7 @@
 #include "core/CIniFile.h"
 #include "core/MiscUtils.h"
 #include "core/ProgramFiles.h"
+#include "core/ProgramSettings.h"
 #include "core/Prompt.h"
 #include "core/Scramble.h"
 #include "core/ServiceAddresses.h"
@@ -49,9 +50,14 @@ constexpr std::string_view kButtonClose =
 CIniFile optionsFile() { return CIniFile(ProgramFiles::OptionsIniPath().string()); }
 
 // Unscrambles a stored text; false when it does not unscramble (plain keeps what the
-// decoder left).
-bool loadText(const CIniFile& options, std::string_view key, std::string& plain) {
-    return MiscFuncs::UnscrambleText(options.Value("options", key), plain);
+// decoder left). A text never stored is its default.
+bool loadText(const CIniFile& options, MessageText which, std::string& plain) {
+    const std::string stored = options.Value("options", ProgramSettings::KeyOf(which));
+    if (stored.empty()) {
+        plain = DefaultMessageText(which);
+        return true;
+    }
+    return MiscFuncs::UnscrambleText(stored, plain);
 }
 
 std::string joinLines(std::string_view text) {
@@ -102,9 +108,9 @@ void requestBodies(std::string_view account, const std::optional<std::string>& n
 void buildRequest(std::string_view recipient, std::string_view account, GeneratedMail& mail) {
     const CIniFile options = optionsFile();
     if (mail.UserText1.empty() && mail.UserText2.empty()) {
-        bool ok = loadText(options, "msg_RegRequest_Text1", mail.UserText1);
-        ok = loadText(options, "msg_RegRequest_Text2", mail.UserText2) && ok;
-        ok = loadText(options, "msg_RegRequest_Text3", mail.UserText3) && ok;
+        bool ok = loadText(options, MessageText::RegRequest1, mail.UserText1);
+        ok = loadText(options, MessageText::RegRequest2, mail.UserText2) && ok;
+        ok = loadText(options, MessageText::RegRequest3, mail.UserText3) && ok;
         if (!ok) {
             Prompt::Ask("Please edit registration messages!", ProgramFiles::kExecutableName,
                         Prompt::Buttons::OK, Prompt::Kind::Exclamation);
@@ -127,8 +133,8 @@ void confirmationBodies(std::string_view account, GeneratedMail& mail) {
 
 void buildConfirmation(std::string_view account, GeneratedMail& mail) {
     const CIniFile options = optionsFile();
-    loadText(options, "msg_Conf_Text1", mail.UserText1);
-    loadText(options, "msg_Conf_Text2", mail.UserText2);
+    loadText(options, MessageText::Conf1, mail.UserText1);
+    loadText(options, MessageText::Conf2, mail.UserText2);
     confirmationBodies(account, mail);
 }
 

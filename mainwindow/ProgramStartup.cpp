@@ -123,7 +123,6 @@ bool GlimmerpostProgram::readSettings() {
     // Made at the first start; a start without one goes on, and nothing it sends or
     // receives then verifies.
     InstallationSecret::Ensure();
-    Startup::EnsureMessageTexts(*settings_);
     return true;
 }
 

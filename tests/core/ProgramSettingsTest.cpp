@@ -56,9 +56,31 @@ TEST_F(ProgramSettingsTest, EveryMissingKeyGivesItsDesignDefault) {
     EXPECT_EQ(s.MaxRelayingDeniedAttempts(), 5);
     EXPECT_EQ(s.TTLForDeletedMessages(), 100);
     EXPECT_EQ(s.UseMessageDate(), MessageDateSource::Default);
+    // A fresh installation's mails say who asks and why.
     std::string text = "left over";
-    EXPECT_FALSE(s.ReadMessageText(MessageText::RegRequest1, text));
+    EXPECT_TRUE(s.ReadMessageText(MessageText::RegRequest1, text));
+    EXPECT_EQ(text, DefaultMessageText(MessageText::RegRequest1));
+    EXPECT_NE(text.find("mail filter"), std::string::npos) << text;
+    EXPECT_NE(text.find("not read yet"), std::string::npos);
+    EXPECT_TRUE(s.ReadMessageText(MessageText::RegRequest2, text));
+    EXPECT_NE(text.find("your name"), std::string::npos);
+    EXPECT_TRUE(s.ReadMessageText(MessageText::Conf1, text));
+    EXPECT_NE(text.find("Thank you"), std::string::npos);
+}
+
+// Only a text never stored is the default: one the user emptied stays empty, and a
+// damaged one still reads as damaged.
+TEST_F(ProgramSettingsTest, MessageTextsTheUserWroteOrBrokeAreNotReplaced) {
+    ProgramSettings s;
+    ASSERT_TRUE(s.SetMessageText(MessageText::RegRequest1, ""));
+    ASSERT_TRUE(s.SetText(OptionKeys::RegRequestText2, "damaged"));
+    ASSERT_TRUE(s.SetMessageText(MessageText::Conf1, "Mine"));
+    std::string text;
+    EXPECT_TRUE(s.ReadMessageText(MessageText::RegRequest1, text));
     EXPECT_EQ(text, "");
+    EXPECT_FALSE(s.ReadMessageText(MessageText::RegRequest2, text));
+    EXPECT_TRUE(s.ReadMessageText(MessageText::Conf1, text));
+    EXPECT_EQ(text, "Mine");
 }
 
 TEST_F(ProgramSettingsTest, BlankOrUnusableNumbersTakeTheDefaultsNotZero) {

@@ -172,31 +172,3 @@ TEST_F(StartupFilesTest, DisplayStateRoundTrips) {
 
 }  // namespace
 
-namespace {
-
-// A fresh installation's request says who asks and why; a file that holds any text of
-// the user's is left as it is.
-TEST_F(StartupFilesTest, AFreshInstallationGetsTextsThatExplainTheRequest) {
-    ProgramSettings settings;
-    ASSERT_TRUE(Startup::EnsureMessageTexts(settings));
-    std::string text;
-    ASSERT_TRUE(settings.ReadMessageText(MessageText::RegRequest1, text));
-    EXPECT_NE(text.find("mail filter"), std::string::npos) << text;
-    EXPECT_NE(text.find("not read yet"), std::string::npos);
-    ASSERT_TRUE(settings.ReadMessageText(MessageText::RegRequest2, text));
-    EXPECT_NE(text.find("your name"), std::string::npos);
-    ASSERT_TRUE(settings.ReadMessageText(MessageText::Conf1, text));
-    EXPECT_NE(text.find("Thank you"), std::string::npos);
-    EXPECT_TRUE(settings.ReadMessageText(MessageText::Conf2, text));
-    EXPECT_EQ(text, "");
-
-    ProgramSettings edited(ProgramFiles::OptionsIniPath().string());
-    ASSERT_TRUE(edited.SetMessageText(MessageText::RegRequest1, "Mine"));
-    ASSERT_TRUE(edited.SetText(OptionKeys::RegRequestText2, ""));
-    ASSERT_TRUE(Startup::EnsureMessageTexts(edited));
-    ASSERT_TRUE(edited.ReadMessageText(MessageText::RegRequest1, text));
-    EXPECT_EQ(text, "Mine");
-    EXPECT_EQ(edited.Text(OptionKeys::RegRequestText2), "") << "the user's blank stays blank";
-}
-
-}  // namespace

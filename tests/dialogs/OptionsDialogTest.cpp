@@ -24,6 +24,7 @@
 #include "core/Aliases.h"
 #include "core/CMessages.h"
 #include "core/MailAccount.h"
+#include "core/ProgramSettings.h"
 #include "core/Scramble.h"
 #include "dialogs/OptionsAccountsTab.h"
 #include "dialogs/OptionsAliasesTab.h"
@@ -135,13 +136,15 @@ TEST_F(OptionsDialogFlowTest, AFreshOkWritesEveryKeyInOrderBetweenAStopAndAStart
     AccountsOptionsDialog& d = openDialog();
     events_.clear();
     ASSERT_TRUE(d.Save()) << ::testing::PrintToString(promptTexts());
-    const std::string empty = MiscFuncs::ScrambleText("");
+    // A fresh installation's texts are the defaults, and OK stores them.
+    const auto text = [](MessageText t) { return MiscFuncs::ScrambleText(DefaultMessageText(t)); };
     EXPECT_EQ(sectionText(ProgramFiles::OptionsIniPath(), "options"),
               "[options]\r\nLogLevel=1\r\nAutoApproveRecepients=1\r\nAutoDeleteBounced=1\r\nAutoDeleteUnregistered=0\r\n"
               "AutoDeleteUnregisteredInterval=4\r\nLimitMessagesFromUnknown=0\r\nMaxMessagesCountFromUnknown=5\r\n"
               "AutoSendRegRequests=0\r\nAutoRejectSendersExceedingLimit=0\r\nRegDialogShowInterval=1\r\n"
-              "msg_RegRequest_Text1=" + empty + "\r\nmsg_RegRequest_Text2=" + empty + "\r\nmsg_RegRequest_Text3=" +
-                  empty + "\r\nmsg_Conf_Text1=" + empty + "\r\nmsg_Conf_Text2=" + empty +
+              "msg_RegRequest_Text1=" + text(MessageText::RegRequest1) + "\r\nmsg_RegRequest_Text2=" +
+                  text(MessageText::RegRequest2) + "\r\nmsg_RegRequest_Text3=" + text(MessageText::RegRequest3) +
+                  "\r\nmsg_Conf_Text1=" + text(MessageText::Conf1) + "\r\nmsg_Conf_Text2=" + text(MessageText::Conf2) +
                   "\r\nmsg_RegRequest_SendAutoDelNote=0\r\nStartWithWindows=0\r\nUseConfirmations=1\r\n"
                   "ShowRegDialogs=0\r\nSMTPServerPort=3025\r\nPOP3ServerPort=3110\r\nServerTimeouts=15\r\n");
     EXPECT_EQ(engineEvents(),
@@ -548,6 +551,7 @@ TEST_F(OptionsDialogFlowTest, ThePreviewShowsTheTextsAsTypedAndSavesNothing) {
     startProgram();
     AccountsOptionsDialog& d = openDialog(4);
     dialogs::OptionsMessagesTab& m = *d.MessagesTab();
+    for (auto* field : {m.tMessageHeader, m.tMessageMiddle, m.tMessageFooter}) field->clear();
     QTest::keyClicks(m.tMessageHeader, "Hello,");
     QTest::keyClicks(m.tMessageMiddle, "Thanks.");
     QTest::keyClicks(m.tMessageFooter, "Me");

@@ -394,3 +394,24 @@ TEST_F(SetupWizardTest, AnAccountWhoseSettingsCannotBeSavedIsKeptUnchangedAndThe
 }
 
 }  // namespace
+
+// The mails the program sends for an account show the user's name: the wizard asks for
+// it, keeps it per account and saves it as DisplayName, without a new test.
+TEST_F(SetupWizardTest, TheUsersNameIsAskedForAndSavedAsTheDisplayName) {
+    auto& w = make();
+    toAccounts("oOutlookExpress");
+    for (int i = 0; i < 2; ++i) {
+        selectAccount(i);
+        fillAccount("pw");
+        button("bTest")->click();
+        type("tDisplayName", i == 0 ? "Alice Example" : "Bob Example");
+        EXPECT_TRUE(testedShown()) << "a name needs no new test";
+    }
+    selectAccount(0);
+    EXPECT_EQ(child<QLineEdit>("tDisplayName")->text(), "Alice Example");
+    w.NextClicked();
+    w.NextClicked();
+    ASSERT_EQ(w.Page(), 5);
+    EXPECT_EQ(accounts_.Value("alice@example.com", "DisplayName"), "Alice Example");
+    EXPECT_EQ(accounts_.Value("bob@example.com", "DisplayName"), "Bob Example");
+}

@@ -10,6 +10,7 @@
 #include "core/CIniFile.h"
 #include "core/Digest.h"
 #include "core/ProgramFiles.h"
+#include "core/ProgramSettings.h"
 #include "core/Prompt.h"
 #include "core/InstallationSecret.h"
 #include "core/Scramble.h"
@@ -149,6 +150,19 @@ TEST_F(OwnMailsTest, OwnMailsAreSignedOverTheirFieldsAndBody) {
         head.signingKey.clear();
         EXPECT_EQ(OwnMails::ComposeMessage(head, m).find("X-GLP-SIGNATURE"), std::string::npos);
     }
+}
+
+// With nothing stored the request and the confirmation say who asks and why, and
+// nobody is asked to edit them.
+TEST_F(OwnMailsTest, AFreshInstallationsMailsCarryTheDefaultTexts) {
+    GeneratedMail request;
+    OwnMails::Generate(MessageType::RegistrationRequest, kRecipient, kAccount, request);
+    EXPECT_TRUE(prompts.empty());
+    EXPECT_NE(request.TextBody.find(std::string(DefaultMessageText(MessageText::RegRequest1))), std::string::npos);
+    EXPECT_NE(request.TextBody.find(std::string(DefaultMessageText(MessageText::RegRequest3))), std::string::npos);
+    GeneratedMail confirmation;
+    OwnMails::Generate(MessageType::Confirmation, kRecipient, kAccount, confirmation);
+    EXPECT_NE(confirmation.TextBody.find(std::string(DefaultMessageText(MessageText::Conf1))), std::string::npos);
 }
 
 TEST_F(OwnMailsTest, RequestTextsLoadOnlyWhenNotGivenAndWarnWhenUnreadable) {
