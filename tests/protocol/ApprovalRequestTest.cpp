@@ -70,7 +70,7 @@ TEST(ApprovalRequestTest, TheLinkNamesItsTargetAndNothingElseReads) {
 
 TEST(ApprovalRequestTest, TheReplyReadsBackAsItsKeysWhateverTheSenderTyped) {
     const Target target{"\"Ann\" <ann@there.test>", "ann@there.test", "me@home.test", kToken};
-    const std::string body = ReplyBody(target, std::string("Ann\r\nAuthRequestCode: 1\0x", 27),
+    const std::string body = ReplyBody(target, std::string("Ann\r\nAuthRequestCode: 1\0x", 25),
                                        "because\r\n\r\n\"quoted\"\ttab", "2026-12-11 02:00:00 UTC");
     const RegistrationReplies::RegistrationReply reply = RegistrationReplies::ParseReplyBody(body);
     EXPECT_EQ(reply.name, "Ann AuthRequestCode: 1 x");
