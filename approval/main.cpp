@@ -15,7 +15,7 @@ const CommandLine::Usage kUsage{
     "glimmerpost-approval",
     "The approval page of Glimmerpost's registration requests: it asks a sender for his\n"
     "name and reason and mails the registration reply to the account he wrote to.\n"
-    "Usage: glimmerpost-approval --listen HOST:PORT --smtp HOST:PORT [--from ADDRESS]",
+    "--listen and --smtp are required; it keeps no data folder.",
     {{"--listen HOST:PORT", "where the page listens (port 0: any free port)"},
      {"--smtp HOST:PORT", "the SMTP relay the replies go through"},
      {"--from ADDRESS", "the replies' sender (register@glimmerpost.example)"}}};
