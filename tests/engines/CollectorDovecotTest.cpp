@@ -193,18 +193,21 @@ TEST_F(CollectorDovecotTest, AForgedReplyWithTheRightCodeApprovesNobody) {
     EXPECT_EQ(storedIn("WaitingAuth").size(), 3u);
 }
 
+// The header block of a registration request this installation sent to `to`, signed, as a
+// bounce returns it.
+std::string returnedHead(const std::string& to) {
+    OwnMails::MailHead head{MessageType::RegistrationRequest, "Me", kMe, to, "hi",
+                            "0123456789ABCDEF0123456789ABCDEF", "host.test", OwnMails::NewBoundary(),
+                            InstallationSecret::Key()};
+    GeneratedMail mail;
+    const std::string sent = OwnMails::ComposeMessage(head, mail);
+    return sent.substr(0, sent.find("\r\n\r\n") + 2);
+}
+
 TEST_F(CollectorDovecotTest, ABounceBlocksTheRequestsRecipientAndOtherReportsAreKept) {
     GLP_REQUIRE_PEERS(PeerProgram::Dovecot);
     openLists();
     senders->SetStatus("", "friend@there.test", SenderStatus::Approved, "r");
-    const auto returnedHead = [](const std::string& to) {
-        OwnMails::MailHead head{MessageType::RegistrationRequest, "Me", kMe, to, "hi",
-                                "0123456789ABCDEF0123456789ABCDEF", "host.test", OwnMails::NewBoundary(),
-                                InstallationSecret::Key()};
-        GeneratedMail mail;
-        const std::string sent = OwnMails::ComposeMessage(head, mail);
-        return sent.substr(0, sent.find("\r\n\r\n") + 2);
-    };
     const std::string returned = "This is the mail system.\r\n\r\n--- returned headers ---\r\n" +
                                  returnedHead("gone@nowhere.test") + "\r\n";
     deliver(Mail("Mail Delivery System <MAILER-DAEMON@mx.test>", "Undelivered Mail", returned));
@@ -236,7 +239,7 @@ TEST_F(CollectorDovecotTest, WithAutoDeleteBouncedOffABounceIsKeptInTheInBox) {
     setOption("AutoDeleteBounced", "0");
     openLists();
     deliver(Mail("Mail Delivery System <MAILER-DAEMON@mx.test>", "Undelivered Mail",
-                 "--- returned headers ---\r\nX-GLP-RCPT: gone@nowhere.test\r\nX-GLP-MESSAGE: REGREQUEST\r\n"));
+                 "--- returned headers ---\r\n" + returnedHead("gone@nowhere.test") + "\r\n"));
     ASSERT_TRUE(collect());
     EXPECT_TRUE(leftSubjects().empty());
     EXPECT_EQ(senders->StatusOf("gone@nowhere.test"), SenderStatus::Blocked);
