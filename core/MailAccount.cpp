@@ -58,6 +58,12 @@ void writeCommonKeys(CIniFile& ini, const std::string& s, const MailAccount& a) 
     ini.Value(s, "AccountTested", a.AccountTested);
 }
 
+// The security keys follow the keys of the account's own table.
+void writeSecurity(CIniFile& ini, const std::string& s, const MailAccount& a) {
+    ini.Value(s, "POP3Security", a.POP3Security);
+    ini.Value(s, "SMTPSecurity", a.SMTPSecurity);
+}
+
 // Every key of the old section goes to the new one before the old one is cleared: the
 // keys the dialogs never write (RegFileNo, UnAuthSenderMaxMessageCount) would be lost.
 void moveKeys(CIniFile& ini, std::string_view from, std::string_view to) {
@@ -106,6 +112,23 @@ std::optional<int> ServerPort(std::string_view stored, int blankPort) {
     return static_cast<int>(*port);
 }
 
+std::int16_t SecurityOf(std::string_view stored, std::string_view port, int tlsPort) {
+    const std::string_view text = MiscFuncs::TrimBlanks(stored);
+    if (text == "0") return kPlain;
+    if (text == "1") return kStartTls;
+    if (text == "2") return kImplicitTls;
+    const auto number = MiscFuncs::DigitsNumber(MiscFuncs::TrimBlanks(port), 5);
+    return number && *number == tlsPort ? kImplicitTls : kPlain;
+}
+
+std::string PortForSecurity(std::string_view port, std::int16_t security, int plainPort, int tlsPort) {
+    const std::string text(MiscFuncs::TrimBlanks(port));
+    const auto number = MiscFuncs::DigitsNumber(text, 5);
+    if (security == kImplicitTls && (text.empty() || (number && *number == plainPort))) return std::to_string(tlsPort);
+    if (security != kImplicitTls && number && *number == tlsPort) return std::to_string(plainPort);
+    return std::string(port);
+}
+
 MailAccount LoadAccount(const CIniFile& ini, std::string_view section) {
     MailAccount a;
     a.EMailAddress = a.LoadedSection = std::string(section);
@@ -126,6 +149,8 @@ MailAccount LoadAccount(const CIniFile& ini, std::string_view section) {
     a.AccountEnabled = numberOf(ini, section, "AccountEnabled");
     a.LeaveMessagesOnServer = numberOf(ini, section, "LeaveMessagesOnServer");
     a.RegFileNo = numberOf(ini, section, "RegFileNo");
+    a.POP3Security = SecurityOf(ini.Value(section, "POP3Security"), a.POP3ServerPort, kPop3TlsPort);
+    a.SMTPSecurity = SecurityOf(ini.Value(section, "SMTPSecurity"), a.SMTPServerPort, kSmtpTlsPort);
     return a;
 }
 
@@ -199,6 +224,7 @@ bool SaveAccount(CIniFile& ini, const MailAccount& a) {
     writeCommonKeys(ini, a.EMailAddress, a);
     ini.Value(a.EMailAddress, "AccountEnabled", a.AccountEnabled);
     ini.Value(a.EMailAddress, "LeaveMessagesOnServer", a.LeaveMessagesOnServer);
+    writeSecurity(ini, a.EMailAddress, a);
     if (!batch.Commit()) return false;
     if (renamed) moveAccountFolder(a.LoadedSection, a.EMailAddress);
     return true;
@@ -210,6 +236,7 @@ bool SaveWizardAccount(CIniFile& ini, const MailAccount& a) {
     writeCommonKeys(ini, a.EMailAddress, a);
     ini.Value(a.EMailAddress, "AccountEnabled", "1");
     if (a.ClientKind > 0) ini.Value(a.EMailAddress, "RegFileNo", a.RegFileNo);
+    writeSecurity(ini, a.EMailAddress, a);
     return batch.Commit();
 }
 
@@ -221,7 +248,7 @@ constexpr std::string_view kWrittenKeys[] = {
     "DisplayName",   "POP3CollectorInterval", "POP3Server",       "POP3UserName",     "POP3Password",
     "POP3ServerPort", "POP3UseSPA",           "SMTPServer",       "SMTPServerPort",   "SMTPRequiresAuth",
     "SMTPAuthType",  "SMTPAuthUserName",      "SMTPAuthPassword", "AccountTested",    "AccountEnabled",
-    "LeaveMessagesOnServer"};
+    "LeaveMessagesOnServer", "POP3Security", "SMTPSecurity"};
 
 bool isWrittenKey(std::string_view key) {
     const std::string k = MiscFuncs::LowerCase(key);
@@ -370,6 +397,7 @@ bool SaveAccountList(CIniFile& ini, const std::vector<MailAccount>& records, std
         writeCommonKeys(ini, section, a);
         ini.Value(section, "AccountEnabled", a.AccountEnabled);
         ini.Value(section, "LeaveMessagesOnServer", a.LeaveMessagesOnServer);
+        writeSecurity(ini, section, a);
         for (const auto& [key, value] : kept[i]) ini.Value(section, key, value);
     }
     if (!batch.Commit()) {

@@ -7,7 +7,8 @@
 // POP3UseSPA, SMTPServer, SMTPServerPort, SMTPRequiresAuth, SMTPAuthType,
 // SMTPAuthUserName, SMTPAuthPassword, AccountTested, AccountEnabled,
 // LeaveMessagesOnServer; then RegFileNo, the number of the mail-client undo files,
-// which only the setup wizard writes. Passwords are stored as ScrambledText (Scramble.h)
+// which only the setup wizard writes; then POP3Security and SMTPSecurity (below).
+// Passwords are stored as ScrambledText (Scramble.h)
 // and held in plain in memory; numbers are decimal text.
 //
 // Each account has a folder accounts\<address> in the program folder. A section name
@@ -45,6 +46,9 @@ struct MailAccount {
     std::int16_t ClientKind = 0;  // 0 entered by hand, 1 Outlook Express, 2 Outlook
     std::int16_t RegFileNo = 0;
     std::int16_t LeaveMessagesOnServer = 0;
+    // How the connections to the provider are secured (Accounts::Security).
+    std::int16_t POP3Security = 0;
+    std::int16_t SMTPSecurity = 0;
 };
 
 namespace Accounts {
@@ -61,6 +65,21 @@ MailAccount NewAccount(int index);
 inline constexpr int kSmtpPort = 25;
 inline constexpr int kPop3Port = 110;
 std::optional<int> ServerPort(std::string_view stored, int blankPort);
+
+// The security of an account's connections to its provider, stored as
+// POP3Security and SMTPSecurity: "0" plain, "1" STARTTLS (POP3: STLS after the
+// greeting; SMTP: STARTTLS after EHLO), "2" TLS from the first byte. A key that is
+// missing, blank or holds anything else reads as "2" when the port is the protocol's
+// TLS port (995, 465) and as "0" otherwise, so accounts stored before keep working.
+enum Security : std::int16_t { kPlain = 0, kStartTls = 1, kImplicitTls = 2 };
+inline constexpr int kPop3TlsPort = 995;
+inline constexpr int kSmtpTlsPort = 465;
+// The security a stored value gives with the stored port, as above.
+std::int16_t SecurityOf(std::string_view stored, std::string_view port, int tlsPort);
+// The plain port and the TLS port of the choice in the dialogs: choosing TLS from the
+// first byte while the port is the plain one proposes the TLS one, and back. The
+// port text to show, unchanged when it is neither.
+std::string PortForSecurity(std::string_view port, std::int16_t security, int plainPort, int tlsPort);
 
 // True when the name can be used as one folder under accounts.
 bool IsSafeFolderName(std::string_view name);

@@ -62,6 +62,7 @@ AccountTestOutcome AccountTest::Run(const MailAccount& a) {
     state->running = true;
     const SmtpLogin login = TestLoginOf(a);
     state->esmtp = std::make_unique<CEsmtp>();
+    state->esmtp->SetTestSecurity(a.POP3Security, a.SMTPSecurity);
     state->esmtp->TestAccount(MiscFuncs::TrimBlanks(a.EMailAddress), MiscFuncs::TrimBlanks(a.SMTPServer),
                       MiscFuncs::TrimBlanks(a.SMTPServerPort), a.SMTPRequiresAuth, a.SMTPAuthType, login.user,
                       login.password, MiscFuncs::TrimBlanks(a.POP3Server), MiscFuncs::TrimBlanks(a.POP3ServerPort),

@@ -3,7 +3,8 @@
 // dialog's and the setup wizard's Test buttons do. The program's own SMTP client
 // (engines/CEsmtp.h) logs in to the POP3 server when one is given and sends the test
 // mail from the account to itself; the account passes when both the POP3 login and
-// the send got through.
+// the send got through. Both connections follow the record's POP3Security and
+// SMTPSecurity; a refused certificate fails the test with its reason in the message.
 //
 // The test lends the client a socket control of its own (TestSocket) and waits with
 // events running. The tester may be destroyed during that wait (its window closed by

@@ -43,7 +43,9 @@ void CEsmtp::readAccount(MessageType kind) {
     if (kind == MessageType::Test) return;
     smtpServer_ = account.SMTPServer;
     smtpPort_ = portNumber(account.SMTPServerPort, Accounts::kSmtpPort);
+    smtpSecurity_ = account.SMTPSecurity;
     const engines::SmtpAccountAuth auth = engines::SmtpAccountAuthOf(account);
+    pop3Security_ = static_cast<std::int16_t>(auth.pop3Security);
     pop3Server_ = auth.pop3Server;
     authUser_ = auth.authUser;
     authPassword_ = auth.authPassword;
@@ -94,7 +96,8 @@ bool CEsmtp::send(MessageType kind, std::string_view subject, platform::SocketCo
     }
     engines::SmtpClientSession session({pop3Server_, pop3Port_, pop3User_, pop3Password_, smtpServer_, smtpPort_,
                                         authUser_, authPassword_, hostName, bareAddress(AccountAddress),
-                                        bareAddress(Recipient), OwnMails::ComposeMessage(head, *this)});
+                                        bareAddress(Recipient), OwnMails::ComposeMessage(head, *this),
+                                        pop3Security_, smtpSecurity_});
     const bool ran = engines::SmtpSocketDriver(socket, session, alive).run();
     if (!alive) {
         modProgress::HideSendProgress();

@@ -18,7 +18,10 @@
 // Account settings come from accounts.ini (the section named by the account's
 // address): DisplayName, SMTPServer, SMTPServerPort, SMTPRequiresAuth, SMTPAuthType
 // ("1" POP3 before SMTP, "2" the POP3 login for AUTH, else SMTPAuthUserName and
-// SMTPAuthPassword) and the POP3 keys; passwords are stored scrambled.
+// SMTPAuthPassword) and the POP3 keys; passwords are stored scrambled. The
+// connections follow SMTPSecurity and POP3Security: plain, STARTTLS (STLS) or TLS
+// from the first byte, with the server's certificate verified (platform/SocketControl.h);
+// a refused certificate or a server without STARTTLS sends no credential.
 
 #include <cstdint>
 #include <string>
@@ -57,6 +60,12 @@ public:
                      std::int16_t requiresAuth, std::int16_t authType, std::string_view authUser,
                      std::string_view authPassword, std::string_view pop3Server, std::string_view pop3Port,
                      std::string_view pop3User, std::string_view pop3Password, platform::SocketControl& socket);
+    // The security of the test's connections (core/MailAccount.h Security), set before
+    // TestAccount; plain unless set.
+    void SetTestSecurity(std::int16_t pop3Security, std::int16_t smtpSecurity) {
+        pop3Security_ = pop3Security;
+        smtpSecurity_ = smtpSecurity;
+    }
 
     // Standard Base64 of the text's bytes, padded, on one line.
     static std::string Base64EncodeString(std::string_view text);
@@ -77,5 +86,7 @@ private:
     std::string pop3User_;
     std::string pop3Password_;
     std::string displayName_;
+    std::int16_t pop3Security_ = 0;
+    std::int16_t smtpSecurity_ = 0;
     platform::AliveToken alive_;
 };

@@ -10,6 +10,7 @@
 #include "engines/SMTPSpooler.h"
 #include "platform/AliveGuard.h"
 #include "platform/ProgressDisplay.h"
+#include "platform/SocketErrors.h"
 #include "platform/WindowHelpers.h"
 
 namespace {
@@ -41,6 +42,7 @@ POP3CollectorForm::POP3CollectorForm(Lists lists, Hooks hooks, QObject* parent)
     connect(&sockets_, &SocketArray::dataArrival, this, [this](int n, qint64) { POP3ClientSocket_DataArrival(n); });
     connect(&sockets_, &SocketArray::closed, this, &POP3CollectorForm::POP3ClientSocket_Close);
     connect(&sockets_, &SocketArray::error, this, &POP3CollectorForm::POP3ClientSocket_Error);
+    connect(&sockets_, &SocketArray::tlsStarted, this, &POP3CollectorForm::POP3ClientSocket_TlsStarted);
 }
 
 POP3CollectorForm::~POP3CollectorForm() { Form_Unload(); }
@@ -141,13 +143,14 @@ void POP3CollectorForm::StartSession(int n) {
     if (hooks_.sessionStarted) hooks_.sessionStarted();
     if (!alive || slot->run || !loaded_) return;
     auto run = std::make_shared<SessionRun>(
-        this, slot, engines::Pop3SessionConfig{slot->account, account.POP3UserName, account.POP3Password});
+        this, slot, engines::Pop3SessionConfig{slot->account, account.POP3UserName, account.POP3Password,
+                                               account.POP3Security == Accounts::kStartTls});
     slot->run = run;
     slot->inactivity.setInterval(inactivityMs_);
     slot->inactivity.setEnabled(true);
     socket->setLocalPort(0);
     const bool started = socket->connect(std::string(MiscFuncs::TrimBlanks(account.POP3Server)),
-                                         portOf(account.POP3ServerPort));
+                                         portOf(account.POP3ServerPort), platform::SocketControl::TlsFor(account.POP3Security));
     MiscFuncs::WriteLog(1, "i", "POP3 Collector Starting POP3 session " + slot->account);
     if (!started)
         perform(slot, run, run->session.socketError(socket->lastErrorNumber(), socket->lastErrorText().toStdString()));
@@ -195,7 +198,17 @@ void POP3CollectorForm::POP3ClientSocket_Error(int n, int number, const QString&
         return;
     }
     const std::shared_ptr<SessionRun> run = slot->run;
+    if (number == platform::winsock::kTlsFailed)
+        return perform(slot, run, run->session.tlsFailed(description.toStdString()));
     perform(slot, run, run->session.socketError(number, description.toStdString()));
+}
+
+void POP3CollectorForm::POP3ClientSocket_TlsStarted(int n) {
+    const std::shared_ptr<AccountSlot> slot = slotAt(n);
+    if (!slot || !slot->run) return;
+    slot->inactivity.setEnabled(true);
+    const std::shared_ptr<SessionRun> run = slot->run;
+    perform(slot, run, run->session.tlsStarted());
 }
 
 void POP3CollectorForm::perform(const std::shared_ptr<AccountSlot>& slot, const std::shared_ptr<SessionRun>& run,
@@ -205,6 +218,11 @@ void POP3CollectorForm::perform(const std::shared_ptr<AccountSlot>& slot, const 
         if (!loaded_ || slot->run != run) return;
         if (action.kind == engines::Pop3Action::Kind::End) return endSession(*slot);
         platform::SocketControl* socket = sockets_.item(slot->index);
+        if (action.kind == engines::Pop3Action::Kind::StartTls) {
+            if (socket && socket->startTls()) continue;
+            const std::string text = socket ? socket->lastErrorText().toStdString() : "no socket";
+            return perform(slot, run, run->session.tlsFailed(text));
+        }
         if (socket && socket->sendText(action.bytes)) {
             // A long store before this command is no silence of the server's.
             slot->inactivity.setEnabled(true);

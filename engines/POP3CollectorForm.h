@@ -40,6 +40,11 @@
 // - Unloading ends the running sessions where they are, without QUIT and without a
 //   report; what they stored stays stored, what they did not stays on the server.
 //
+// - The connection follows the account's POP3Security (core/MailAccount.h): plain,
+//   STLS before USER (the session asks, the socket upgrades), or TLS from the first
+//   byte. A certificate that is refused, or a server that refuses STLS, ends the
+//   session before USER; the reason is logged at level 0 and shown as the failure.
+//
 // Passwords never reach a log. The form lives on the user-interface thread; handlers
 // that let events run (a message box, the main window) may find the form unloaded or
 // destroyed when they return, and then touch nothing.
@@ -147,6 +152,8 @@ public:
     void POP3ClientSocket_DataArrival(int slot);
     void POP3ClientSocket_Close(int slot);
     void POP3ClientSocket_Error(int slot, int number, const QString& description);
+    // The upgrade after STLS has passed.
+    void POP3ClientSocket_TlsStarted(int slot);
 
 private:
     struct AccountSlot;

@@ -9,6 +9,7 @@
 #include "core/Prompt.h"
 #include "platform/AliveGuard.h"
 #include "platform/Online.h"
+#include "platform/SocketErrors.h"
 #include "platform/WindowHelpers.h"
 
 using platform::SocketArray;
@@ -29,7 +30,18 @@ SMTPProxyForm::SMTPProxyForm(Hooks hooks, QObject* parent) : QObject(parent), ho
     connect(&RemoteSMTP, &SocketArray::connected, this, &SMTPProxyForm::onServerConnected);
     connect(&RemoteSMTP, &SocketArray::dataArrival, this, [this](int i, qint64) { onServerData(i); });
     connect(&RemoteSMTP, &SocketArray::closed, this, &SMTPProxyForm::onServerClosed);
-    connect(&RemoteSMTP, &SocketArray::error, this, [this](int i, int, const QString& d) { onServerError(i, d); });
+    connect(&RemoteSMTP, &SocketArray::error, this, [this](int i, int number, const QString& d) {
+        if (number == platform::winsock::kTlsFailed) {
+            Slot* s = busySlot(i);
+            if (s == nullptr || !s->session) return;
+            const unsigned generation = s->generation;
+            s->session->serverTlsFailed(d.toStdString());
+            afterSession(i, generation);
+            return;
+        }
+        onServerError(i, d);
+    });
+    connect(&RemoteSMTP, &SocketArray::tlsStarted, this, &SMTPProxyForm::onServerTlsStarted);
     connect(&RemoteSMTP, &SocketArray::sendProgress, this, [this](int i, qint64, qint64) {
         if (isBusy(i)) updateFlow(i);
     });
@@ -185,7 +197,7 @@ void SMTPProxyForm::connectServer(int slot, const SmtpProxyText::ServerAddress& 
     s->serverPaused = false;
     s->serverTimer.setInterval(timeOutSeconds_ * 1000);
     s->serverTimer.setEnabled(true);
-    if (remote->connect(server.host, server.port)) return;
+    if (remote->connect(server.host, server.port, SocketControl::TlsFor(server.security))) return;
     // Reported like any failed connection, once the session's call has returned.
     const unsigned generation = s->generation;
     QMetaObject::invokeMethod(this, [this, slot, generation] {
@@ -193,6 +205,34 @@ void SMTPProxyForm::connectServer(int slot, const SmtpProxyText::ServerAddress& 
         slots_[slot]->session->serverFailed();
         afterSession(slot, generation);
     }, Qt::QueuedConnection);
+}
+
+void SMTPProxyForm::startServerTls(int slot) {
+    Slot* s = busySlot(slot);
+    SocketControl* remote = RemoteSMTP.item(slot);
+    if (s == nullptr) return;
+    if (remote != nullptr && remote->startTls()) {
+        // The handshake is guarded like the server's first reply.
+        s->serverTimer.setInterval(kGreetingTimeOutMs);
+        s->serverTimer.setEnabled(true);
+        return;
+    }
+    const unsigned generation = s->generation;
+    const std::string why = remote != nullptr ? remote->lastErrorText().toStdString() : "no connection";
+    QMetaObject::invokeMethod(this, [this, slot, generation, why] {
+        if (!current(slot, generation) || !slots_[slot]->session) return;
+        slots_[slot]->session->serverTlsFailed(why);
+        afterSession(slot, generation);
+    }, Qt::QueuedConnection);
+}
+
+void SMTPProxyForm::onServerTlsStarted(int slot) {
+    Slot* s = busySlot(slot);
+    if (s == nullptr || !s->session) return;
+    s->serverTimer.setEnabled(false);
+    const unsigned generation = s->generation;
+    s->session->serverTlsStarted();
+    afterSession(slot, generation);
 }
 
 void SMTPProxyForm::dropServer(int slot) {

@@ -20,6 +20,9 @@
 // - Time-outs per slot: the connection to the server and the client's silence are
 //   bounded by the session time-out (ProgramSettings::ServerTimeoutSeconds: 1 to 15
 //   minutes, else 15); the server's first reply after connecting by kGreetingTimeOutMs.
+// - The connection to the server follows the account's SMTPSecurity (and POP3Security
+//   for the POP3 login before it): TLS from the first byte, or STARTTLS when the session
+//   asks (protocol/SmtpProxySession.h); certificates are verified (platform/SocketControl.h).
 // - Back-pressure: while more than kSendHighWater bytes wait for one peer, the proxy
 //   stops reading from the other, so neither can make it hold data without end.
 // - Only the user-interface thread uses it. Hooks may let events run.
@@ -112,6 +115,8 @@ private:
     Slot* busySlot(int slot);
     void connectServer(int slot, const SmtpProxyText::ServerAddress& server);
     void dropServer(int slot);
+    void startServerTls(int slot);
+    void onServerTlsStarted(int slot);
 
     Hooks hooks_;
     platform::SocketArray LocalSMTP;

@@ -22,6 +22,7 @@ public:
     }
     void connectServer(const SmtpProxyText::ServerAddress& server) override { form_.connectServer(slot_, server); }
     void dropServer() override { form_.dropServer(slot_); }
+    void startServerTls() override { form_.startServerTls(slot_); }
     bool clientBacklogged() const override {
         const platform::SocketControl* local = form_.LocalSMTP.item(slot_);
         return local != nullptr && local->bytesPending() > kSendHighWater;

@@ -8,6 +8,7 @@
 #include "platform/EventWait.h"
 #include "platform/ProgressDisplay.h"
 #include "platform/SocketControl.h"
+#include "platform/SocketErrors.h"
 
 namespace engines {
 
@@ -19,8 +20,15 @@ bool SmtpSocketDriver::run() {
     QObject::connect(&socket_, &SocketControl::connected, &context, [this] { pending_.connected = true; });
     QObject::connect(&socket_, &SocketControl::dataArrival, &context, [this](qint64) { pending_.data = true; });
     QObject::connect(&socket_, &SocketControl::closed, &context, [this] { pending_.closed = true; });
-    QObject::connect(&socket_, &SocketControl::error, &context,
-                     [this](int, const QString&) { pending_.closed = true; });
+    QObject::connect(&socket_, &SocketControl::error, &context, [this](int number, const QString& text) {
+        if (number != platform::winsock::kTlsFailed) {
+            pending_.closed = true;
+            return;
+        }
+        pending_.tlsFailed = true;
+        pending_.tlsError = text.toStdString();
+    });
+    QObject::connect(&socket_, &SocketControl::tlsStarted, &context, [this] { pending_.tlsStarted = true; });
     QObject::connect(&socket_, &SocketControl::sendProgress, &context,
                      [this](qint64, qint64) { pending_.progress = true; });
 
@@ -51,6 +59,18 @@ bool SmtpSocketDriver::dispatch() {
     if (pending_.connected) {
         pending_.connected = false;
         perform(session_.connected(socket_.localIP()));
+        moved = true;
+    }
+    if (pending_.tlsFailed) {
+        // The connection is gone with its handshake; its close says nothing more.
+        const std::string why = std::move(pending_.tlsError);
+        pending_ = {};
+        perform(session_.tlsFailed(why));
+        return true;
+    }
+    if (pending_.tlsStarted) {
+        pending_.tlsStarted = false;
+        perform(session_.tlsStarted());
         moved = true;
     }
     if (pending_.data) {
@@ -89,6 +109,12 @@ void SmtpSocketDriver::perform(const std::vector<SmtpAction>& actions) {
                 return;
             }
             break;
+        case SmtpAction::Kind::StartTls:
+            if (!socket_.startTls()) {
+                perform(session_.tlsFailed(socket_.lastErrorText().toStdString()));
+                return;
+            }
+            break;
         case SmtpAction::Kind::Progress:
             modProgress::SetSendProgressValue(action.number);
             modProgress::SetSendProgressText(action.text);
@@ -101,7 +127,8 @@ void SmtpSocketDriver::connect(const SmtpAction& action) {
     socket_.close();
     pending_ = {};
     socket_.setLocalPort(0);
-    if (!socket_.connect(action.text, action.number)) pending_.closed = true;
+    if (!socket_.connect(action.text, action.number, platform::SocketControl::TlsFor(action.security)))
+        pending_.closed = true;
 }
 
 }  // namespace engines

@@ -5,7 +5,7 @@
 // It binds the control's events for the length of run() only, performs the session's
 // actions (connect, send, close, progress), and between them waits with events
 // running (platform/EventWait.h) for the control's next event or the session's time-
-// out, measured on the monotonic clock and restarted whenever the session moves on;
+// out (a TLS handshake included), measured on the monotonic clock and restarted whenever the session moves on;
 // output still going out when the time is up restarts it too. Events of a connection
 // the session has closed are dropped. Received bytes are handed over as they come,
 // however they are split.
@@ -14,6 +14,8 @@
 // returns false at once and never touches it again. The owner of the session may be
 // released too: run() then closes the control and returns false. Otherwise the
 // control is closed when run() returns true.
+
+#include <string>
 
 #include "protocol/SmtpClientSession.h"
 #include "platform/AliveGuard.h"
@@ -40,7 +42,10 @@ private:
         bool data = false;
         bool closed = false;
         bool progress = false;  // extends the wait; wakes nobody
-        bool any() const { return connected || data || closed; }
+        bool tlsStarted = false;
+        bool tlsFailed = false;
+        std::string tlsError{};
+        bool any() const { return connected || data || closed || tlsStarted || tlsFailed; }
     };
 
     void perform(const std::vector<SmtpAction>& actions);

@@ -66,6 +66,7 @@ void SocketArray::forward(SocketControl* control, int index) {
     QObject::connect(control, &SocketControl::sendProgress, this,
                      [this, index](qint64 sent, qint64 left) { emit sendProgress(index, sent, left); });
     QObject::connect(control, &SocketControl::sendComplete, this, [this, index] { emit sendComplete(index); });
+    QObject::connect(control, &SocketControl::tlsStarted, this, [this, index] { emit tlsStarted(index); });
 }
 
 }  // namespace platform

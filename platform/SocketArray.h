@@ -54,6 +54,7 @@ signals:
     void error(int index, int number, const QString& description);
     void sendProgress(int index, qint64 bytesSent, qint64 bytesRemaining);
     void sendComplete(int index);
+    void tlsStarted(int index);
 
 private:
     void forward(SocketControl* control, int index);

@@ -4,6 +4,7 @@
 #include <QHostInfo>
 #include <QNetworkProxy>
 #include <QPointer>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -94,6 +95,7 @@ int SocketControl::state() const {
     if (server_ != nullptr) return kListening;
     if (starting_) return kConnecting;
     if (socket_ == nullptr) return kClosed;
+    if (handshaking_ && !peerGone_) return kConnecting;
     if (peerGone_) return kClosing;
     switch (socket_->state()) {
     case QAbstractSocket::HostLookupState: return kResolvingHost;
@@ -155,13 +157,20 @@ bool SocketControl::connect(const std::string& host, int port) {
     return connect();
 }
 
+bool SocketControl::connect(const std::string& host, int port, Tls tls) {
+    tls_ = tls;
+    const bool started = connect(host, port);
+    tls_ = Tls::None;
+    return started;
+}
+
 bool SocketControl::connect() {
     if (!makeReady("connect")) return false;
     if (remotePort_ < 1 || remotePort_ > 65535) {
         failLater(winsock::kAddressNotAvailable, QString::fromLatin1(kInvalidPortText));
         return true;
     }
-    auto* socket = new QTcpSocket(this);
+    QTcpSocket* socket = newClientSocket();
     adopt(socket);
     everConnected_ = false;
     if (localPort_ != 0 && !socket->bind(QHostAddress::AnyIPv4, localPort_)) {
@@ -169,11 +178,18 @@ bool SocketControl::connect() {
         failLater(winsock::ErrorNumber(socket->error(), socket->errorString()), socket->errorString());
         return true;
     }
+    const QString host = QString::fromStdString(remoteHost_);
+    if (tls_ == Tls::Implicit) {
+        // connected() waits for the handshake (onEncrypted).
+        handshaking_ = true;
+        static_cast<QSslSocket*>(socket)->connectToHostEncrypted(host, static_cast<quint16>(remotePort_));
+        return true;
+    }
     QObject::connect(socket, &QAbstractSocket::connected, this, [this] {
         everConnected_ = true;
         emit connected();
     });
-    socket->connectToHost(QString::fromStdString(remoteHost_), static_cast<quint16>(remotePort_));
+    socket->connectToHost(host, static_cast<quint16>(remotePort_));
     return true;
 }
 
@@ -289,6 +305,8 @@ void SocketControl::resetConnectionState() {
     inArrival_ = flushQueued_ = false;
     pausedByCaller_ = pausedByPressure_ = false;
     consumed_ = announcedTotal_ = 0;
+    handshaking_ = upgrading_ = false;
+    tlsErrors_.clear();
 }
 
 void SocketControl::pauseReading() {

@@ -27,11 +27,23 @@
 //
 // Listening binds 127.0.0.1 unless setBindAddress() says otherwise: the local servers
 // serve this machine only.
+//
+// TLS towards a provider (platform/SocketTls.cpp): connect(host, port, Tls::Implicit)
+// speaks TLS from the first byte and raises connected() only once the handshake has
+// passed; Tls::Later connects in plain and startTls() upgrades the connection when the
+// protocol says so (STLS, STARTTLS), raising tlsStarted(). Bytes received before the
+// upgrade and not yet read are discarded: whatever follows is read afresh from the
+// encrypted stream. The server's certificate is verified against the system's trust
+// store and the certificates named by SSL_CERT_FILE and SSL_CERT_DIR, and must name
+// the host connected to; there is no way to turn that off. A failed handshake ends
+// the connection with error(kTlsFailed, why), the word "certificate" and Qt's reason
+// in the text when the certificate was refused, and is logged at level 0.
 
 #include <QByteArray>
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <string>
 #include <string_view>
@@ -53,6 +65,11 @@ public:
     static constexpr qint64 kReadBufferCap = 1 << 20;
     static constexpr int kLingerMs = 30000;
     static constexpr int kAcceptRetryMs = 1000;
+    // How a client connection is secured.
+    enum class Tls { None, Later, Implicit };
+    // The securing of a connection for an account's POP3Security or SMTPSecurity
+    // (Accounts::Security in core/MailAccount.h).
+    static Tls TlsFor(int accountSecurity);
 
     explicit SocketControl(QObject* parent = nullptr);
     ~SocketControl() override;
@@ -87,6 +104,13 @@ public:
     // control is busy (listening or connected); a dead control (8, 9) is closed first.
     bool connect(const std::string& host, int port);
     bool connect();
+    // The same, secured as asked (see the file comment).
+    bool connect(const std::string& host, int port, Tls tls);
+    // Upgrades a connection made with Tls::Later: discards the bytes not yet read and
+    // starts the handshake. False when there is no such connection (nothing happens).
+    bool startTls();
+    // True once the connection is encrypted.
+    bool encrypted() const;
     // Listens on the port given or set before. False when busy or when the port
     // cannot be had; lastErrorNumber() tells why (10048 address in use).
     bool listen(int port);
@@ -125,6 +149,8 @@ signals:
     void error(int number, const QString& description);
     void sendProgress(qint64 bytesSent, qint64 bytesRemaining);
     void sendComplete();
+    // The upgrade of startTls() has passed.
+    void tlsStarted();
 
 private:
     bool makeReady(const char* procedure);
@@ -144,6 +170,9 @@ private:
     void onBytesWritten(qint64 bytes);
     void onNewConnection();
     void onAcceptError();
+    QTcpSocket* newClientSocket();
+    void onEncrypted();
+    bool tlsFailure(QString& text) const;
 
     QTcpSocket* socket_ = nullptr;
     QTcpServer* server_ = nullptr;
@@ -151,6 +180,10 @@ private:
     quint16 localPort_ = 0;
     std::string remoteHost_;
     int remotePort_ = 0;
+    Tls tls_ = Tls::None;          // of the next connect()
+    bool handshaking_ = false;     // an implicit-TLS connection before its handshake passed
+    bool upgrading_ = false;       // startTls() before its handshake passed
+    QStringList tlsErrors_;        // the certificate's faults of this handshake
     unsigned generation_ = 0;      // bumped by close(): stale queued steps do nothing
     bool starting_ = false;        // a connect whose failure is still to be reported
     bool failed_ = false;          // state 9 until close()

@@ -105,7 +105,19 @@ void SocketControl::onDisconnected() {
 void SocketControl::onSocketError() {
     if (socket_ == nullptr || endDelivered_) return;
     const QAbstractSocket::SocketError kind = socket_->error();
-    const QString text = socket_->errorString();
+    QString text = socket_->errorString();
+    if (tlsFailure(text)) {
+        // Nothing more comes over this connection: the handshake failed.
+        handshaking_ = upgrading_ = false;
+        if (!everConnected_) {
+            raiseError(winsock::kTlsFailed, text);
+            return;
+        }
+        dueErrorNumber_ = winsock::kTlsFailed;
+        dueErrorText_ = text;
+        onDisconnected();
+        return;
+    }
     if (kind == QAbstractSocket::RemoteHostClosedError) {
         // An ordinary close, unless output was still on its way: then the peer is
         // gone without it, which the sender must hear of.

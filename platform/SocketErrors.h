@@ -23,6 +23,9 @@ inline constexpr int kInvalidArgument = 10022;       // WSAEINVAL
 inline constexpr int kHostNotFound = 11001;          // WSAHOST_NOT_FOUND
 // The socket control's own "wrong protocol or connection state" (sckBadState).
 inline constexpr int kBadState = 40006;
+// A TLS handshake failed (the server's certificate was refused, or the server does
+// not speak TLS); the description says why. Our own number: Winsock has none.
+inline constexpr int kTlsFailed = 40100;
 
 // The number for a Qt socket error. Qt folds several system errors into NetworkError;
 // its text tells a time-out and an unreachable network from an unreachable host.

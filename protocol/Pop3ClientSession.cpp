@@ -20,6 +20,8 @@ const char* stateName(Pop3ClientState state) {
         case Pop3ClientState::DeleSent: return "DELE";
         case Pop3ClientState::QuitSent: return "QUIT";
         case Pop3ClientState::Ended: return "ended";
+        case Pop3ClientState::StlsSent: return "STLS";
+        case Pop3ClientState::TlsHandshake: return "TLS handshake";
     }
     return "?";
 }
@@ -90,8 +92,12 @@ std::vector<Pop3Action> Pop3ClientSession::connected() { return take(); }
 
 std::vector<Pop3Action> Pop3ClientSession::received(std::string_view bytes) {
     if (ended()) return {};
+    // Nothing the server says between its +OK to STLS and the end of the handshake
+    // counts (RFC 2595 section 4; the command-injection faults of RFC 3207 4.2).
+    if (state_ == Pop3ClientState::TlsHandshake) return {};
     reader_.feed(bytes);
     for (;;) {
+        if (state_ == Pop3ClientState::TlsHandshake) break;
         std::optional<ServerReply> reply = reader_.next();
         if (!reply) break;
         if (reply->tooLong) {
@@ -130,15 +136,54 @@ std::vector<Pop3Action> Pop3ClientSession::timedOut(std::string_view why) {
     return take();
 }
 
+std::vector<Pop3Action> Pop3ClientSession::tlsStarted() {
+    if (state_ != Pop3ClientState::TlsHandshake) return {};
+    MiscFuncs::WriteLog(2, "i", "POP3 Collector TLS started for " + config_.account);
+    sendUser();
+    return take();
+}
+
+std::vector<Pop3Action> Pop3ClientSession::tlsFailed(std::string_view why) {
+    if (!ended())
+        fail(Pop3End::TlsFailed, "POP3 Error! User " + config_.account + ": " + std::string(why),
+             MiscFuncs::OneLineText(why, kMaxFailureText), true);
+    return take();
+}
+
+void Pop3ClientSession::sendUser() {
+    send("USER " + argument(config_.user), Pop3ClientState::UserSent);
+    progressText("Sending USER command..");
+}
+
 void Pop3ClientSession::handle(ServerReply reply) {
     note("<", reply.status());
     const bool dataState = state_ == Pop3ClientState::TopSent || state_ == Pop3ClientState::RetrSent;
+    if (state_ == Pop3ClientState::StlsSent && !reply.positive) {
+        // The user must act on it: logged at the default level.
+        MiscFuncs::WriteLog(0, "#", "POP3 Error! User " + config_.account +
+                                        ": the server does not offer STLS, which the account asks for:" +
+                                        std::string(reply.status()));
+        return fail(Pop3End::Negative, "",
+                    "the server does not offer STLS, which the account asks for: " +
+                        MiscFuncs::OneLineText(reply.status(), kMaxFailureText),
+                    true);
+    }
     // A refused DELE is the one negative reply the session survives outside the data.
     if (!reply.positive && !dataState && state_ != Pop3ClientState::DeleSent) return negative(reply);
     switch (state_) {
         case Pop3ClientState::Greeting:
-            send("USER " + argument(config_.user), Pop3ClientState::UserSent);
-            return progressText("Sending USER command..");
+            if (config_.startTls) {
+                send("STLS", Pop3ClientState::StlsSent);
+                return progressText("Sending STLS command..");
+            }
+            return sendUser();
+        case Pop3ClientState::StlsSent:
+            // The plain stream ends here: what the reader holds beyond the +OK goes.
+            reader_.reset(ReplyReader::Mode::Pop3, {kMaxStatusLine + 1, 0, 0});
+            enterState(Pop3ClientState::TlsHandshake);
+            actions_.push_back({Pop3Action::Kind::StartTls, {}});
+            return;
+        case Pop3ClientState::TlsHandshake: return;
         case Pop3ClientState::UserSent:
             send("PASS " + argument(config_.password), Pop3ClientState::PassSent, true);
             return progressText("Sending PASS command..");

@@ -23,6 +23,14 @@
 // The message data is handed over exactly as transmitted: CR LF, dot-stuffing kept,
 // without the final "." line. That is the form in which messages are stored.
 //
+// STLS (RFC 2595 section 4), for an account that asks for it: after the greeting the
+// session sends STLS and, on +OK, asks its owner to upgrade the connection
+// (Pop3Action::StartTls); whatever the server sent after that +OK is dropped unread.
+// tlsStarted() then sends USER over the encrypted connection. A server that refuses
+// STLS, and an upgrade that fails (tlsFailed()), end the session before any USER or
+// PASS. TLS from the first byte is the owner's business: the session sees it as an
+// ordinary connection.
+//
 // Every command and reply goes to the program log at kTranscriptLogLevel through one
 // writer, which masks the PASS argument. Reply text from the server is cleaned of
 // control characters and cut before it reaches any log.
@@ -44,7 +52,7 @@ namespace engines {
 // The client states of a session, numbered as the collector's slots keep them.
 enum class Pop3ClientState : int {
     Greeting = 0, UserSent = 1, PassSent = 2, StatSent = 3, TopSent = 4, RetrSent = 5, DeleSent = 6,
-    QuitSent = 7, Ended = 8,
+    QuitSent = 7, Ended = 8, StlsSent = 9, TlsHandshake = 10,
 };
 
 // The filter's decision on one message and its reason for the message log.
@@ -78,12 +86,12 @@ public:
 };
 
 struct Pop3Action {
-    enum class Kind { Send, End };
+    enum class Kind { Send, End, StartTls };
     Kind kind = Kind::Send;
     std::string bytes{};  // Send: the command with its CR LF
 };
 
-enum class Pop3End { None, Quit, ServerClosed, Negative, Failed, TooLong, TimedOut, SocketError };
+enum class Pop3End { None, Quit, ServerClosed, Negative, Failed, TooLong, TimedOut, SocketError, TlsFailed };
 
 struct Pop3Outcome {
     Pop3End end = Pop3End::None;
@@ -101,6 +109,7 @@ struct Pop3SessionConfig {
     std::string account{};  // for the log lines
     std::string user{};
     std::string password{};
+    bool startTls = false;  // STLS before USER
 };
 
 class Pop3ClientSession {
@@ -126,6 +135,9 @@ public:
     std::vector<Pop3Action> socketError(int number, std::string_view description);
     // No reply came in time; why says so for the log.
     std::vector<Pop3Action> timedOut(std::string_view why);
+    // The upgrade asked for by StartTls has passed, or failed (why says so).
+    std::vector<Pop3Action> tlsStarted();
+    std::vector<Pop3Action> tlsFailed(std::string_view why);
 
     Pop3ClientState state() const { return state_; }
     bool ended() const { return state_ == Pop3ClientState::Ended; }
@@ -147,6 +159,7 @@ private:
     void topAnswered(ServerReply reply);
     void retrAnswered(ServerReply reply);
     void deleAnswered(const ServerReply& reply);
+    void sendUser();
     void sendTop();
     void requestFrom(int number);
     void quit();

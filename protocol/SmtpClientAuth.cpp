@@ -18,6 +18,7 @@ SmtpAccountAuth SmtpAccountAuthOf(const MailAccount& account) {
         auth.pop3Password = account.POP3Password;
         auth.pop3Server = account.POP3Server;
         auth.pop3Port = account.POP3ServerPort;
+        auth.pop3Security = account.POP3Security;
     } else if (account.SMTPAuthType == 2) {
         auth.authUser = account.POP3UserName;
         auth.authPassword = account.POP3Password;

@@ -36,6 +36,7 @@ struct SmtpAccountAuth {
     std::string pop3Port{};    // as written
     std::string pop3User{};
     std::string pop3Password{};
+    int pop3Security = 0;      // the account's POP3Security
 };
 SmtpAccountAuth SmtpAccountAuthOf(const MailAccount& account);
 

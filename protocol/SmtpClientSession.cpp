@@ -1,9 +1,11 @@
 #include "protocol/SmtpClientSession.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "core/Log.h"
 #include "core/MiscUtils.h"
+#include "protocol/SmtpProxySessionText.h"
 #include "protocol/SmtpText.h"
 
 namespace engines {
@@ -41,8 +43,9 @@ std::vector<SmtpAction> SmtpClientSession::take() {
 
 const char* SmtpClientSession::stateName(State state) {
     static const char* const kNames[] = {
-        "idle", "POP3 greeting", "USER", "PASS", "STAT", "POP3 QUIT", "SMTP greeting", "EHLO", "HELO",
-        "AUTH", "AUTH answer", "AUTH password", "AUTH cancel", "MAIL", "RCPT", "DATA", "message", "QUIT", "done",
+        "idle", "POP3 greeting", "STLS", "POP3 TLS handshake", "USER", "PASS", "STAT", "POP3 QUIT", "SMTP greeting",
+        "EHLO", "HELO", "STARTTLS", "SMTP TLS handshake", "AUTH", "AUTH answer", "AUTH password", "AUTH cancel",
+        "MAIL", "RCPT", "DATA", "message", "QUIT", "done",
     };
     static_assert(std::size(kNames) == static_cast<std::size_t>(State::Done) + 1);
     return kNames[static_cast<int>(state)];
@@ -88,10 +91,42 @@ void SmtpClientSession::addError(std::string_view line) {
     outcome_.lastError.append(line).append("\r\n");
 }
 
-void SmtpClientSession::connectTo(const std::string& host, int port, ReplyReader::Mode mode) {
+void SmtpClientSession::connectTo(const std::string& host, int port, ReplyReader::Mode mode, int security) {
     reader_.reset(mode);
     connected_ = false;
-    actions_.push_back({SmtpAction::Kind::Connect, host, port});
+    actions_.push_back({SmtpAction::Kind::Connect, host, port, security});
+}
+
+// The plain stream ends with the server's yes: what the reader holds beyond it goes.
+void SmtpClientSession::askUpgrade(State handshake, ReplyReader::Mode mode) {
+    reader_.reset(mode);
+    enterState(handshake);
+    actions_.push_back({SmtpAction::Kind::StartTls, {}, 0});
+}
+
+std::vector<SmtpAction> SmtpClientSession::tlsStarted() {
+    if (state_ == State::PopTls) {
+        sendPopUser();
+    } else if (state_ == State::SmtpTls) {
+        // RFC 3207 4.2: what the server offered before TLS is forgotten.
+        smtpTlsDone_ = true;
+        auth_ = SmtpAuthExchange(config_.authUser, config_.authPassword);
+        enterState(State::Ehlo);
+        send("EHLO " + ehloName_ + "\r\n");
+    }
+    return take();
+}
+
+std::vector<SmtpAction> SmtpClientSession::tlsFailed(std::string_view why) {
+    if (finished()) return {};
+    connected_ = false;
+    if (inPop()) {
+        addError("Unable to authorize POP server: " + std::string(why));
+        startSmtp();
+    } else {
+        fail("Unable to connect to SMTP server securely: " + std::string(why));
+    }
+    return take();
 }
 
 std::vector<SmtpAction> SmtpClientSession::start() {
@@ -105,7 +140,7 @@ std::vector<SmtpAction> SmtpClientSession::start() {
         fail("Invalid sender address");
     } else if (!MiscFuncs::IsBlank(config_.pop3Host)) {
         enterState(State::PopGreeting);
-        connectTo(config_.pop3Host, config_.pop3Port, ReplyReader::Mode::Pop3);
+        connectTo(config_.pop3Host, config_.pop3Port, ReplyReader::Mode::Pop3, config_.pop3Security);
     } else {
         startSmtp();
     }
@@ -120,9 +155,9 @@ std::vector<SmtpAction> SmtpClientSession::connected(std::string_view localAddre
 }
 
 std::vector<SmtpAction> SmtpClientSession::received(std::string_view bytes) {
-    if (finished()) return {};
+    if (finished() || upgrading()) return {};
     reader_.feed(bytes);
-    while (!finished()) {
+    while (!finished() && !upgrading()) {
         std::optional<ServerReply> reply = reader_.next();
         if (!reply) break;
         handle(*reply);
@@ -173,7 +208,8 @@ std::vector<SmtpAction> SmtpClientSession::timedOut() {
         startSmtp();
         break;
     case State::PopUser: case State::PopPass: popNegative(false); break;
-    case State::PopStat: popQuit(); break;
+    case State::PopStls: case State::PopStat: popQuit(); break;
+    case State::PopTls: startSmtp(); break;
     case State::PopQuit: startSmtp(); break;
     case State::Quit: finish(); break;
     case State::AuthStart: case State::AuthStep1: case State::AuthStep2: case State::AuthCancel:
@@ -203,8 +239,19 @@ void SmtpClientSession::handlePop(const ServerReply& reply) {
             return startSmtp();
         }
         progress(2, "Sending msg - Authenticating..");
-        enterState(State::PopUser);
-        send("USER " + config_.pop3User + "\r\n");
+        if (config_.pop3Security == 1) {
+            enterState(State::PopStls);
+            send("STLS\r\n");
+            break;
+        }
+        sendPopUser();
+        break;
+    case State::PopStls:
+        if (!positive) {
+            addError("Unable to authorize POP server, server does not offer STLS");
+            return popQuit();
+        }
+        askUpgrade(State::PopTls, ReplyReader::Mode::Pop3);
         break;
     case State::PopUser:
         if (!positive) return popNegative(false);
@@ -222,6 +269,11 @@ void SmtpClientSession::handlePop(const ServerReply& reply) {
         break;
     default: startSmtp(); break;
     }
+}
+
+void SmtpClientSession::sendPopUser() {
+    enterState(State::PopUser);
+    send("USER " + config_.pop3User + "\r\n");
 }
 
 void SmtpClientSession::popNegative(bool disconnected) {
@@ -245,7 +297,7 @@ void SmtpClientSession::startSmtp() {
     outcome_.lastCommand.clear();
     outcome_.lastReply.clear();
     enterState(State::SmtpGreeting);
-    connectTo(config_.smtpHost, config_.smtpPort, ReplyReader::Mode::Smtp);
+    connectTo(config_.smtpHost, config_.smtpPort, ReplyReader::Mode::Smtp, config_.smtpSecurity);
 }
 
 void SmtpClientSession::handleSmtp(const ServerReply& reply) {
@@ -253,6 +305,10 @@ void SmtpClientSession::handleSmtp(const ServerReply& reply) {
     switch (state_) {
     case State::SmtpGreeting: greeted(reply); break;
     case State::Ehlo: case State::Helo: ehloAnswered(reply); break;
+    case State::StartTls:
+        if (reply.code != 220) return fail("SMTP server refused STARTTLS");
+        askUpgrade(State::SmtpTls, ReplyReader::Mode::Smtp);
+        break;
     case State::MailFrom:
         if (reply.code != 250) return fail(kNotPositive);
         enterState(State::RcptTo);
@@ -295,6 +351,15 @@ void SmtpClientSession::ehloAnswered(const ServerReply& reply) {
         return;
     }
     if (reply.code != 250) return fail(kNotPositive);
+    if (config_.smtpSecurity == 1 && !smtpTlsDone_) {
+        // No credential and no mail before the connection is encrypted.
+        const std::vector<std::string> keywords = SmtpProxyText::EhloKeywords(reply.lines);
+        if (state_ != State::Ehlo || std::find(keywords.begin(), keywords.end(), "STARTTLS") == keywords.end())
+            return fail("SMTP server does not offer STARTTLS, which the account asks for");
+        enterState(State::StartTls);
+        send("STARTTLS\r\n");
+        return;
+    }
     if (state_ == State::Ehlo) parseEsmtp(reply);
     nextMechanism();
 }

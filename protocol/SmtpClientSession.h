@@ -17,6 +17,15 @@
 // - Waits: kGreetingSeconds for the SMTP greeting (and the connection), kReplySeconds
 //   for every other reply; the driver measures them and reports timedOut().
 //
+// TLS, as the account asks (core/MailAccount.h Security: 0 plain, 1 STARTTLS, 2 TLS
+// from the first byte), for the POP3 and the SMTP connection each: Connect carries
+// the securing (implicit TLS is the driver's business); with STARTTLS the session
+// sends STLS after the POP3 greeting, STARTTLS after EHLO (RFC 3207), asks for the
+// upgrade (StartTls) on the server's yes, and after tlsStarted() goes on with USER, or
+// with EHLO afresh, forgetting what the server offered in plain. A server that does not
+// offer it, and an upgrade that fails (tlsFailed()), send no credential: the POP3
+// login is given up (the send goes on, as for any POP3 failure), the SMTP send fails.
+//
 // Usage: feed start(), then connected(), received(), closed(), sendFailed() and
 // timedOut() as they happen, performing each returned action in order, until
 // finished(). Inputs after the end are ignored.
@@ -44,13 +53,16 @@ struct SmtpSessionConfig {
     std::string mailFrom{};  // bare addresses
     std::string rcptTo{};
     std::string message{};   // header block and body parts, not yet dot-stuffed
+    int pop3Security = 0;    // 0 plain, 1 STLS, 2 TLS from the first byte
+    int smtpSecurity = 0;    // 0 plain, 1 STARTTLS, 2 TLS from the first byte
 };
 
 struct SmtpAction {
-    enum class Kind { Connect, Send, Close, Progress };
+    enum class Kind { Connect, Send, Close, Progress, StartTls };
     Kind kind = Kind::Send;
     std::string text{};  // Connect: the host; Send: the bytes; Progress: the text
     int number = 0;      // Connect: the port; Progress: the value
+    int security = 0;    // Connect: the account's security for this connection
 };
 
 struct SmtpOutcome {
@@ -79,6 +91,9 @@ public:
     std::vector<SmtpAction> closed();
     std::vector<SmtpAction> sendFailed();
     std::vector<SmtpAction> timedOut();
+    // The upgrade asked for by StartTls has passed, or failed (why says so).
+    std::vector<SmtpAction> tlsStarted();
+    std::vector<SmtpAction> tlsFailed(std::string_view why);
 
     // The wait for the next event, in seconds; 0 when nothing is awaited.
     int waitSeconds() const;
@@ -87,8 +102,8 @@ public:
 
 private:
     enum class State {
-        Idle, PopGreeting, PopUser, PopPass, PopStat, PopQuit,
-        SmtpGreeting, Ehlo, Helo, AuthStart, AuthStep1, AuthStep2, AuthCancel,
+        Idle, PopGreeting, PopStls, PopTls, PopUser, PopPass, PopStat, PopQuit,
+        SmtpGreeting, Ehlo, Helo, StartTls, SmtpTls, AuthStart, AuthStep1, AuthStep2, AuthCancel,
         MailFrom, RcptTo, Data, DataEnd, Quit, Done,
     };
     enum class Secret { None, Argument, Whole };
@@ -99,7 +114,10 @@ private:
     void enterState(State state);
     void send(std::string_view command, Secret secret = Secret::None);
     void progress(int value, std::string_view text);
-    void connectTo(const std::string& host, int port, ReplyReader::Mode mode);
+    void connectTo(const std::string& host, int port, ReplyReader::Mode mode, int security);
+    bool upgrading() const { return state_ == State::PopTls || state_ == State::SmtpTls; }
+    void askUpgrade(State handshake, ReplyReader::Mode mode);
+    void sendPopUser();
     void note(std::string_view direction, std::string_view text);
     void addError(std::string_view line);
     bool inPop() const;
@@ -129,6 +147,7 @@ private:
     State state_ = State::Idle;
     ReplyReader reader_;
     bool connected_ = false;
+    bool smtpTlsDone_ = false;  // the SMTP connection was upgraded
     std::string ehloName_;
     // The AUTH exchange, with the mechanisms the EHLO reply offers (SmtpAuthMechanism).
     SmtpAuthExchange auth_;

@@ -200,12 +200,13 @@ void SmtpProxySession::connectForSender(const std::string& sender) {
     const std::optional<int> port = Accounts::ServerPort(accountAuth_.pop3Port, Accounts::kPop3Port);
     replies_.reset(engines::ReplyReader::Mode::Pop3, kServerReplyCaps);
     awaiting_ = Awaiting::PopGreeting;
-    sink_.connectServer({pop3Host, port.value_or(Accounts::kPop3Port)});
+    sink_.connectServer({pop3Host, port.value_or(Accounts::kPop3Port), accountAuth_.pop3Security});
 }
 
 void SmtpProxySession::connectSmtp() {
     replies_.reset(engines::ReplyReader::Mode::Smtp, kServerReplyCaps);
     heloFallbackTried_ = false;
+    serverTls_ = false;
     awaiting_ = Awaiting::Greeting;
     sink_.connectServer(smtpServer_);
 }
@@ -218,8 +219,15 @@ void SmtpProxySession::popReply(const engines::ServerReply& reply) {
     }
     switch (awaiting_) {
     case Awaiting::PopGreeting:
-        awaiting_ = Awaiting::PopUser;
-        return sendServer("USER " + OneLine(accountAuth_.pop3User), state_);
+        if (accountAuth_.pop3Security == 1) {
+            awaiting_ = Awaiting::PopStls;
+            return sendServer("STLS", state_);
+        }
+        return popUser();
+    case Awaiting::PopStls:
+        replies_.reset(engines::ReplyReader::Mode::Pop3, kServerReplyCaps);
+        awaiting_ = Awaiting::PopTls;
+        return sink_.startServerTls();
     case Awaiting::PopUser:
         awaiting_ = Awaiting::PopPass;
         return sendServerSecret("PASS " + OneLine(accountAuth_.pop3Password));
@@ -228,6 +236,39 @@ void SmtpProxySession::popReply(const engines::ServerReply& reply) {
         return sendServer("STAT", state_);
     default: return popDone();
     }
+}
+
+void SmtpProxySession::popUser() {
+    awaiting_ = Awaiting::PopUser;
+    sendServer("USER " + OneLine(accountAuth_.pop3User), state_);
+}
+
+// The client's own HELO or EHLO line; EHLO where the account asks for STARTTLS, which
+// only an EHLO reply can offer.
+std::string SmtpProxySession::serverGreeting() const {
+    const std::string_view greeting = WithoutLineEnd(greeting_);
+    if (smtpServer_.security == 1 && Verb(greeting) == "HELO") return "EHLO" + std::string(greeting.substr(4));
+    return std::string(greeting);
+}
+
+void SmtpProxySession::serverTlsStarted() {
+    if (finished_ || !serverOpen_) return;
+    if (awaiting_ == Awaiting::PopTls) return popUser();
+    if (awaiting_ != Awaiting::TlsHandshake) return;
+    // RFC 3207 4.2: the server is greeted afresh; what it offered before is forgotten.
+    serverTls_ = true;
+    heloFallbackTried_ = false;
+    awaiting_ = Awaiting::Helo;
+    sendServer(serverGreeting(), RemoteState::Greeted);
+}
+
+void SmtpProxySession::serverTlsFailed(std::string_view why) {
+    if (finished_ || !serverOpen_) return;
+    if (awaitingPop3()) return serverFailed();
+    MiscFuncs::WriteLog(0, "#", "SMTP proxy: no secure connection to the SMTP server of " + std::string(sender_) +
+                                    " on proxy socket #" + Slot(slot_) + ": " + std::string(why));
+    failServer("421 4.7.0 No secure connection to the SMTP server: " +
+               MiscFuncs::OneLineText(why, kMaxQuotedServerText));
 }
 
 void SmtpProxySession::popDone() {
@@ -261,8 +302,10 @@ void SmtpProxySession::otherCommand(std::string_view line, std::string_view verb
 
 void SmtpProxySession::serverBytes(std::string_view bytes) {
     if (finished_ || !serverOpen_) return;
+    // Whatever comes between the server's yes and the end of the handshake is dropped.
+    if (awaiting_ == Awaiting::TlsHandshake || awaiting_ == Awaiting::PopTls) return;
     replies_.feed(bytes);
-    while (!finished_ && serverOpen_) {
+    while (!finished_ && serverOpen_ && awaiting_ != Awaiting::TlsHandshake && awaiting_ != Awaiting::PopTls) {
         const std::optional<engines::ServerReply> reply = replies_.next();
         if (!reply) break;
         if (reply->tooLong) {
@@ -284,6 +327,15 @@ void SmtpProxySession::onReply(const engines::ServerReply& serverReply) {
     if (answered == Awaiting::Auth) return authReply(serverReply);
     if (answered == Awaiting::Greeting) return greetingReply(reply, code);
     if (answered == Awaiting::Helo) return heloReply(serverReply, code);
+    if (answered == Awaiting::StartTls) {
+        if (code == "220") {
+            replies_.reset(engines::ReplyReader::Mode::Smtp, kServerReplyCaps);
+            awaiting_ = Awaiting::TlsHandshake;
+            return sink_.startServerTls();
+        }
+        MiscFuncs::WriteLog(0, "#", "SMTP server refused STARTTLS on proxy socket #" + Slot(slot_) + ": " + reply);
+        return failServer("421 4.7.0 The SMTP server refused STARTTLS: " + ServerText(reply));
+    }
     awaiting_ = Awaiting::Nothing;
     // Also a reply nobody asked for (a 421 before the server hangs up) goes to the client.
     sink_.toClient(reply);
@@ -295,7 +347,7 @@ void SmtpProxySession::onReply(const engines::ServerReply& serverReply) {
 
 void SmtpProxySession::greetingReply(const std::string& reply, std::string_view code) {
     if (code == "220") {
-        sendServer(WithoutLineEnd(greeting_), RemoteState::Greeted);
+        sendServer(serverGreeting(), RemoteState::Greeted);
         awaiting_ = Awaiting::Helo;
         return;
     }
@@ -305,12 +357,23 @@ void SmtpProxySession::greetingReply(const std::string& reply, std::string_view 
 
 void SmtpProxySession::heloReply(const engines::ServerReply& serverReply, std::string_view code) {
     const std::string& reply = serverReply.raw;
+    const std::string greeting = serverGreeting();
     if (code[0] == '2') {
-        const bool extended = !heloFallbackTried_ && Verb(WithoutLineEnd(greeting_)) == "EHLO";
+        const bool extended = !heloFallbackTried_ && Verb(greeting) == "EHLO";
         serverExtensions_ = extended ? SmtpProxyText::EhloKeywords(serverReply.lines) : std::vector<std::string>{};
+        if (smtpServer_.security == 1 && !serverTls_) {
+            // No credential and no mail before the connection is encrypted.
+            const auto& words = serverExtensions_;
+            if (std::find(words.begin(), words.end(), "STARTTLS") == words.end()) {
+                MiscFuncs::WriteLog(0, "#", "SMTP server of " + std::string(sender_) + " does not offer STARTTLS, "
+                                            "which the account asks for, on proxy socket #" + Slot(slot_));
+                return failServer("421 4.7.0 The SMTP server does not offer STARTTLS");
+            }
+            awaiting_ = Awaiting::StartTls;
+            return sendServer("STARTTLS", state_);
+        }
         return startAuth(extended ? serverReply.lines : std::vector<std::string>{});
     }
-    const std::string_view greeting = WithoutLineEnd(greeting_);
     if (code[0] == '5' && !heloFallbackTried_ && Verb(greeting) == "EHLO") {
         // RFC 5321 4.1.4: a server without extensions still takes HELO.
         heloFallbackTried_ = true;

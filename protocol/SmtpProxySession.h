@@ -27,6 +27,15 @@
 //   client; when every mechanism fails, the server's refusal answers the client's MAIL
 //   FROM and the server connection is closed (the next MAIL FROM starts afresh).
 //   Credentials never reach a log.
+// - Towards the server (and the POP3 server before it) the connection is secured as
+//   the account asks (SMTPSecurity, POP3Security): TLS from the first byte is the
+//   engine's; with STARTTLS the session sends STARTTLS after the server's EHLO reply
+//   (EHLO even when the client said HELO), asks the engine for the upgrade
+//   (startServerTls) on its 220, and after serverTlsStarted() sends EHLO again and
+//   only then authenticates; STLS likewise before the POP3 USER. What the server sent
+//   before the handshake is dropped. A server that does not offer STARTTLS, and a
+//   failed handshake, end the client's transaction with a 421 before any credential
+//   or mail is sent. The client is offered nothing new.
 // - Every RCPT TO address is handed out as a recipient to approve.
 // - After the 354 that answers DATA the message text passes through untouched up to
 //   its "CRLF.CRLF"; the reply after it ends the transaction (remote state 1 again),
@@ -74,6 +83,8 @@ public:
         virtual void connectServer(const SmtpProxyText::ServerAddress& server) = 0;
         // Closes the server connection (queued output still goes out).
         virtual void dropServer() = 0;
+        // Upgrades the server connection to TLS; serverTlsStarted or serverTlsFailed follows.
+        virtual void startServerTls() {}
         // True while so much is queued for the client that no more replies should be
         // made; the engine calls resume() once it has drained.
         virtual bool clientBacklogged() const = 0;
@@ -89,6 +100,9 @@ public:
     void serverBytes(std::string_view bytes);
     // The server connection failed, broke or closed, or did not come in time.
     void serverFailed();
+    // The upgrade asked for by startServerTls has passed, or failed (why says so).
+    void serverTlsStarted();
+    void serverTlsFailed(std::string_view why);
     // The client was silent for the session time-out.
     void clientIdle();
     // Handles the lines that waited for the client's output to drain.
@@ -114,8 +128,8 @@ private:
     // What the reply that the server owes answers; the first four are the POP3
     // server's (POP-before-SMTP).
     enum class Awaiting {
-        PopGreeting, PopUser, PopPass, PopStat,
-        Nothing, Greeting, Helo, Auth, ProxyMail, ClientCommand, DataEnd,
+        PopGreeting, PopStls, PopTls, PopUser, PopPass, PopStat,
+        Nothing, Greeting, Helo, StartTls, TlsHandshake, Auth, ProxyMail, ClientCommand, DataEnd,
     };
     bool awaitingPop3() const { return awaiting_ <= Awaiting::PopStat; }
 
@@ -140,6 +154,8 @@ private:
     void popReply(const engines::ServerReply& reply);
     void popDone();
     void connectSmtp();
+    std::string serverGreeting() const;
+    void popUser();
     void sendServerSecret(std::string_view text);
     void beginMessageText();
     void messageBytes(std::string_view bytes);
@@ -178,6 +194,7 @@ private:
     std::vector<std::string> approved_;
     bool serverOpen_ = false;
     bool heloFallbackTried_ = false;
+    bool serverTls_ = false;  // the SMTP server connection was upgraded
     bool maskNextLine_ = false;
     int badCommands_ = 0;  // error replies in a row
     bool finished_ = false;

@@ -117,6 +117,7 @@ AccountLookup FindAccountServer(std::string_view sender, ServerAddress& server, 
     if (host.empty() || !port) return AccountLookup::NoServer;
     server.host = host;
     server.port = *port;
+    server.security = account->SMTPSecurity;
     if (record) *record = *account;
     return AccountLookup::Found;
 }

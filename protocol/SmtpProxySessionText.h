@@ -63,6 +63,7 @@ std::optional<int> PortNumber(std::string_view text);
 struct ServerAddress {
     std::string host;
     int port = 25;
+    int security = 0;  // the account's SMTPSecurity (or POP3Security): 0 plain, 1 STARTTLS, 2 TLS
 };
 enum class AccountLookup { Found, NoAccount, NoServer };
 // Looks the sender up among the sections of accounts.ini (letter case ignored) and

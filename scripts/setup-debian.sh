@@ -16,6 +16,9 @@ RUN_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   qt6-httpserver-dev qt6-websockets-dev  # the approval service; its CMake files need the WebSockets ones
+  # TLS to the providers: Qt's OpenSSL backend (in libqt6network6) loads libssl at
+  # run time and trusts the system's certificates
+  libssl3 ca-certificates
 )
 
 # Tests, benchmarks, fuzzing and the peers the tests talk to.
@@ -24,6 +27,8 @@ TEST_PACKAGES=(
   clang-14 libclang-rt-14-dev
   # real mail peers the engine tests talk to over loopback
   dovecot-pop3d python3 python3-aiosmtpd curl swaks fetchmail mpop msmtp
+  # throw-away certificates for the TLS peers
+  openssl
   # windows under the offscreen platform, screenshots
   libqt6svg6 fonts-dejavu-core
   # the ways out of the programs run under its memory checker (tests/exit_paths)

@@ -44,8 +44,10 @@ protected:
                "POP3UserName=bob\r\nPOP3Password=" + MiscFuncs::ScrambleText("s3cret") +
                "\r\nPOP3ServerPort=110\r\nPOP3UseSPA=0\r\nSMTPServer=smtp.example.com\r\nSMTPServerPort=25\r\n"
                "SMTPRequiresAuth=1\r\nSMTPAuthType=2\r\nSMTPAuthUserName=bob2\r\nSMTPAuthPassword=" +
-               MiscFuncs::ScrambleText("pw") + "\r\nAccountTested=1\r\nAccountEnabled=1\r\nLeaveMessagesOnServer=3\r\n";
+               MiscFuncs::ScrambleText("pw") + "\r\nAccountTested=1\r\nAccountEnabled=1\r\nLeaveMessagesOnServer=3\r\n" +
+               kSecurityKeys;
     }
+    static constexpr const char* kSecurityKeys = "POP3Security=0\r\nSMTPSecurity=0\r\n";
 };
 
 TEST_F(MailAccountTest, SaveWritesTheSixteenKeysInOrderAndLoadGivesThemBack) {
@@ -213,7 +215,60 @@ TEST_F(MailAccountTest, WizardSaveEnablesAndWritesRegFileNoOnlyForMailClientAcco
     first.erase(first.find("LeaveMessagesOnServer"));
     std::string second = sampleSection("c@example.com");
     second.erase(second.find("LeaveMessagesOnServer"));
-    EXPECT_EQ(ReadFile(path()), first + second + "RegFileNo=3\r\n");
+    EXPECT_EQ(ReadFile(path()), first + kSecurityKeys + second + "RegFileNo=3\r\n" + kSecurityKeys);
+}
+
+// The security towards the provider: stored as chosen, and for an account stored
+// before the keys existed (or with a key nobody wrote), taken from the port.
+TEST_F(MailAccountTest, SecurityIsStoredAndAnAbsentKeyFollowsThePort) {
+    CIniFile ini(path());
+    MailAccount a = sample();
+    a.POP3Security = Accounts::kStartTls;
+    a.SMTPSecurity = Accounts::kImplicitTls;
+    ASSERT_TRUE(Accounts::SaveAccount(ini, a));
+    EXPECT_NE(ReadFile(path()).find("LeaveMessagesOnServer=3\r\nPOP3Security=1\r\nSMTPSecurity=2\r\n"),
+              std::string::npos);
+    EXPECT_EQ(Accounts::LoadAccount(ini, a.EMailAddress).POP3Security, Accounts::kStartTls);
+    EXPECT_EQ(Accounts::LoadAccount(ini, a.EMailAddress).SMTPSecurity, Accounts::kImplicitTls);
+
+    struct Case {
+        const char *stored, *port;
+        int tlsPort;
+        std::int16_t expected;
+    };
+    const Case cases[] = {
+        {nullptr, "995", Accounts::kPop3TlsPort, Accounts::kImplicitTls},
+        {nullptr, " 465 ", Accounts::kSmtpTlsPort, Accounts::kImplicitTls},
+        {nullptr, "110", Accounts::kPop3TlsPort, Accounts::kPlain},
+        {nullptr, "", Accounts::kSmtpTlsPort, Accounts::kPlain},
+        {"", "465", Accounts::kSmtpTlsPort, Accounts::kImplicitTls},
+        {"0", "995", Accounts::kPop3TlsPort, Accounts::kPlain},
+        {"1", "587", Accounts::kSmtpTlsPort, Accounts::kStartTls},
+        {" 2 ", "110", Accounts::kPop3TlsPort, Accounts::kImplicitTls},
+        {"7", "995", Accounts::kPop3TlsPort, Accounts::kImplicitTls},
+        {"junk", "25", Accounts::kSmtpTlsPort, Accounts::kPlain},
+    };
+    for (const Case& c : cases) {
+        CIniFile old(path());
+        old.ClearSection("old@example.com");
+        old.Value("old@example.com", "POP3ServerPort", c.port);
+        old.Value("old@example.com", "SMTPServerPort", c.port);
+        if (c.stored) old.Value("old@example.com", c.tlsPort == Accounts::kPop3TlsPort ? "POP3Security" : "SMTPSecurity", c.stored);
+        const MailAccount loaded = Accounts::LoadAccount(old, "old@example.com");
+        const std::int16_t got = c.tlsPort == Accounts::kPop3TlsPort ? loaded.POP3Security : loaded.SMTPSecurity;
+        EXPECT_EQ(got, c.expected) << (c.stored ? c.stored : "(absent)") << " port " << c.port;
+    }
+}
+
+TEST(AccountSecurityPort, TheTlsChoiceProposesTheTlsPortOnlyInPlaceOfThePlainDefault) {
+    using Accounts::PortForSecurity;
+    EXPECT_EQ(PortForSecurity("110", Accounts::kImplicitTls, 110, 995), "995");
+    EXPECT_EQ(PortForSecurity("", Accounts::kImplicitTls, 25, 465), "465");
+    EXPECT_EQ(PortForSecurity("995", Accounts::kPlain, 110, 995), "110");
+    EXPECT_EQ(PortForSecurity("465", Accounts::kStartTls, 25, 465), "25");
+    EXPECT_EQ(PortForSecurity("587", Accounts::kImplicitTls, 25, 465), "587");
+    EXPECT_EQ(PortForSecurity("2525", Accounts::kPlain, 25, 465), "2525");
+    EXPECT_EQ(PortForSecurity("110", Accounts::kStartTls, 110, 995), "110");
 }
 
 }  // namespace
@@ -276,7 +331,7 @@ TEST_F(AccountListTest, AddRenameSwapAndDeleteGiveTheExpectedFile) {
                   "POP3Password=" + MiscFuncs::ScrambleText("") + "\r\nPOP3ServerPort=110\r\nPOP3UseSPA=0\r\n"
                   "SMTPServer=\r\nSMTPServerPort=25\r\nSMTPRequiresAuth=0\r\nSMTPAuthType=0\r\nSMTPAuthUserName=\r\n"
                   "SMTPAuthPassword=" + MiscFuncs::ScrambleText("") + "\r\nAccountTested=0\r\nAccountEnabled=0\r\n"
-                  "LeaveMessagesOnServer=0\r\n");
+                  "LeaveMessagesOnServer=0\r\n" + kSecurityKeys);
     // The folders followed their accounts; the deleted account's folder stays.
     EXPECT_EQ(marker("b@example.com"), "a@example.com");
     EXPECT_EQ(marker("a@example.com"), "b@example.com");

@@ -14,7 +14,13 @@ answers each with one line:
     anything that fails              -> "ERR <text>"
 
 Maildir files hold LF line ends (dovecot adds the CR and the dot-stuffing when it
-serves them), so a delivered message has its CR LF turned into LF. DELE takes effect
+serves them), so a delivered message has its CR LF turned into LF.
+
+With --ssl-cert and --ssl-key the server speaks TLS: --ssl yes offers STLS on the
+plain listener, --ssl required also refuses a login before STLS, and --pop3s adds a
+listener that speaks TLS from the first byte, reported as "POP3S <port>" before
+READY. Every login attempt is then logged (auth_verbose), so a test can tell whether
+a client sent its credentials. DELE takes effect
 at QUIT; after that, new/ and cur/ hold what the client left on the server.
 
 The server and the folder go away on STOP, when standard input closes, or on
@@ -47,7 +53,7 @@ instance_name = glp-dovecot-{tag}
 log_path = {base}/dovecot.log
 protocols = pop3
 listen = 127.0.0.1
-ssl = no
+{ssl}
 disable_plaintext_auth = no
 auth_mechanisms = plain login
 # A refused login is answered at once, not after the usual two seconds.
@@ -68,7 +74,9 @@ service pop3-login {{
     port = {port}
   }}
   inet_listener pop3s {{
-    port = 0
+    address = 127.0.0.1
+    port = {pop3s_port}
+    ssl = yes
   }}
 }}
 """
@@ -86,9 +94,11 @@ def die_with_parent():
 
 
 class Instance:
-    def __init__(self, users, keep):
+    def __init__(self, users, keep, tls=None):
         self.users = users
         self.keep = keep
+        self.tls = tls  # (mode, cert, key, pop3s) or None
+        self.pop3s_port = 0
         self.mail = pwd.getpwnam(MAIL_USER)
         self.base = tempfile.mkdtemp(prefix="glp-dovecot-")
         os.chmod(self.base, 0o755)  # dovecot's login and auth users must reach it
@@ -117,9 +127,17 @@ class Instance:
     def config_path(self):
         return os.path.join(self.base, "dovecot.conf")
 
+    def ssl_settings(self):
+        if not self.tls:
+            return "ssl = no"
+        mode, cert, key, _ = self.tls
+        return (f"ssl = {mode}\nssl_cert = <{cert}\nssl_key = <{key}\n"
+                "auth_verbose = yes\nauth_verbose_passwords = no")
+
     def write_config(self):
         text = CONFIG.format(base=self.base, tag=os.path.basename(self.base),
-                             uid=self.mail.pw_uid, port=self.port)
+                             uid=self.mail.pw_uid, port=self.port, ssl=self.ssl_settings(),
+                             pop3s_port=self.pop3s_port)
         with open(self.config_path(), "w") as f:
             f.write(text)
 
@@ -132,6 +150,8 @@ class Instance:
 
     def start_once(self):
         self.port = free_port()
+        if self.tls and self.tls[3]:
+            self.pop3s_port = free_port()
         self.write_config()
         self.process = subprocess.Popen([DOVECOT, "-F", "-c", self.config_path()],
                                         stdin=subprocess.DEVNULL, preexec_fn=die_with_parent)
@@ -224,7 +244,14 @@ def parse_options(argv):
     p.add_argument("--user", action="append", default=[], metavar="NAME:PASSWORD",
                    help="a mailbox and its password (repeatable; alice:secret when none)")
     p.add_argument("--keep", action="store_true", help="keep the folder afterwards")
+    p.add_argument("--ssl", choices=("yes", "required"), default="yes",
+                   help="with a certificate: offer STLS (yes) or insist on it (required)")
+    p.add_argument("--ssl-cert", default="", help="the server's certificate (PEM)")
+    p.add_argument("--ssl-key", default="", help="its key (PEM)")
+    p.add_argument("--pop3s", action="store_true", help="also listen with TLS from the first byte")
     options = p.parse_args(argv)
+    if bool(options.ssl_cert) != bool(options.ssl_key) or (options.pop3s and not options.ssl_cert):
+        p.error("--ssl-cert and --ssl-key go together, and --pop3s needs them")
     options.users = [tuple(u.split(":", 1)) for u in options.user or ["alice:secret"]]
     for pair in options.users:
         if len(pair) != 2 or not pair[0] or "/" in pair[0] or any(":" in x for x in pair):
@@ -234,7 +261,8 @@ def parse_options(argv):
 
 def main(argv):
     options = parse_options(argv)
-    instance = Instance(options.users, options.keep)
+    tls = (options.ssl, options.ssl_cert, options.ssl_key, options.pop3s) if options.ssl_cert else None
+    instance = Instance(options.users, options.keep, tls)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     try:
         print(f"HOME {instance.base}", flush=True)
@@ -242,6 +270,8 @@ def main(argv):
             log = os.path.join(instance.base, "dovecot.log")
             sys.stderr.write(open(log).read() if os.path.exists(log) else "dovecot did not start\n")
             return 1
+        if instance.pop3s_port:
+            print(f"POP3S {instance.pop3s_port}", flush=True)
         print(f"READY {instance.port}", flush=True)
         serve(instance)
     finally:

@@ -13,6 +13,12 @@ A transaction is written before the client sees the reply to its final dot, so a
 client that got its 250 can read the record at once. The server stops when its
 standard input closes (its parent is gone) or on SIGTERM.
 
+With --tls-cert and --tls-key it speaks TLS: --starttls offers STARTTLS and refuses
+everything else before it (RFC 3207), --implicit-tls speaks TLS from the first byte
+(RFC 8314). Every AUTH command, whenever it comes, is appended to the file given by
+--auth-record, so a test can tell that no credential reached the server. The record
+of a transaction says whether it came over TLS ("tls").
+
 Run it with Debian's /usr/bin/python3, which has the aiosmtpd module.
 """
 
@@ -23,6 +29,7 @@ import hmac
 import json
 import logging
 import secrets
+import ssl
 import sys
 import time
 
@@ -62,6 +69,7 @@ def transaction(session, envelope, data, complete):
         "refused_rcpts": list(getattr(envelope, "glp_refused", [])),
         "data_b64": base64.b64encode(bytes(data or b"")).decode("ascii"),
         "complete": complete,
+        "tls": getattr(session, "glp_tls", False),
     }
 
 
@@ -93,6 +101,7 @@ class Handler:
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
+        session.glp_tls = server.transport.get_extra_info("ssl_object") is not None
         self.recorder.write(transaction(session, envelope, envelope.original_content, True))
         if self.options.refuse_data:
             return "554 5.6.0 Message refused"
@@ -118,6 +127,12 @@ class PeerSMTP(SMTP):
             # Most servers prompt "Username:" and "Password:"; clients may wait for them.
             self.AuthLoginUsernameChallenge = "Username:"
             self.AuthLoginPasswordChallenge = "Password:"
+
+    async def smtp_AUTH(self, arg):
+        if self.options.auth_record:
+            with open(self.options.auth_record, "a", encoding="ascii") as f:
+                f.write((arg or "").split(" ")[0] + "\n")
+        return await super().smtp_AUTH(arg)
 
     async def smtp_EHLO(self, hostname):
         if self.options.no_ehlo:
@@ -175,26 +190,44 @@ def parse_options(argv):
                    help="close the connection after the first line of DATA")
     p.add_argument("--no-ehlo", nargs="?", const="502", default="", metavar="CODE",
                    help="answer EHLO with CODE (502) so that clients fall back to HELO")
+    p.add_argument("--tls-cert", default="", help="the server's certificate (PEM)")
+    p.add_argument("--tls-key", default="", help="its key (PEM)")
+    p.add_argument("--starttls", action="store_true", help="offer STARTTLS and insist on it")
+    p.add_argument("--implicit-tls", action="store_true", help="speak TLS from the first byte")
+    p.add_argument("--auth-record", default="", help="file that receives the mechanism of every AUTH")
     p.add_argument("--verbose", action="store_true", help="aiosmtpd's log on stderr")
     options = p.parse_args(argv)
     options.mechanisms = options.mechanisms.upper().split()
+    if (options.starttls or options.implicit_tls) and not (options.tls_cert and options.tls_key):
+        p.error("--starttls and --implicit-tls need --tls-cert and --tls-key")
     return options
+
+
+def tls_context(options):
+    if not options.tls_cert:
+        return None
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(options.tls_cert, options.tls_key)
+    return context
 
 
 def make_factory(options, loop):
     handler = Handler(options, Recorder(options.record))
     offered = set(options.mechanisms) if options.auth else set()
     excluded = [m for m in ALL_MECHANISMS if m not in offered]
+    starttls = tls_context(options) if options.starttls else None
     return lambda: PeerSMTP(
         handler, options, hostname=options.hostname, loop=loop,
-        auth_require_tls=False, auth_required=options.require_auth,
+        tls_context=starttls, require_starttls=bool(starttls),
+        auth_require_tls=bool(starttls), auth_required=options.require_auth,
         authenticator=handler.authenticate, auth_exclude_mechanism=excluded)
 
 
 async def serve(options):
     loop = asyncio.get_running_loop()
+    implicit = tls_context(options) if options.implicit_tls else None
     server = await loop.create_server(make_factory(options, loop), host="127.0.0.1",
-                                      port=options.port)
+                                      port=options.port, ssl=implicit)
     await serve_until_stopped(server)
 
 

@@ -81,6 +81,7 @@ constexpr ProgramCheck kPrograms[] = {
     {PeerProgram::Fetchmail, "/usr/bin/fetchmail", "fetchmail"},
     {PeerProgram::Mpop, "/usr/bin/mpop", "mpop"},
     {PeerProgram::Msmtp, "/usr/bin/msmtp", "msmtp"},
+    {PeerProgram::Openssl, "/usr/bin/openssl", "openssl"},
 };
 
 bool Executable(const char* path) { return ::access(path, X_OK) == 0; }

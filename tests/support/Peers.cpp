@@ -119,6 +119,10 @@ bool SmtpPeer::start(int deadlineMs) {
     if (options_.refuseData) args << "--refuse-data";
     if (options_.dropInData) args << "--drop-in-data";
     if (options_.noEhloCode != 0) args << "--no-ehlo" << QString::number(options_.noEhloCode);
+    if (options_.tls.enabled()) args << "--tls-cert" << options_.tls.cert << "--tls-key" << options_.tls.key;
+    if (options_.starttls) args << "--starttls";
+    if (options_.implicitTls) args << "--implicit-tls";
+    args << "--auth-record" << workPath("auth.txt");
     return launch("smtp_server.py", args, deadlineMs);
 }
 
@@ -137,9 +141,16 @@ QList<SmtpTransaction> SmtpPeer::transactions() const {
         t.refusedRcpts = Strings(o.value("refused_rcpts"));
         t.data = QByteArray::fromBase64(Latin1(o, "data_b64"));
         t.complete = o.value("complete").toBool();
+        t.tls = o.value("tls").toBool();
         list.append(t);
     }
     return list;
+}
+
+QStringList SmtpPeer::authAttempts() const {
+    QFile file(workPath("auth.txt"));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
 }
 
 bool SmtpPeer::waitForTransactions(int count, int deadlineMs) const {
@@ -151,13 +162,25 @@ bool SmtpPeer::waitForTransactions(int count, int deadlineMs) const {
 DovecotPeer::DovecotPeer(QList<QPair<QString, QString>> users)
     : PeerProcess("dovecot.py"), users_(std::move(users)) {}
 
+void DovecotPeer::setTls(PeerTls tls, bool required, bool pop3s) {
+    tls_ = std::move(tls);
+    tlsRequired_ = required;
+    pop3s_ = pop3s;
+}
+
 bool DovecotPeer::start(int deadlineMs) {
     QStringList args;
     for (const auto& [user, password] : users_) args << "--user" << user + ":" + password;
+    if (tls_.enabled()) {
+        args << "--ssl-cert" << tls_.cert << "--ssl-key" << tls_.key << "--ssl" << (tlsRequired_ ? "required" : "yes");
+        if (pop3s_) args << "--pop3s";
+    }
     QList<QByteArray> preamble;
     const bool started = launch("dovecot.py", args, deadlineMs, &preamble);
-    for (const QByteArray& line : preamble)
+    for (const QByteArray& line : preamble) {
         if (line.startsWith("HOME ")) home_ = QString::fromLocal8Bit(line.mid(5));
+        if (line.startsWith("POP3S ")) pop3sPort_ = quint16(line.mid(6).trimmed().toUInt());
+    }
     return started;
 }
 

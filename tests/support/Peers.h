@@ -44,7 +44,7 @@ inline constexpr int kClientDeadlineMs = 10000;
 
 // ---------------------------------------------------------------- availability
 
-enum class PeerProgram { Python, Aiosmtpd, Dovecot, Curl, Swaks, Fetchmail, Mpop, Msmtp };
+enum class PeerProgram { Python, Aiosmtpd, Dovecot, Curl, Swaks, Fetchmail, Mpop, Msmtp, Openssl };
 
 // "" when every program can run here, else one message naming what is missing and
 // the Debian package that brings it (scripts/setup-debian.sh installs them all).
@@ -203,7 +203,17 @@ private:
     QString error_;
 };
 
+// TLS on a peer: a certificate and its key (PEM files, see support/TlsCertificates.h).
+struct PeerTls {
+    QString cert{};
+    QString key{};
+    bool enabled() const { return !cert.isEmpty(); }
+};
+
 struct SmtpPeerOptions {
+    PeerTls tls{};
+    bool starttls = false;     // offer STARTTLS and refuse everything else before it
+    bool implicitTls = false;  // TLS from the first byte
     bool auth = false;
     QString user = "alice";
     QString password = "secret";
@@ -229,6 +239,7 @@ struct SmtpTransaction {
     QStringList refusedRcpts{};
     QByteArray data{};  // after the final dot, dot-stuffing removed
     bool complete = false;  // false when the server dropped the connection inside DATA
+    bool tls = false;  // the transaction came over TLS
 };
 
 class SmtpPeer : public PeerProcess {
@@ -237,6 +248,8 @@ public:
     bool start(int deadlineMs = kPeerStartDeadlineMs);
     QList<SmtpTransaction> transactions() const;
     bool waitForTransactions(int count, int deadlineMs = kPeerWaitDeadlineMs) const;
+    // The mechanism of every AUTH command the server received, TLS or not.
+    QStringList authAttempts() const;
 
 private:
     SmtpPeerOptions options_;
@@ -252,7 +265,11 @@ class DovecotPeer : public PeerProcess {
 public:
     // Mailboxes and their passwords.
     explicit DovecotPeer(QList<QPair<QString, QString>> users = {{"alice", "secret"}});
+    // TLS, before start(): STLS offered (or required) on port(), and with pop3s a second
+    // listener, pop3sPort(), speaking TLS from the first byte. Login attempts are logged.
+    void setTls(PeerTls tls, bool required = false, bool pop3s = false);
     bool start(int deadlineMs = kPeerStartDeadlineMs);
+    quint16 pop3sPort() const { return pop3sPort_; }
     // Puts a message (CR LF or LF line ends) into the user's Maildir/new/; the file
     // name, or "" on failure. Delivery order is the POP3 message order.
     QString deliver(const QString& user, const QByteArray& message);
@@ -265,6 +282,10 @@ private:
     std::optional<QByteArray> command(const QByteArray& line, const QByteArray& replyVerb);
     QList<QPair<QString, QString>> users_;
     QString home_;
+    PeerTls tls_;
+    bool tlsRequired_ = false;
+    bool pop3s_ = false;
+    quint16 pop3sPort_ = 0;
 };
 
 struct ScriptEvent {
