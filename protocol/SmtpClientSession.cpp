@@ -248,6 +248,8 @@ void SmtpClientSession::handlePop(const ServerReply& reply) {
         break;
     case State::PopStls:
         if (!positive) {
+            MiscFuncs::WriteLog(0, "#", "POP3 server " + config_.pop3Host +
+                                            " does not offer STLS, which the account asks for: no POP3 login before SMTP");
             addError("Unable to authorize POP server, server does not offer STLS");
             return popQuit();
         }
@@ -354,8 +356,12 @@ void SmtpClientSession::ehloAnswered(const ServerReply& reply) {
     if (config_.smtpSecurity == 1 && !smtpTlsDone_) {
         // No credential and no mail before the connection is encrypted.
         const std::vector<std::string> keywords = SmtpProxyText::EhloKeywords(reply.lines);
-        if (state_ != State::Ehlo || std::find(keywords.begin(), keywords.end(), "STARTTLS") == keywords.end())
+        if (state_ != State::Ehlo || std::find(keywords.begin(), keywords.end(), "STARTTLS") == keywords.end()) {
+            // The user must act on it: logged at the default level too.
+            MiscFuncs::WriteLog(0, "#", "SMTP server does not offer STARTTLS, which the account asks for: " +
+                                            config_.smtpHost);
             return fail("SMTP server does not offer STARTTLS, which the account asks for");
+        }
         enterState(State::StartTls);
         send("STARTTLS\r\n");
         return;
