@@ -324,6 +324,10 @@ bool RewriteAccount(const MailAccount& a, int localPOP3Port, int localSMTPPort) 
         w.text("SMTP Server", "localhost");
         w.dword("SMTP Port", smtpPort);
         w.dword("SMTP Use Sicily", 0);
+        // Its SSL switches (read by the detection): the local servers speak plain text,
+        // and accounts.ini keeps the account's own security towards the provider.
+        w.dword("POP3 Secure Connection", 0);
+        w.dword("SMTP Secure Connection", 0);
     } else if (a.ClientKind == kOutlook) {
         const OutlookKeyKind kind = OutlookKeyKindOf(a.ClientKeyPath);
         const bool profile = kind == OutlookKeyKind::Profile;

@@ -76,6 +76,26 @@ void readNumber(const Registry::RegistryValues& v, std::string_view name, bool u
     if (auto n = numberOf(v, name, utf16)) field = *n;
 }
 
+// The mail program's SSL switches, so that an account taken over keeps its security
+// towards the provider: its POP3 "SSL" is TLS from the first byte; its SMTP "SSL" is
+// TLS from the first byte on port 465 and STARTTLS on any other port. Without a switch
+// set the port decides (995, 465), as for an account stored without the keys. A name
+// that the source uses for another field (Outlook 98's "Secure Connection" values
+// are its authentication settings) is not read as a switch.
+void readSecurity(const Registry::RegistryValues& v, const ValueNames& n, bool utf16, MailAccount& a) {
+    const auto on = [&](std::string_view name) {
+        if (name == n.pop3UseSPA || name == n.smtpRequiresAuth) return false;
+        const auto value = numberOf(v, name, utf16);
+        return value && *value != 0;
+    };
+    a.POP3Security = on("POP3 Use SSL") || on("POP3 Secure Connection")
+                         ? Accounts::kImplicitTls
+                         : Accounts::SecurityOf("", a.POP3ServerPort, Accounts::kPop3TlsPort);
+    const bool smtpSsl = on("SMTP Use SSL") || on("SMTP Secure Connection");
+    const std::int16_t byPort = Accounts::SecurityOf("", a.SMTPServerPort, Accounts::kSmtpTlsPort);
+    a.SMTPSecurity = smtpSsl && byPort != Accounts::kImplicitTls ? Accounts::kStartTls : byPort;
+}
+
 MailAccount recordOf(const Registry::RegistryValues& v, const Source& src, std::string keyPath) {
     MailAccount a;
     a.POP3ServerPort = "110";
@@ -93,6 +113,7 @@ MailAccount recordOf(const Registry::RegistryValues& v, const Source& src, std::
     readText(v, n.smtpPort, false, a.SMTPServerPort);
     readNumber(v, n.smtpRequiresAuth, u, a.SMTPRequiresAuth);
     readText(v, n.smtpAuthUser, u, a.SMTPAuthUserName);
+    readSecurity(v, n, u, a);
     a.ClientKeyPath = std::move(keyPath);
     a.ClientKind = src.kind;
     return a;

@@ -10,6 +10,11 @@
 // - Outlook: the messaging profile "Outlook" (its texts are UTF-16LE binary values),
 //   the OMI account manager (sub-keys "000..."), the version 8.0 key (every sub-key).
 //
+// The security towards the provider (POP3Security, SMTPSecurity) comes from the
+// program's "POP3 Use SSL", "POP3 Secure Connection", "SMTP Use SSL" and "SMTP Secure
+// Connection" values and the ports; the rewrite points the program at the plain local
+// servers, and accounts.ini keeps the account's own security.
+//
 // Every account found is checked before it is offered: an address that is not a
 // valid e-mail address (it would become a folder name) is skipped; an address seen
 // before in this run (letter case ignored) is skipped; an address that accounts.ini

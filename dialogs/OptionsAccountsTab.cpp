@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -24,6 +25,7 @@
 #include "core/Prompt.h"
 #include "dialogs/AccountTest.h"
 #include "dialogs/AuthSettingsDialog.h"
+#include "dialogs/WizardPages.h"
 #include "platform/Text8.h"
 
 namespace dialogs {
@@ -131,6 +133,11 @@ QWidget* OptionsAccountsTab::buildPage() {
     tSMTPServer = lineEdit(page, "tSMTPServer");
     tSMTPServerPort = lineEdit(page, "tSMTPServerPort");
     for (QLineEdit* port : {tPOP3ServerPort, tSMTPServerPort}) port->setMaximumWidth(70);
+    cbPOP3Security = SecurityBox("cbPOP3Security", page);
+    cbSMTPSecurity = SecurityBox("cbSMTPSecurity", page);
+    // The server names stay readable beside the port and the security choice.
+    for (QLineEdit* server : {tPOP3Server, tSMTPServer}) server->setMinimumWidth(130);
+    for (QLineEdit* port : {tPOP3ServerPort, tSMTPServerPort}) port->setFixedWidth(56);
     cbSMTPServerRequiresAuthentication = new QCheckBox("SMTP Server requires authentication", page);
     cbSMTPServerRequiresAuthentication->setObjectName("cbSMTPServerRequiresAuthentication");
     bSMTPAuthConfig = button(page, "bSMTPAuthConfig", "Settings...", "Configure SMTP server authentication");
@@ -157,6 +164,8 @@ QWidget* OptionsAccountsTab::buildPage() {
     server->addWidget(tPOP3Server, 1);
     server->addWidget(new QLabel("Port", page));
     server->addWidget(tPOP3ServerPort);
+    server->addWidget(new QLabel("Security", page));
+    server->addWidget(cbPOP3Security);
     p->addRow("POP3 server", server);
     p->addRow("User name", tPOP3UserName);
     p->addRow("Password", tPOP3Password);
@@ -173,6 +182,8 @@ QWidget* OptionsAccountsTab::buildPage() {
     smtpServer->addWidget(tSMTPServer, 1);
     smtpServer->addWidget(new QLabel("Port", page));
     smtpServer->addWidget(tSMTPServerPort);
+    smtpServer->addWidget(new QLabel("Security", page));
+    smtpServer->addWidget(cbSMTPSecurity);
     s->addRow("SMTP server", smtpServer);
     auto* auth = new QHBoxLayout;
     auth->addWidget(cbSMTPServerRequiresAuthentication);
@@ -201,6 +212,26 @@ void OptionsAccountsTab::connectFields() {
             emit edited();
         });
     }
+    const auto security = [this](QComboBox* box, QLineEdit* port, std::string MailAccount::*portField,
+                                 std::int16_t MailAccount::*field, int plain, int tls) {
+        connect(box, qOverload<int>(&QComboBox::currentIndexChanged), this,
+                [this, port, portField, field, plain, tls](int index) {
+                    MailAccount* r = record();
+                    if (filling_ || index < 0 || !r) return;
+                    r->*field = static_cast<std::int16_t>(index);
+                    const std::string proposed = Accounts::PortForSecurity(r->*portField, r->*field, plain, tls);
+                    if (proposed != r->*portField) {
+                        r->*portField = proposed;
+                        port->setText(platform::FromText8(proposed));
+                    }
+                    MarkNotTested();
+                    emit edited();
+                });
+    };
+    security(cbPOP3Security, tPOP3ServerPort, &MailAccount::POP3ServerPort, &MailAccount::POP3Security,
+             Accounts::kPop3Port, Accounts::kPop3TlsPort);
+    security(cbSMTPSecurity, tSMTPServerPort, &MailAccount::SMTPServerPort, &MailAccount::SMTPSecurity,
+             Accounts::kSmtpPort, Accounts::kSmtpTlsPort);
     connect(tDisplayName, &QLineEdit::textEdited, this, [this](const QString& text) {
         if (MailAccount* r = record()) r->DisplayName = platform::ToText8(text, r->DisplayName);
         emit edited();
@@ -283,6 +314,8 @@ void OptionsAccountsTab::fillPage() {
     tPOP3UserName->setText(platform::FromText8(r->POP3UserName));
     tPOP3Password->setText(platform::FromText8(r->POP3Password));
     tPOP3ServerPort->setText(platform::FromText8(r->POP3ServerPort));
+    cbPOP3Security->setCurrentIndex(r->POP3Security);
+    cbSMTPSecurity->setCurrentIndex(r->SMTPSecurity);
     cbPOP3UseSPA->setChecked(r->POP3UseSPA != 0);
     tSMTPServer->setText(platform::FromText8(r->SMTPServer));
     tSMTPServerPort->setText(platform::FromText8(r->SMTPServerPort));

@@ -6,7 +6,9 @@
 // The page edits the dialog's records (MailAccount) as the user types, so an edit is
 // never lost by selecting another account; the address is taken when its field is
 // left (or before any other action) and only when it is valid. A change of a server,
-// port, user name, password or of the authentication marks the account untested.
+// port, user name, password, security or of the authentication marks the account
+// untested. Choosing SSL/TLS proposes the TLS port (995, 465) where the port was the
+// plain default (110, 25), and back.
 // Deleting an account gives the mail program back its settings and removes the
 // account's section at once (core/MailAccount.h DeleteAccount).
 //
@@ -25,6 +27,7 @@
 
 class CIniFile;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -76,11 +79,13 @@ public:
     QLineEdit* tDisplayName = nullptr;
     QLineEdit* tPOP3Server = nullptr;
     QLineEdit* tPOP3ServerPort = nullptr;
+    QComboBox* cbPOP3Security = nullptr;  // None, STARTTLS, SSL/TLS (Accounts::Security)
     QLineEdit* tPOP3UserName = nullptr;
     QLineEdit* tPOP3Password = nullptr;
     QCheckBox* cbPOP3UseSPA = nullptr;
     QLineEdit* tSMTPServer = nullptr;
     QLineEdit* tSMTPServerPort = nullptr;
+    QComboBox* cbSMTPSecurity = nullptr;
     QCheckBox* cbSMTPServerRequiresAuthentication = nullptr;
     QCheckBox* cbLeaveMessageOnServer = nullptr;
     QSpinBox* tLeaveForDays = nullptr;

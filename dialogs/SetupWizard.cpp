@@ -109,6 +109,24 @@ SetupWizard::SetupWizard(SetupWizardServices services, QWidget* parent)
     };
     portField(p->tPOP3ServerPort, &MailAccount::POP3ServerPort);
     portField(p->tSMTPServerPort, &MailAccount::SMTPServerPort);
+    // Choosing SSL/TLS proposes the TLS port in place of the plain default, and back.
+    const auto securityField = [this](QComboBox* box, QSpinBox* port, std::int16_t MailAccount::*field, int plain,
+                                      int tls) {
+        connect(box, qOverload<int>(&QComboBox::currentIndexChanged), this, [this, port, field, plain, tls](int index) {
+            if (loading_ || index < 0) return;
+            MailAccount* a = current();
+            if (!a) return;
+            a->*field = static_cast<std::int16_t>(index);
+            const std::string proposed =
+                Accounts::PortForSecurity(std::to_string(port->value()), a->*field, plain, tls);
+            port->setValue(portOf(proposed, plain));
+            markUntested();
+        });
+    };
+    securityField(p->cbPOP3Security, p->tPOP3ServerPort, &MailAccount::POP3Security, Accounts::kPop3Port,
+                  Accounts::kPop3TlsPort);
+    securityField(p->cbSMTPSecurity, p->tSMTPServerPort, &MailAccount::SMTPSecurity, Accounts::kSmtpPort,
+                  Accounts::kSmtpTlsPort);
     connect(p->cbPOP3UseSPA, &QCheckBox::toggled, this, [this](bool on) {
         if (loading_) return;
         if (MailAccount* a = current()) a->POP3UseSPA = on ? 1 : 0;

@@ -61,6 +61,8 @@ void SetupWizard::loadAccountIntoPage() {
     p->tPOP3ServerPort->setValue(portOf(a.POP3ServerPort, 110));
     p->tSMTPServer->setText(q(a.SMTPServer));
     p->tSMTPServerPort->setValue(portOf(a.SMTPServerPort, 25));
+    p->cbPOP3Security->setCurrentIndex(a.POP3Security);
+    p->cbSMTPSecurity->setCurrentIndex(a.SMTPSecurity);
     p->cbPOP3UseSPA->setChecked(a.POP3UseSPA == 1);
     p->cbSMTPServerRequiresAuthentication->setChecked(a.SMTPRequiresAuth == 1);
     p->bSMTPAuthConfig->setEnabled(a.SMTPRequiresAuth == 1);

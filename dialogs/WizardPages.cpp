@@ -88,6 +88,14 @@ WizardClientPage::WizardClientPage(QWidget* parent) : QWidget(parent) {
     v->addStretch();
 }
 
+QComboBox* SecurityBox(const char* name, QWidget* parent) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->addItems({QStringLiteral("None"), QStringLiteral("STARTTLS"), QStringLiteral("SSL/TLS")});
+    box->setToolTip(QStringLiteral("How the connection to this server is secured"));
+    return box;
+}
+
 WizardAccountsPage::WizardAccountsPage(QWidget* parent) : QWidget(parent) {
     auto* v = new QVBoxLayout(this);
     v->addWidget(textLabel(QStringLiteral("Please enter information about your e-mail account(s)"), this, true));
@@ -118,10 +126,12 @@ WizardAccountsPage::WizardAccountsPage(QWidget* parent) : QWidget(parent) {
     tPOP3Password->setEchoMode(QLineEdit::Password);
     tPOP3Server = line("tPOP3Server", group);
     tPOP3ServerPort = portBox("tPOP3ServerPort", group);
+    cbPOP3Security = SecurityBox("cbPOP3Security", group);
     cbPOP3UseSPA = new QCheckBox(QStringLiteral("Use Secure Password Authentication"), group);
     cbPOP3UseSPA->setObjectName(QStringLiteral("cbPOP3UseSPA"));
     tSMTPServer = line("tSMTPServer", group);
     tSMTPServerPort = portBox("tSMTPServerPort", group);
+    cbSMTPSecurity = SecurityBox("cbSMTPSecurity", group);
     cbSMTPServerRequiresAuthentication = new QCheckBox(QStringLiteral("SMTP Server requires authentication"), group);
     cbSMTPServerRequiresAuthentication->setObjectName(QStringLiteral("cbSMTPServerRequiresAuthentication"));
     bSMTPAuthConfig = new QToolButton(group);
@@ -130,20 +140,22 @@ WizardAccountsPage::WizardAccountsPage(QWidget* parent) : QWidget(parent) {
     bSMTPAuthConfig->setToolTip(QStringLiteral("Configure SMTP server authentication"));
     bSMTPAuthConfig->setEnabled(false);
 
-    const auto withPort = [group](QLineEdit* server, QSpinBox* port) {
+    const auto withPort = [group](QLineEdit* server, QSpinBox* port, QComboBox* security) {
         auto* h = new QHBoxLayout;
         h->addWidget(server, 1);
         h->addWidget(textLabel(QStringLiteral("port"), group));
         h->addWidget(port);
+        h->addWidget(textLabel(QStringLiteral("Security"), group));
+        h->addWidget(security);
         return h;
     };
     form->addRow(QStringLiteral("Your name"), tDisplayName);
     form->addRow(QStringLiteral("E-mail address"), tEMailAddress);
     form->addRow(QStringLiteral("User name"), tPOP3UserName);
     form->addRow(QStringLiteral("Password"), tPOP3Password);
-    form->addRow(QStringLiteral("POP3 server"), withPort(tPOP3Server, tPOP3ServerPort));
+    form->addRow(QStringLiteral("POP3 server"), withPort(tPOP3Server, tPOP3ServerPort, cbPOP3Security));
     form->addRow(QString(), cbPOP3UseSPA);
-    form->addRow(QStringLiteral("SMTP server"), withPort(tSMTPServer, tSMTPServerPort));
+    form->addRow(QStringLiteral("SMTP server"), withPort(tSMTPServer, tSMTPServerPort, cbSMTPSecurity));
     auto* auth = new QHBoxLayout;
     auth->addWidget(cbSMTPServerRequiresAuthentication);
     auth->addWidget(bSMTPAuthConfig);

@@ -34,6 +34,10 @@ public:
     QRadioButton* oManual;
 };
 
+// The "Security" choice beside a server's port: None, STARTTLS, SSL/TLS, whose index
+// is the account's POP3Security or SMTPSecurity.
+QComboBox* SecurityBox(const char* name, QWidget* parent);
+
 // Page 3: the accounts.
 class WizardAccountsPage : public QWidget {
     Q_OBJECT
@@ -48,9 +52,11 @@ public:
     QLineEdit* tPOP3Password;
     QLineEdit* tPOP3Server;
     QSpinBox* tPOP3ServerPort;
+    QComboBox* cbPOP3Security;  // None, STARTTLS, SSL/TLS (Accounts::Security)
     QCheckBox* cbPOP3UseSPA;
     QLineEdit* tSMTPServer;
     QSpinBox* tSMTPServerPort;
+    QComboBox* cbSMTPSecurity;
     QCheckBox* cbSMTPServerRequiresAuthentication;
     QToolButton* bSMTPAuthConfig;
     QPushButton* bTest;

@@ -152,6 +152,52 @@ TEST_F(MailClientsTest, OmiAndVersion8KeysAreReadWithTheirOwnNames) {
     EXPECT_EQ(d.accounts[2].ClientKeyPath, v8);
 }
 
+// An account taken over keeps its security towards the provider.
+TEST_F(MailClientsTest, SslSwitchesAndPortsGiveTheAccountsSecurity) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<const char*, int>> dwords;
+        const char *pop3Port, *smtpPort;
+        std::int16_t pop3, smtp;
+    };
+    const Case cases[] = {
+        {"plain", {}, "110", "25", Accounts::kPlain, Accounts::kPlain},
+        {"tls ports", {}, "995", "465", Accounts::kImplicitTls, Accounts::kImplicitTls},
+        {"outlook ssl", {{"POP3 Use SSL", 1}, {"SMTP Use SSL", 1}}, "995", "587", Accounts::kImplicitTls,
+         Accounts::kStartTls},
+        {"express ssl", {{"POP3 Secure Connection", 1}, {"SMTP Secure Connection", 1}}, "110", "465",
+         Accounts::kImplicitTls, Accounts::kImplicitTls},
+        {"switches off", {{"POP3 Use SSL", 0}, {"SMTP Use SSL", 0}}, "110", "25", Accounts::kPlain, Accounts::kPlain},
+    };
+    int n = 10;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string key = std::string(MailClients::kOutlookOmiKey) + "\\000000" + std::to_string(n);
+        ASSERT_TRUE(Registry::Store().CreateKey(key));
+        const std::string address = "ssl" + std::to_string(n++) + "@example.org";
+        Registry::SetStringValue(key, "SMTP Email Address", address);
+        Registry::SetStringValue(key, "POP3 Port", c.pop3Port);
+        Registry::SetStringValue(key, "SMTP Port", c.smtpPort);
+        for (const auto& [name, value] : c.dwords) Registry::SetDwordValue(key, name, value);
+        const MailClients::Detection d = MailClients::GetMSOutlookAccounts(accounts_);
+        const auto found = std::find_if(d.accounts.begin(), d.accounts.end(),
+                                        [&](const MailAccount& a) { return a.EMailAddress == address; });
+        ASSERT_NE(found, d.accounts.end()) << ::testing::PrintToString(addressesOf(d));
+        EXPECT_EQ(found->POP3Security, c.pop3);
+        EXPECT_EQ(found->SMTPSecurity, c.smtp);
+        ASSERT_TRUE(Registry::Store().DeleteKey(key));
+    }
+    // Outlook 98's "Secure Connection" values are its authentication settings.
+    const std::string v8 = std::string(MailClients::kOutlook8Key) + "\\Any name";
+    ASSERT_TRUE(Registry::Store().CreateKey(v8));
+    Registry::SetStringValue(v8, "SMTP Email Address", "frank@example.org");
+    Registry::SetDwordValue(v8, "SMTP Secure Connection", 1);
+    const MailClients::Detection d = MailClients::GetMSOutlookAccounts(accounts_);
+    ASSERT_FALSE(d.accounts.empty());
+    EXPECT_EQ(d.accounts.back().SMTPRequiresAuth, 1);
+    EXPECT_EQ(d.accounts.back().SMTPSecurity, Accounts::kPlain);
+}
+
 TEST_F(MailClientsTest, NothingUsableShowsTheBoxAndFindsNothing) {
     ASSERT_TRUE(Registry::Store().DeleteKey(kOeKey));
     ASSERT_TRUE(Registry::Store().DeleteKey("HKEY_CURRENT_USER\\Identities"));
@@ -244,7 +290,8 @@ TEST_F(MailClientsTest, RewriteWritesTheValuesOfEachKind) {
         std::vector<std::string> absent;
     };
     const std::vector<Case> cases = {
-        {kAliceKey, 1, {{"POP3 Port", 3110}, {"SMTP Port", 3025}, {"POP3 Use Sicily", 0}, {"SMTP Use Sicily", 0}},
+        {kAliceKey, 1, {{"POP3 Port", 3110}, {"SMTP Port", 3025}, {"POP3 Use Sicily", 0}, {"SMTP Use Sicily", 0},
+                        {"POP3 Secure Connection", 0}, {"SMTP Secure Connection", 0}},
          {"POP3 Use SPA", "SMTP Use Auth"}},
         {omi, 2, {{"POP3 Port", 3110}, {"POP3 Use SPA", 0}, {"POP3 Use SSL", 0}, {"SMTP Use Auth", 0},
                   {"SMTP Use SPA", 0}, {"SMTP Use SSL", 0}}, {"Leave Mail On Server", "POP3 Secure Connection"}},
@@ -486,6 +533,9 @@ protected:
 };
 
 TEST_F(SetupSaveTest, SavesAccountsThenRewritesTheirMailProgram) {
+    // Alice's mail program speaks SSL to her provider.
+    Registry::SetDwordValue(kAliceKey, "POP3 Secure Connection", 1);
+    Registry::SetDwordValue(kAliceKey, "SMTP Secure Connection", 1);
     std::vector<MailAccount> list = testedOeAccounts();
     MailAccount manual;
     manual.EMailAddress = "hand@example.com";
@@ -507,6 +557,12 @@ TEST_F(SetupSaveTest, SavesAccountsThenRewritesTheirMailProgram) {
     EXPECT_EQ(accounts_.Value("bob@example.com", "RegFileNo"), "1");
     EXPECT_FALSE(accounts_.FindValue("hand@example.com", "RegFileNo"));
     EXPECT_EQ(accounts_.Value("bob@example.com", "AccountEnabled"), "1");
+    // The provider is still reached with SSL; the mail program talks plain to us.
+    EXPECT_EQ(accounts_.Value("alice@example.com", "POP3Security"), "2");
+    EXPECT_EQ(accounts_.Value("alice@example.com", "SMTPSecurity"), "1");
+    EXPECT_EQ(accounts_.Value("bob@example.com", "POP3Security"), "0");
+    EXPECT_EQ(Registry::EnumRegistryValues(kAliceKey).Find("POP3 Secure Connection")->number, 0u);
+    EXPECT_EQ(Registry::EnumRegistryValues(kAliceKey).Find("SMTP Secure Connection")->number, 0u);
     EXPECT_EQ(Registry::EnumRegistryValues(kBobKey).Find("POP3 Server")->text, "localhost");
     EXPECT_EQ(Registry::EnumRegistryValues(kBobKey).Find("POP3 User Name")->text, "bob@example.com");
     EXPECT_TRUE(fs::is_directory(dir() / "accounts" / "bob@example.com" / "MailDir" / "WaitingAuth"));

@@ -21,6 +21,8 @@
 #include <functional>
 
 #include "OptionsDialogSupport.h"
+#include "support/Screenshot.h"
+#include "platform/EventWait.h"
 #include "core/Aliases.h"
 #include "core/CMessages.h"
 #include "core/MailAccount.h"
@@ -448,6 +450,45 @@ TEST_F(OptionsDialogFlowTest, AnAccountKeepsItsEditsAcrossSelectionsAndAServerCh
     EXPECT_EQ(accounts.Value("me@example.com", "POP3UserName"), "user-edited");
     EXPECT_EQ(accounts.Value("me@example.com", "AccountTested"), "0");
     EXPECT_EQ(accounts.Value("second@example.com", "AccountTested"), "1");
+}
+
+// The Security choice beside each port: SSL/TLS proposes 995 or 465 in place of the
+// plain default and back, a port of the user's own stays, the account becomes
+// untested, and OK stores the choice.
+TEST_F(OptionsDialogFlowTest, TheSecurityChoiceProposesTheTlsPortAndIsSaved) {
+    startProgram();
+    AccountsOptionsDialog& d = openDialog(2);
+    dialogs::OptionsAccountsTab& tab = *d.AccountsTab();
+    EXPECT_EQ(tab.cbPOP3Security->currentText(), "None");
+    ASSERT_EQ(tab.cbPOP3Security->count(), 3);
+    EXPECT_EQ(tab.cbSMTPSecurity->itemText(1), "STARTTLS");
+    EXPECT_EQ(tab.cbSMTPSecurity->itemText(2), "SSL/TLS");
+    tab.cbPOP3Security->setCurrentIndex(2);
+    EXPECT_EQ(tab.tPOP3ServerPort->text(), "995");
+    EXPECT_TRUE(tab.lNotTested->isVisibleTo(&d));
+    tab.cbPOP3Security->setCurrentIndex(0);
+    EXPECT_EQ(tab.tPOP3ServerPort->text(), "110");
+    tab.cbPOP3Security->setCurrentIndex(2);
+    tab.cbSMTPSecurity->setCurrentIndex(2);
+    EXPECT_EQ(tab.tSMTPServerPort->text(), "465");
+    tab.cbSMTPSecurity->setCurrentIndex(1);
+    EXPECT_EQ(tab.tSMTPServerPort->text(), "25");
+    tab.tSMTPServerPort->setText("587");
+    emit tab.tSMTPServerPort->textEdited("587");
+    tab.cbSMTPSecurity->setCurrentIndex(2);
+    EXPECT_EQ(tab.tSMTPServerPort->text(), "587");
+    tab.cbSMTPSecurity->setCurrentIndex(1);
+    d.show();
+    platform::PumpEvents();
+    EXPECT_TRUE(testing_support::SaveScreenshot(d, "options-accounts-security.png"));
+    d.hide();
+    ASSERT_TRUE(d.Save());
+    CIniFile accounts(ProgramFiles::AccountsIniPath().string());
+    EXPECT_EQ(accounts.Value("me@example.com", "POP3Security"), "2");
+    EXPECT_EQ(accounts.Value("me@example.com", "POP3ServerPort"), "995");
+    EXPECT_EQ(accounts.Value("me@example.com", "SMTPSecurity"), "1");
+    EXPECT_EQ(accounts.Value("me@example.com", "SMTPServerPort"), "587");
+    EXPECT_EQ(accounts.Value("me@example.com", "AccountTested"), "0");
 }
 
 TEST_F(OptionsDialogFlowTest, AccountsAreAddedRenamedSwappedAndDeletedThroughTheDialog) {

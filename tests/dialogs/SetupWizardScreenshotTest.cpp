@@ -3,6 +3,7 @@
 #include "SetupWizardFixture.h"
 #include "support/Screenshot.h"
 
+#include <QComboBox>
 #include <QPixmap>
 
 #include <filesystem>
@@ -29,6 +30,9 @@ TEST_F(SetupWizardTest, ScreenshotsOfEveryPage) {
     onTest_ = nullptr;
     selectAccount(1);
     EXPECT_TRUE(save(w, "setupwizard-3.png"));
+    child<QComboBox>("cbPOP3Security")->setCurrentIndex(2);
+    child<QComboBox>("cbSMTPSecurity")->setCurrentIndex(1);
+    EXPECT_TRUE(save(w, "setupwizard-3-security.png"));
     answers_ = {Prompt::Answer::No};
     w.NextClicked();
     ASSERT_EQ(w.Page(), 4);

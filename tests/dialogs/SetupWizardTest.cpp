@@ -2,6 +2,8 @@
 // the test.
 #include "SetupWizardFixture.h"
 
+#include <QComboBox>
+
 #include <filesystem>
 
 #include "core/Log.h"
@@ -369,6 +371,44 @@ TEST_F(SetupWizardTest, TwoAccountsKeepTheirOwnAuthenticationSettings) {
     EXPECT_EQ(accounts_.Value("bob@example.com", "SMTPAuthType"), "0");
     EXPECT_EQ(accounts_.Value("bob@example.com", "SMTPAuthUserName"), "bob-out");
     EXPECT_NE(accounts_.Value("alice@example.com", "SMTPAuthPassword"), accounts_.Value("bob@example.com", "SMTPAuthPassword"));
+}
+
+// The Security choice of each account: SSL/TLS proposes the TLS port in place of the
+// plain default, the choice makes the account untested, and it is saved with it.
+TEST_F(SetupWizardTest, TheSecurityChoiceProposesTheTlsPortAndIsSaved) {
+    auto& w = make();
+    toAccounts("oOutlookExpress");
+    selectAccount(0);
+    fillAccount("pw");
+    button("bTest")->click();
+    ASSERT_TRUE(testedShown());
+    QComboBox* pop3 = child<QComboBox>("cbPOP3Security");
+    QComboBox* smtp = child<QComboBox>("cbSMTPSecurity");
+    EXPECT_EQ(pop3->currentIndex(), 0);
+    pop3->setCurrentIndex(2);
+    EXPECT_EQ(child<QSpinBox>("tPOP3ServerPort")->value(), 995);
+    EXPECT_FALSE(testedShown());
+    smtp->setCurrentIndex(2);
+    EXPECT_EQ(child<QSpinBox>("tSMTPServerPort")->value(), 465);
+    smtp->setCurrentIndex(1);
+    EXPECT_EQ(child<QSpinBox>("tSMTPServerPort")->value(), 25);
+    // Another account and back: the page shows each account's own choice.
+    selectAccount(1);
+    EXPECT_EQ(pop3->currentIndex(), 0);
+    selectAccount(0);
+    EXPECT_EQ(pop3->currentIndex(), 2);
+    EXPECT_EQ(smtp->currentIndex(), 1);
+    button("bTest")->click();
+    selectAccount(1);
+    fillAccount("pw");
+    button("bTest")->click();
+    w.NextClicked();
+    w.NextClicked();
+    ASSERT_EQ(w.Page(), 5);
+    EXPECT_EQ(accounts_.Value("alice@example.com", "POP3Security"), "2");
+    EXPECT_EQ(accounts_.Value("alice@example.com", "POP3ServerPort"), "995");
+    EXPECT_EQ(accounts_.Value("alice@example.com", "SMTPSecurity"), "1");
+    EXPECT_EQ(accounts_.Value("bob@example.com", "POP3Security"), "0");
 }
 
 TEST_F(SetupWizardTest, AnAccountWhoseSettingsCannotBeSavedIsKeptUnchangedAndTheUserIsTold) {
