@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -53,7 +54,8 @@ std::string messageData(int n) { return topData(n) + "body " + std::to_string(n)
 // A session and the commands it sent, one per entry, "<end>" when it ended.
 class Transcript {
 public:
-    explicit Transcript(FakeOwner& owner) : session_({kAccount, "alice", "secret"}, owner) {}
+    explicit Transcript(FakeOwner& owner, bool startTls = false)
+        : session_({kAccount, "alice", "secret", startTls}, owner) {}
 
     // The server's bytes, fed in pieces of `piece` (0: at once).
     void server(const std::string& bytes, std::size_t piece = 0) {
@@ -63,7 +65,9 @@ public:
     }
     void take(const std::vector<Pop3Action>& actions) {
         for (const Pop3Action& a : actions)
-            sent_.push_back(a.kind == Pop3Action::Kind::End ? "<end>" : a.bytes.substr(0, a.bytes.size() - 2));
+            sent_.push_back(a.kind == Pop3Action::Kind::End        ? "<end>"
+                            : a.kind == Pop3Action::Kind::StartTls ? "<starttls>"
+                                                                   : a.bytes.substr(0, a.bytes.size() - 2));
     }
     // The commands sent since the last call.
     std::vector<std::string> sent() {
@@ -125,6 +129,52 @@ TEST_F(Pop3ClientSessionTest, LogsInCountsAndQuitsAnEmptyMailbox) {
     EXPECT_EQ(t.sent(), Commands{"<end>"});
     EXPECT_EQ(t.session().outcome().end, Pop3End::Quit);
     EXPECT_TRUE(t.session().outcome().errorLine.empty());
+}
+
+// STLS (RFC 2595 4): the upgrade comes before USER; what the server sent after its
+// +OK and before the handshake ended is never read as a reply (RFC 3207 4.2).
+TEST_F(Pop3ClientSessionTest, StlsComesBeforeUserAndWhatCameBeforeTheHandshakeIsDropped) {
+    FakeOwner owner;
+    Transcript t(owner, true);
+    t.server("+OK ready\r\n");
+    EXPECT_EQ(t.sent(), Commands{"STLS"});
+    // An attacker's reply rides along with the +OK, and more comes during the handshake.
+    t.server("+OK Begin TLS negotiation\r\n+OK\r\n");
+    EXPECT_EQ(t.sent(), Commands{"<starttls>"});
+    t.server("+OK\r\n");
+    EXPECT_TRUE(t.sent().empty());
+    t.take(t.session().tlsStarted());
+    EXPECT_EQ(t.sent(), Commands{"USER alice"});
+    t.server("+OK\r\n");
+    EXPECT_EQ(t.sent(), Commands{"PASS secret"});
+
+    struct Case {
+        const char* name;
+        std::function<void(Transcript&)> fault;
+        const char* failure;
+    };
+    const Case cases[] = {
+        {"refused", [](Transcript& s) { s.server("-ERR Unknown command\r\n"); }, "does not offer STLS"},
+        {"handshake failed",
+         [](Transcript& s) {
+             s.server("+OK\r\n");
+             s.take(s.session().tlsFailed("the certificate of pop.example was refused: expired"));
+         },
+         "the certificate of pop.example was refused: expired"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeOwner o;
+        Transcript f(o, true);
+        f.server("+OK ready\r\n");
+        f.sent();
+        c.fault(f);
+        const Commands sent = f.sent();
+        EXPECT_EQ(sent.back(), "<end>");
+        for (const std::string& command : sent) EXPECT_EQ(command.rfind("USER", 0), std::string::npos);
+        EXPECT_NE(f.session().outcome().failure.find(c.failure), std::string::npos) << f.session().outcome().failure;
+        EXPECT_FALSE(f.session().outcome().quitSent);
+    }
 }
 
 TEST_F(Pop3ClientSessionTest, TheVerdictsDecideTheSecondPass) {

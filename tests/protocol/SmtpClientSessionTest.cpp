@@ -85,6 +85,55 @@ std::string B64(std::string_view s) { return MiscFuncs::Base64Encode(s); }
 
 }  // namespace
 
+// STARTTLS (RFC 3207): no AUTH before the upgrade, nothing read from the plain stream
+// after the 220, EHLO again afterwards with only the new reply's mechanisms; a server
+// that does not offer it, or a failed handshake, gets no credential.
+TEST(SmtpClientSession, StartTlsComesBeforeAuthAndForgetsThePlainStream) {
+    SmtpSessionConfig config = Config();
+    config.smtpSecurity = 1;
+    config.authUser = "bob";
+    config.authPassword = "pw";
+    Transcript t(config);
+    ASSERT_EQ(t.all.size(), 2u);
+    EXPECT_EQ(t.all[1].security, 1);
+    t.greet("250-smtp.peer.test\r\n250-AUTH PLAIN\r\n250 STARTTLS\r\n");
+    EXPECT_EQ(t.sent(), "STARTTLS\r\n");
+    t.server("220 go ahead\r\n250 injected\r\n");
+    EXPECT_EQ(t.all.back().kind, SmtpAction::Kind::StartTls);
+    t.server("250 more injected\r\n");
+    EXPECT_EQ(t.sent(), "");
+    t.take(t.session.tlsStarted());
+    EXPECT_EQ(t.sent(), "EHLO client.example.test\r\n");
+    t.server("250-smtp.peer.test\r\n250 AUTH LOGIN\r\n");
+    EXPECT_EQ(t.sent(), "AUTH LOGIN\r\n");
+
+    struct Case {
+        const char* name;
+        std::string ehlo;
+        bool handshakeFails;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"not offered", "250-smtp.peer.test\r\n250 AUTH PLAIN\r\n", false, "does not offer STARTTLS"},
+        {"handshake failed", "250-smtp.peer.test\r\n250-AUTH PLAIN\r\n250 STARTTLS\r\n", true,
+         "Unable to connect to SMTP server securely: the certificate"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Transcript f(config);
+        f.greet(c.ehlo);
+        if (c.handshakeFails) {
+            EXPECT_EQ(f.sent(), "STARTTLS\r\n");
+            f.server("220 go ahead\r\n");
+            f.take(f.session.tlsFailed("the certificate of 127.0.0.1 was refused: self-signed"));
+        }
+        EXPECT_TRUE(f.session.finished());
+        EXPECT_EQ(f.sent().find("AUTH"), std::string::npos);
+        EXPECT_FALSE(f.outcome().sent);
+        EXPECT_NE(f.outcome().lastError.find(c.error), std::string::npos) << f.outcome().lastError;
+    }
+}
+
 TEST(SmtpClientSession, SendsOneMailFromGreetingToQuit) {
     Transcript t(Config());
     EXPECT_EQ(t.connects, std::vector<std::string>{"127.0.0.1:2525"});

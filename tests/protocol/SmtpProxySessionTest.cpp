@@ -20,9 +20,11 @@ struct FakeSink : SmtpProxySession::Sink {
     void toServer(std::string_view bytes) override { server += bytes; }
     void connectServer(const ServerAddress& address) override { connects.push_back(address); }
     void dropServer() override { ++drops; }
+    void startServerTls() override { ++upgrades; }
     bool clientBacklogged() const override { return backlogged; }
 
     std::string client, server;
+    int upgrades = 0;
     std::vector<ServerAddress> connects;
     int drops = 0;
     bool backlogged = false;
@@ -468,3 +470,46 @@ TEST_F(SmtpProxySessionTest, LogsTheTrafficWithPasswordsMaskedAndControlsReplace
 }
 
 }  // namespace
+
+// Towards an account that asks for STARTTLS: EHLO even after the client's HELO, the
+// upgrade on the server's 220, nothing read from the plain stream after it, EHLO
+// again, and only then the proxy's MAIL FROM. Without STARTTLS on offer, or when the
+// handshake fails, the client hears 421 and the server gets no MAIL FROM.
+TEST_F(SmtpProxySessionTest, StartTlsTowardsTheServerComesBeforeTheTransaction) {
+    testing_support::WriteFile(dir() / "accounts.ini",
+                               "[alice@example.test]\r\nSMTPServer=127.0.0.1\r\nSMTPServerPort=2525\r\n"
+                               "SMTPSecurity=1\r\n");
+    ASSERT_EQ(client("HELO pc.test\r\nMAIL FROM:<alice@example.test>\r\n"), "250 glimmerpost\r\n");
+    ASSERT_EQ(sink.connects.size(), 1u);
+    EXPECT_EQ(sink.connects[0].security, 1);
+    EXPECT_EQ(server("220 upstream\r\n"), "");
+    EXPECT_EQ(Take(sink.server), "EHLO pc.test\r\n");
+    EXPECT_EQ(server("250-upstream\r\n250 STARTTLS\r\n"), "");
+    EXPECT_EQ(Take(sink.server), "STARTTLS\r\n");
+    EXPECT_EQ(server("220 go ahead\r\n250 injected\r\n"), "");
+    EXPECT_EQ(sink.upgrades, 1);
+    EXPECT_EQ(server("250 2.1.0 injected sender ok\r\n"), "");
+    EXPECT_EQ(Take(sink.server), "");
+    session.serverTlsStarted();
+    EXPECT_EQ(Take(sink.server), "EHLO pc.test\r\n");
+    EXPECT_EQ(server("250-upstream\r\n250 8BITMIME\r\n"), "");
+    EXPECT_EQ(Take(sink.server), "MAIL FROM:<alice@example.test>\r\n");
+    EXPECT_EQ(server("250 2.1.0 sender ok\r\n"), "250 2.1.0 sender ok\r\n");
+
+    for (const bool offered : {false, true}) {
+        SCOPED_TRACE(offered ? "handshake fails" : "not offered");
+        FakeSink other;
+        SmtpProxySession s{2, other};
+        s.start();
+        s.clientBytes("EHLO pc.test\r\nMAIL FROM:<alice@example.test>\r\n");
+        s.serverBytes("220 upstream\r\n");
+        s.serverBytes(offered ? "250-upstream\r\n250 STARTTLS\r\n" : "250-upstream\r\n250 AUTH PLAIN\r\n");
+        if (offered) {
+            s.serverBytes("220 go ahead\r\n");
+            s.serverTlsFailed("the certificate of 127.0.0.1 was refused: self-signed");
+        }
+        EXPECT_TRUE(s.finished());
+        EXPECT_NE(other.client.find("421 4.7.0"), std::string::npos) << other.client;
+        EXPECT_EQ(other.server.find("MAIL FROM"), std::string::npos) << other.server;
+    }
+}
