@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "protocol/Pop3ClientSession.h"
 #include "protocol/ReplyReader.h"
@@ -92,11 +93,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                                 whole.data != split.data)))
         std::abort();
 
+    // With STLS (every other input) the session asks for the upgrade at its point; the
+    // piece after the request is fed while the handshake runs (it must be dropped),
+    // then the upgrade passes or fails by the first byte. No USER before the upgrade.
+    const bool startTls = (data[0] & 0x10) != 0;
     Owner owner;
-    engines::Pop3ClientSession session({"me@home.test", "alice", "secret"}, owner);
+    engines::Pop3ClientSession session({"me@home.test", "alice", "secret", startTls}, owner);
     std::size_t sent = 0;
-    for (std::size_t at = 0; at < bytes.size() && !session.ended(); at += piece)
-        for (const engines::Pop3Action& a : session.received(bytes.substr(at, piece))) sent += a.bytes.size();
+    bool asked = false, upgraded = false;
+    const auto perform = [&](const std::vector<engines::Pop3Action>& actions) {
+        for (const engines::Pop3Action& a : actions) {
+            sent += a.bytes.size();
+            if (a.kind == engines::Pop3Action::Kind::StartTls) asked = true;
+            if (startTls && !upgraded && a.bytes.rfind("USER", 0) == 0) std::abort();
+        }
+    };
+    for (std::size_t at = 0; at < bytes.size() && !session.ended(); at += piece) {
+        perform(session.received(bytes.substr(at, piece)));
+        if (asked && !upgraded && !session.ended()) {
+            if (session.state() != engines::Pop3ClientState::TlsHandshake) std::abort();
+            upgraded = true;
+            perform((data[0] & 0x20) ? session.tlsFailed("handshake failed") : session.tlsStarted());
+        }
+    }
     if (owner.handed > bytes.size() || sent > 64 * (bytes.size() + 1)) std::abort();
 
     RegistrationReplies::ParseReplyBody(bytes);

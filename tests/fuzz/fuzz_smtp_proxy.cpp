@@ -32,6 +32,11 @@ struct Sink : SmtpProxySession::Sink {
         connected = true;
     }
     void dropServer() override { connected = false; }
+    void startServerTls() override {
+        check(!quiet && connected);
+        upgrading = true;
+    }
+    bool upgrading = false;
     bool clientBacklogged() const override { return backlogged; }
 
     bool quiet = false;
@@ -53,7 +58,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
            "[bob@example.test]\r\nSMTPServer=127.0.0.1\r\nSMTPServerPort=2525\r\nSMTPRequiresAuth=1\r\n"
            "SMTPAuthUserName=bob\r\nSMTPAuthPassword=\r\n"
            "[carol@example.test]\r\nSMTPServer=127.0.0.1\r\nSMTPServerPort=2525\r\nSMTPRequiresAuth=1\r\n"
-           "SMTPAuthType=1\r\nPOP3Server=127.0.0.1\r\nPOP3ServerPort=2525\r\nPOP3UserName=carol\r\n";
+           "SMTPAuthType=1\r\nPOP3Server=127.0.0.1\r\nPOP3ServerPort=2525\r\nPOP3UserName=carol\r\n"
+           // Accounts whose servers are reached over STARTTLS (and STLS before it).
+           "[dave@example.test]\r\nSMTPServer=127.0.0.1\r\nSMTPServerPort=2525\r\nSMTPSecurity=1\r\n"
+           "SMTPRequiresAuth=1\r\nSMTPAuthUserName=dave\r\n"
+           "[erin@example.test]\r\nSMTPServer=127.0.0.1\r\nSMTPServerPort=2525\r\nSMTPSecurity=1\r\n"
+           "SMTPRequiresAuth=1\r\nSMTPAuthType=1\r\nPOP3Server=127.0.0.1\r\nPOP3ServerPort=2525\r\n"
+           "POP3Security=1\r\nPOP3UserName=erin\r\n";
     return 0;
 }
 
@@ -63,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     session.start();
     std::string_view input(reinterpret_cast<const char*>(data), size);
     while (input.size() >= 2) {
-        const int who = static_cast<unsigned char>(input[0]) % 5;
+        const int who = static_cast<unsigned char>(input[0]) % 7;
         const std::string_view bytes = input.substr(2, static_cast<unsigned char>(input[1]));
         input.remove_prefix(2 + bytes.size());
         sink.quiet = session.finished();
@@ -71,7 +82,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         else if (who == 1) session.serverBytes(bytes);
         else if (who == 2) session.serverFailed();
         else if (who == 3) session.clientIdle();
-        else {
+        else if (who == 5 || who == 6) {
+            // The upgrade the session asked for passes or fails.
+            if (!sink.upgrading) continue;
+            sink.upgrading = false;
+            if (who == 5) session.serverTlsStarted();
+            else session.serverTlsFailed("handshake failed");
+        } else {
             sink.backlogged = !sink.backlogged;
             session.resume();
         }

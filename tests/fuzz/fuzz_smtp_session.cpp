@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/Digest.h"
 #include "protocol/ReplyReader.h"
@@ -83,12 +84,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     config.mailFrom = "me@example.test";
     config.rcptTo = "you@example.test";
     config.message = std::string(server.substr(0, 64));
+    // STARTTLS and STLS on some inputs: each upgrade the session asks for passes, or
+    // fails on some, after one more piece fed during the handshake.
+    config.smtpSecurity = (data[1] & 2) ? 1 : 0;
+    config.pop3Security = (data[1] & 4) ? 1 : 0;
+    const bool failUpgrades = (data[1] & 8) != 0;
     engines::SmtpClientSession session(config);
-    checkActions(session.start());
-    checkActions(session.connected("127.0.0.1"));
+    bool upgradeAsked = false;
+    const auto perform = [&](const std::vector<engines::SmtpAction>& actions) {
+        for (const engines::SmtpAction& a : actions)
+            if (a.kind == engines::SmtpAction::Kind::StartTls) upgradeAsked = true;
+        checkActions(actions);
+    };
+    perform(session.start());
+    perform(session.connected("127.0.0.1"));
     for (std::size_t at = 0, n = 1; at < server.size() && !session.finished(); at += piece, ++n) {
-        checkActions(session.received(server.substr(at, piece)));
-        if (timeoutEvery != 0 && n % timeoutEvery == 0) checkActions(session.timedOut());
+        const bool handshaking = upgradeAsked;
+        perform(session.received(server.substr(at, piece)));
+        if (handshaking) {
+            upgradeAsked = false;
+            perform(failUpgrades ? session.tlsFailed("handshake failed") : session.tlsStarted());
+        }
+        if (timeoutEvery != 0 && n % timeoutEvery == 0) perform(session.timedOut());
     }
     for (int i = 0; i < 3 && !session.finished(); ++i) checkActions(session.closed());
     if (!session.finished()) std::abort();
