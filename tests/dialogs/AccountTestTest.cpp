@@ -10,6 +10,7 @@
 #include "core/TempFolder.h"
 #include "platform/EventWait.h"
 #include "support/Peers.h"
+#include "support/TlsCertificates.h"
 
 namespace {
 
@@ -148,6 +149,42 @@ TEST_F(AccountTestTest, DestroyingTheTesterDuringTheTestAbandonsItSafely) {
     EXPECT_TRUE(out.abandoned);
     EXPECT_FALSE(out.passed());
     EXPECT_EQ(test, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The account test over TLS: dovecot's pop3s listener and aiosmtpd with STARTTLS pass
+// with a trusted CA; an untrusted SMTP certificate fails with the reason in the text
+// of the failure box and no AUTH at the server.
+TEST_F(AccountTestTest, PassesOverTlsAndNamesARefusedCertificate) {
+    GLP_REQUIRE_PEERS(PeerProgram::Aiosmtpd, PeerProgram::Dovecot, PeerProgram::Openssl);
+    TestCertificates certificates;
+    ASSERT_TRUE(certificates.make()) << certificates.error().toStdString();
+    const TrustedCa trusted(certificates.caFile());
+    DovecotPeer pop(QList<QPair<QString, QString>>{{"alice", "pop-secret"}});
+    pop.setTls(certificates.server(), true, true);
+    ASSERT_TRUE(pop.start()) << pop.error().toStdString();
+    for (const bool good : {true, false}) {
+        SCOPED_TRACE(good ? "trusted" : "untrusted");
+        SmtpPeer smtp({.tls = good ? certificates.server() : certificates.untrusted(), .starttls = true,
+                       .auth = true, .user = "alice", .password = "pop-secret"});
+        ASSERT_TRUE(smtp.start()) << smtp.error().toStdString();
+        MailAccount a = accountFor(pop.pop3sPort(), smtp.port());
+        a.POP3Security = Accounts::kImplicitTls;
+        a.SMTPSecurity = Accounts::kStartTls;
+        a.SMTPRequiresAuth = 1;
+        a.SMTPAuthType = 2;
+        dialogs::AccountTest test;
+        const dialogs::AccountTestOutcome outcome = test.Run(a);
+        EXPECT_TRUE(outcome.pop3Passed);
+        EXPECT_EQ(outcome.passed(), good) << outcome.lastError;
+        if (good) continue;
+        EXPECT_NE(outcome.FailureText().find("the certificate of 127.0.0.1 was refused: "), std::string::npos)
+            << outcome.FailureText();
+        EXPECT_TRUE(smtp.authAttempts().isEmpty());
+    }
 }
 
 }  // namespace
