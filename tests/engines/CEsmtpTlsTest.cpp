@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "SmtpPeerFixture.h"
 #include "core/Log.h"
 #include "support/TlsCertificates.h"
@@ -24,6 +26,9 @@ struct SmtpTlsCase {
     bool sends;
     const char* error;  // a part of LastError when it does not send
 };
+
+// Test names in listings show the case's name.
+void PrintTo(const SmtpTlsCase& c, std::ostream* out) { *out << c.name; }
 
 const SmtpTlsCase kCases[] = {
     {"StartTls", 1, true, false, Cert::Server, true, ""},

@@ -3,6 +3,8 @@
 // before any credential leaves this machine.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "CollectorPeerFixture.h"
 #include "core/Log.h"
 #include "support/TlsCertificates.h"
@@ -22,6 +24,9 @@ struct TlsCase {
     bool collects;
     const char* failure;  // a part of the failure text when it does not collect
 };
+
+// Test names in listings show the case's name.
+void PrintTo(const TlsCase& c, std::ostream* out) { *out << c.name; }
 
 const TlsCase kCases[] = {
     {"ImplicitTls", 2, true, Cert::Server, false, true, ""},

@@ -4,6 +4,8 @@
 // talking plain SMTP to the proxy.
 #include "SmtpProxyFixture.h"
 
+#include <ostream>
+
 #include "core/Scramble.h"
 #include "support/TlsCertificates.h"
 
@@ -23,6 +25,9 @@ struct ProxyTlsCase {
     bool relays;
     const char* logged;  // a part of the program log when it does not relay
 };
+
+// Test names in listings show the case's name.
+void PrintTo(const ProxyTlsCase& c, std::ostream* out) { *out << c.name; }
 
 const ProxyTlsCase kCases[] = {
     {"StartTls", 1, true, false, Cert::Server, false, true, ""},
