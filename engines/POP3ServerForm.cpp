@@ -34,6 +34,9 @@ POP3ServerForm::POP3ServerForm(CMessages& messages, QObject* parent) : QObject(p
     idleTimer_.setEnabled(false);
     idleTimer_.setInterval(kIdleCheckMs);
     connect(&idleTimer_, &platform::TimerControl::timer, this, &POP3ServerForm::timIdle_Timer);
+    loginTimer_.setEnabled(false);
+    loginTimer_.setInterval(kLoginFailureDelayMs);
+    connect(&loginTimer_, &platform::TimerControl::timer, this, &POP3ServerForm::timLogin_Timer);
 }
 
 POP3ServerForm::~POP3ServerForm() { Form_Unload(); }
@@ -58,6 +61,7 @@ bool POP3ServerForm::Form_Load(std::string_view portText) {
 
 void POP3ServerForm::Form_Unload() {
     idleTimer_.setEnabled(false);
+    loginTimer_.setEnabled(false);
     for (int slot = 1; slot <= platform::SocketArray::kMaxSessions; ++slot) CloseSession(slot);
     sockets_.unload(0);
     loaded_ = false;
@@ -134,11 +138,24 @@ void POP3ServerForm::POP3Server_Close(int index) {
     const std::shared_ptr<Pop3ServerSession> session = slots_[static_cast<std::size_t>(index)].session;
     platform::SocketControl* socket = sockets_.item(index);
     if (!session || socket == nullptr) return;
+    Slot& s = slots_[static_cast<std::size_t>(index)];
     platform::AliveGuard alive(this);
-    while (!session->Ended() && !session->Sending() && socket->bytesReceived() > 0 && session->InputRoom() > 0) {
-        session->Receive(socket->readText(static_cast<qint64>(session->InputRoom())));
+    while (!session->Ended() && socket->bytesReceived() > 0 && session->InputRoom() > 0) {
+        // A right password with no failure outstanding lets the commands behind it run.
+        if (session->PendingLogin() != Pop3ServerSession::Login::None) {
+            if (!answerLoginWhenDue(s, *session)) break;
+        } else if (session->Sending()) {
+            break;
+        } else {
+            session->Receive(socket->readText(static_cast<qint64>(session->InputRoom())));
+        }
         session->TakeOutput();
-        if (!alive || slots_[static_cast<std::size_t>(index)].session != session) return;
+        if (!alive || s.session != session) return;
+    }
+    if (!session->Ended() && session->PendingLogin() == Pop3ServerSession::Login::Passed) {
+        answerLoginWhenDue(s, *session);
+        session->TakeOutput();
+        if (!alive || s.session != session) return;
     }
     CloseSession(index);
 }
@@ -147,6 +164,55 @@ void POP3ServerForm::POP3Server_Error(int index, int, const QString& description
     // The listener stays: it takes requests again by itself after a failed accept.
     if (index > 0) CloseSession(index);
     MiscFuncs::WriteLog(0, "#", "POP3 Socket#" + std::to_string(index) + " error:" + description.toStdString());
+}
+
+// Answers every login whose time has come; the others wait for the next tick.
+void POP3ServerForm::timLogin_Timer() {
+    const platform::AliveGuard alive(this);
+    const qint64 now = platform::MonotonicMs();
+    for (int slot = 1; slot <= platform::SocketArray::kMaxSessions; ++slot) {
+        const Slot& s = slots_[static_cast<std::size_t>(slot)];
+        if (!s.session || s.loginDue < 0 || s.loginDue > now) continue;
+        drive(slot);
+        if (!alive) return;
+    }
+    armLoginTimer();
+}
+
+// A failure is answered a whole delay after the latest failure answered before it (or
+// after now); a right password no earlier than that latest failure.
+qint64 POP3ServerForm::loginDueFor(bool failed) {
+    const qint64 now = platform::MonotonicMs();
+    const qint64 held = loginsHeld_ && loginsHeldUntil_ > now ? loginsHeldUntil_ : now;
+    if (!failed) return held;
+    loginsHeldUntil_ = held + kLoginFailureDelayMs;
+    loginsHeld_ = true;
+    return loginsHeldUntil_;
+}
+
+bool POP3ServerForm::answerLoginWhenDue(Slot& s, Pop3ServerSession& session) {
+    if (s.loginDue < 0) s.loginDue = loginDueFor(session.PendingLogin() == Pop3ServerSession::Login::Failed);
+    if (platform::MonotonicMs() < s.loginDue) {
+        armLoginTimer();
+        return false;
+    }
+    s.loginDue = -1;
+    session.ContinueSending();
+    return true;
+}
+
+void POP3ServerForm::armLoginTimer() {
+    qint64 next = -1;
+    for (const Slot& s : slots_)
+        if (s.session && s.loginDue >= 0 && (next < 0 || s.loginDue < next)) next = s.loginDue;
+    if (next < 0) {
+        loginTimer_.setEnabled(false);
+        return;
+    }
+    // At most one delay at a time, so a long queue of failures is looked at again.
+    const qint64 wait = std::clamp<qint64>(next - platform::MonotonicMs(), 1, kLoginFailureDelayMs);
+    loginTimer_.setInterval(static_cast<int>(wait));
+    loginTimer_.setEnabled(true);
 }
 
 void POP3ServerForm::timIdle_Timer() {
@@ -193,6 +259,8 @@ bool POP3ServerForm::step(int slot, Pop3ServerSession& session) {
     if (session.Ended()) return false;
     // The socket's send progress brings the session back once the queue drains.
     if (socket->bytesPending() > kSendLowWater) return false;
+    if (session.PendingLogin() != Pop3ServerSession::Login::None)
+        return answerLoginWhenDue(slots_[static_cast<std::size_t>(slot)], session);
     if (session.Sending()) {
         session.ContinueSending();
         return true;
@@ -216,6 +284,8 @@ void POP3ServerForm::CloseSession(int slot) {
     Slot& s = slots_[static_cast<std::size_t>(slot)];
     if (!s.session) return;
     const std::shared_ptr<Pop3ServerSession> session = std::move(s.session);
+    // A client that leaves without waiting for its answer still holds up the next login.
+    if (session->PendingLogin() == Pop3ServerSession::Login::Failed && s.loginDue < 0) loginDueFor(true);
     s = Slot{};
     session->Drop();
     MiscFuncs::EndBusy();

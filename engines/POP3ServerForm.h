@@ -16,6 +16,16 @@
 // exactly once, through CloseSession, which pairs the BeginBusy of its acceptance with
 // one EndBusy.
 //
+// Logins: a wrong password is answered only kLoginFailureDelayMs after it came, and
+// the delays of all sessions queue one behind the other: the form keeps the moment
+// its last failure is answered, and no login on any connection, right or wrong, is
+// answered before it (a wrong one a whole delay after it). So a program on this
+// machine learns of one guess per delay, however many connections it opens and
+// however soon it gives up waiting; a right password with no failure outstanding is
+// answered at once. The waits run on timLogin: nothing blocks the event thread, and
+// a session that ends meanwhile (the client left, the form unloaded) is simply not
+// answered.
+//
 // Loading reads the session time-out (ProgramSettings::ServerTimeoutSeconds); the port text is the one start-up read from
 // [options] POP3ServerPort (blank means 3110), so a changed port takes effect at the
 // next start. A port that cannot be had is told in a message box, and the server then
@@ -46,6 +56,8 @@ public:
     // Output queued for one client above which the form stops producing for it.
     static constexpr qint64 kSendLowWater = 256 * 1024;
     static constexpr int kIdleCheckMs = 1000;
+    // dovecot's auth_failure_delay.
+    static constexpr int kLoginFailureDelayMs = 2000;
 
     // What the main window may want to hear; either may be left empty.
     struct Hooks {
@@ -68,6 +80,8 @@ public:
     // Read-only, for the connection monitor.
     const platform::SocketArray& POP3Server() const { return sockets_; }
     platform::TimerControl& timIdle() { return idleTimer_; }
+    // Answers the logins whose delay is over; armed while one waits.
+    platform::TimerControl& timLogin() { return loginTimer_; }
     bool Listening() const;
     quint16 Port() const;
     int TimeOutSeconds() const { return timeOutSeconds_; }
@@ -85,6 +99,7 @@ private:
     struct Slot {
         std::shared_ptr<Pop3ServerSession> session;
         qint64 lastActivity = 0;
+        qint64 loginDue = -1;  // when the login waiting is answered; -1: none waits
         bool driving = false;
         bool again = false;
     };
@@ -95,16 +110,26 @@ private:
     void POP3Server_Error(int index, int number, const QString& description);
     void POP3Server_SendProgress(int index);
     void timIdle_Timer();
+    void timLogin_Timer();
 
     void drive(int slot);
     bool step(int slot, Pop3ServerSession& session);
     void flush(int slot, Pop3ServerSession& session);
+    // Answers the session's judged PASS when its time has come (true), else makes
+    // sure the login timer will come back for it.
+    bool answerLoginWhenDue(Slot& s, Pop3ServerSession& session);
+    qint64 loginDueFor(bool failed);
+    void armLoginTimer();
     static int ReadTimeOutSeconds();
     std::string title() const;
 
     CMessages& messages_;
     platform::SocketArray sockets_;
     platform::TimerControl idleTimer_;
+    platform::TimerControl loginTimer_;
+    // When the latest failed login is answered; no login is answered before it.
+    qint64 loginsHeldUntil_ = 0;
+    bool loginsHeld_ = false;
     std::array<Slot, platform::SocketArray::kMaxSessions + 1> slots_{};
     int timeOutSeconds_ = kDefaultTimeOutMinutes * 60;
     bool loaded_ = false;

@@ -100,8 +100,9 @@ void Pop3ServerSession::Receive(std::string_view bytes) {
 }
 
 void Pop3ServerSession::ContinueSending() {
-    if (transfer_) producePiece();
-    if (!transfer_ && !Ended()) handleLines();
+    if (pendingLogin_ != Login::None) answerLogin();
+    else if (transfer_) producePiece();
+    if (!transfer_ && pendingLogin_ == Login::None && !Ended()) handleLines();
 }
 
 std::string Pop3ServerSession::TakeOutput() {
@@ -122,7 +123,7 @@ void Pop3ServerSession::Drop() { end(); }
 
 void Pop3ServerSession::handleLines() {
     held_ = false;
-    while (!Ended() && !transfer_) {
+    while (!Ended() && !transfer_ && pendingLogin_ == Login::None) {
         if (output_.size() >= kPieceBytes) {
             held_ = true;  // the carrier drains the output first
             break;
@@ -196,6 +197,7 @@ void Pop3ServerSession::end() {
     enterState(State::Ended);
     transfer_.reset();
     held_ = false;
+    pendingLogin_ = Login::None;
 }
 
 void Pop3ServerSession::reply(std::string_view text) { reply(text, text); }
@@ -231,10 +233,22 @@ void Pop3ServerSession::onPass(std::string_view argument) {
         return;
     }
     if (!Accounts::POP3PasswordMatches(Accounts::ProgramAccounts(), account_, MiscFuncs::TrimBlanks(argument))) {
-        reply("-ERR invalid usercode or password, please try again");
         MiscFuncs::WriteLog(1, "#", "POP3 Server Error! Incorrect password for " + account_);
-        badCommand();
+        pendingLogin_ = Login::Failed;
+        lineWasBad_ = true;  // counted when it is answered
         return;
+    }
+    pendingLogin_ = Login::Passed;
+}
+
+void Pop3ServerSession::answerLogin() {
+    const Login login = pendingLogin_;
+    pendingLogin_ = Login::None;
+    if (login == Login::Failed) {
+        reply("-ERR invalid usercode or password, please try again");
+        if (++loginFailures_ < kMaxLoginFailures) return badCommand();
+        MiscFuncs::WriteLog(1, "#", "POP3Server Error! Too many failed logins on socket #" + std::to_string(slot_));
+        return end();
     }
     MiscFuncs::WriteLog(1, "i", "Servicing " + account_ + " on socket #" + std::to_string(slot_));
     loadMailbox();

@@ -12,6 +12,12 @@
 // - Bad commands (unknown, out of state, bad arguments, wrong password) are counted in
 //   a row: the one that reaches kMaxBadCommands is answered and ends the session, and
 //   any command that is not bad starts the count afresh, as dovecot does.
+// - A PASS is judged at once, but its answer waits for the carrier: until then
+//   PendingLogin() tells which answer it will be, Sending() is true, and the lines
+//   behind it wait. ContinueSending() gives the answer. The server form answers a
+//   wrong password only after its failure delay (a right one at once), so a program
+//   on this machine cannot try passwords at speed; the drivers of the tests answer at
+//   once. The kMaxLoginFailures-th wrong password of a session is answered and ends it.
 // - Input is split into lines (CR LF, a bare LF tolerated) and each line is handled
 //   in turn, so commands split across pieces and pipelined commands both work.
 //   Lines that arrive while a multi-line answer is still going out wait their turn.
@@ -55,6 +61,8 @@ public:
     // Bad commands (unknown, out of state, bad arguments, wrong password) in a row
     // that end the session, as dovecot does.
     static constexpr int kMaxBadCommands = 10;
+    // Wrong passwords that end the session (dovecot ends it after three).
+    static constexpr int kMaxLoginFailures = 3;
     // The changes of state are logged at this detail level.
     static constexpr int kStateLogLevel = 4;
     // Input held while a multi-line answer goes out (pipelined commands behind it).
@@ -64,6 +72,8 @@ public:
     static constexpr std::size_t kListLinesPerPiece = 4096;
 
     enum class State { Authorization, Transaction, Ended };
+    // The answer a judged PASS is waiting to give.
+    enum class Login { None, Passed, Failed };
 
     // The executable's name, " POP3 Server Ver." and the version (major.minor).
     static std::string TitleFor(std::string_view version);
@@ -84,12 +94,16 @@ public:
     void Receive(std::string_view bytes);
     // How many more bytes Receive may be given now (0 once the session has ended).
     std::size_t InputRoom() const;
-    // True while there is more to produce: a multi-line answer under way, or lines
-    // held back until the output produced so far has been taken.
-    bool Sending() const { return transfer_ != nullptr || held_; }
-    // Produces the next piece of that answer; once it is complete the lines that
-    // waited behind it are handled.
+    // True while there is more to produce: a multi-line answer under way, the answer
+    // to a PASS (PendingLogin), or lines held back until the output produced so far
+    // has been taken.
+    bool Sending() const { return transfer_ != nullptr || held_ || pendingLogin_ != Login::None; }
+    // Produces the answer to a PASS, or else the next piece of a multi-line answer;
+    // once that is complete the lines that waited behind it are handled.
     void ContinueSending();
+    Login PendingLogin() const { return pendingLogin_; }
+    // Wrong passwords so far in this session.
+    int LoginFailures() const { return loginFailures_; }
     // The bytes produced so far, taken.
     std::string TakeOutput();
     std::size_t OutputSize() const { return output_.size(); }
@@ -161,6 +175,7 @@ private:
     void onUidl(std::string_view argument);
     void onQuit(std::string_view argument);
 
+    void answerLogin();
     void loadMailbox();
     // The unique-id of mailbox entry index (UIDL).
     std::string uniqueIdOf(std::size_t index);
@@ -185,6 +200,8 @@ private:
     std::uint64_t liveOctets_ = 0;
     std::size_t removed_ = 0;
     int badCommands_ = 0;  // in a row
+    int loginFailures_ = 0;
+    Login pendingLogin_ = Login::None;
     bool lineWasBad_ = false;
     engines::LineReader input_{kMaxLineBytes, engines::LineReader::CapCounts::WithoutLineEnd};
     bool held_ = false;
