@@ -8,7 +8,8 @@
 //
 // A caller that writes many files before one moment that needs them on disk (the
 // collector stores a session's messages before its QUIT) can defer the syncs to a
-// SyncBatch and pay for them once.
+// SyncBatch and pay for them once; such a file's write-back is started at once, so
+// that the batch's syncs overlap with the caller's other work.
 //
 // Capped whole-file reads, file stamps that tell one version of a file from the next,
 // and an advisory lock on a folder for writers that must not lose each other's changes.

@@ -224,6 +224,8 @@ void POP3CollectorForm::perform(const std::shared_ptr<AccountSlot>& slot, const 
             return perform(slot, run, run->session.tlsFailed(text));
         }
         if (socket && socket->sendText(action.bytes)) {
+            // The command leaves now, not at the next turn of the event loop.
+            socket->flushOutput();
             // A long store before this command is no silence of the server's.
             slot->inactivity.setEnabled(true);
             continue;

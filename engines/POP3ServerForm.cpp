@@ -276,7 +276,10 @@ void POP3ServerForm::flush(int slot, Pop3ServerSession& session) {
     if (session.OutputSize() == 0) return;
     const std::string output = session.TakeOutput();
     // A send to a client that has gone fails; its close event ends the session.
-    if (platform::SocketControl* socket = sockets_.item(slot)) socket->sendText(output);
+    if (platform::SocketControl* socket = sockets_.item(slot)) {
+        socket->sendText(output);
+        socket->flushOutput();
+    }
 }
 
 void POP3ServerForm::CloseSession(int slot) {

@@ -260,6 +260,10 @@ void SocketControl::setLowDelay(bool on) {
     if (socket_ != nullptr) socket_->setSocketOption(QAbstractSocket::LowDelayOption, on ? 1 : 0);
 }
 
+void SocketControl::flushOutput() {
+    if (state() == kConnected && socket_->bytesToWrite() > 0) socket_->flush();
+}
+
 bool SocketControl::sendText(std::string_view bytes) {
     return send(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }

@@ -120,6 +120,10 @@ public:
     // Queues bytes for the peer; false when not connected (error 40006).
     bool send(const QByteArray& bytes);
     bool sendText(std::string_view bytes);
+    // Hands what is queued to the system now rather than at the next turn of the event
+    // loop, so a reply leaves while its handler still runs; what the system cannot
+    // take yet stays queued. Send progress may be reported before it returns.
+    void flushOutput();
     // The received bytes (at most maxLen, all when negative), kept or taken.
     QByteArray peek(qint64 maxLen = -1) const;
     std::string peekText(qint64 maxLen = -1) const;

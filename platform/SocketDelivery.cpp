@@ -77,7 +77,9 @@ void SocketControl::announce() {
     if (!self) return;
     if (socket_ != socket) return;  // closed (and perhaps reused) by the handler
     inArrival_ = false;
-    queueFlush();
+    // Only what came while the handler ran is left to hand on; later arrivals and the
+    // peer's close bring their own flush.
+    if (unannounced() || endDue_) queueFlush();
 }
 
 void SocketControl::deliverEnd() {

@@ -1,5 +1,6 @@
 // The multi-line answers of a Pop3ServerSession: LIST, RETR and TOP, produced piece
 // by piece.
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -129,6 +130,7 @@ void Pop3ServerSession::startFile(const Message& message, long long bodyLines) {
     reply("+OK " + std::to_string(info.st_size) + " octets");
     transfer_ = std::make_unique<Transfer>(Transfer::Kind::File);
     transfer_->file = file;
+    transfer_->size = static_cast<std::uint64_t>(info.st_size);
     transfer_->bodyLinesLeft = bodyLines;
     transfer_->record = bodyLines < 0 ? "%%% MESSAGE CONTENTS %%%" : "%%% MESSAGE HEADER %%%";
     producePiece();
@@ -139,12 +141,25 @@ void Pop3ServerSession::producePiece() {
     else listPiece();
 }
 
+// Reads no more than the file's size and one byte (which tells a file that grew), so
+// that a short read shows its end and the terminating line goes out in the same piece:
+// a message of one piece leaves in one write.
 void Pop3ServerSession::filePiece() {
     Transfer& t = *transfer_;
     const std::size_t start = output_.size();
-    output_.resize(start + kPieceBytes);
-    const std::size_t got = std::fread(output_.data() + start, 1, kPieceBytes, t.file);
+    const std::uint64_t left = t.size > t.sent ? t.size - t.sent : 0;
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kPieceBytes, left + 1));
+    output_.resize(start + want);
+    const std::size_t got = std::fread(output_.data() + start, 1, want, t.file);
     output_.resize(start + got);
+    const bool atEnd = got < want;
+    if (atEnd && std::ferror(t.file)) {
+        output_.resize(start);
+        // The client must not take a cut message for a whole one: no terminator.
+        MiscFuncs::WriteLog(0, "#", std::string("Error in GetStats ") + std::strerror(errno));
+        end();
+        return;
+    }
     if (got == 0) {
         if (std::ferror(t.file)) {
             // The client must not take a cut message for a whole one: no terminator.
@@ -163,7 +178,7 @@ void Pop3ServerSession::filePiece() {
     t.beforeLast = kept >= 2 ? output_[output_.size() - 2] : t.last;
     t.last = output_.back();
     t.sent += kept;
-    if (done) finishFile();
+    if (done || atEnd) finishFile();
 }
 
 // A stored file is in wire form already: only the terminating line is added, after

@@ -32,6 +32,7 @@ struct Pop3ServerSession::Transfer {
     bool inHeader = true;
     bool atLineStart = true;
     std::uint64_t sent = 0;
+    std::uint64_t size = 0;  // the file's size when it was opened
     char last = 0;
     char beforeLast = 0;
 
