@@ -4,7 +4,7 @@
 //  - Serve50MB: one message of 50 MB, RETR and DELE, then QUIT.
 // Each iteration is one client session, timed by the client from its connection to
 // the reply to QUIT (Python's start-up stays out of it). Dovecot runs first; our run
-// reports `vs_dovecot`, its time over dovecot's mean time (at most 1.0 wanted), and
+// reports `vs_dovecot`, its time over dovecot's mean time (at most 0.7 wanted), and
 // for the large message `rate_vs_dovecot`, its rate over dovecot's (at least 0.5).
 //
 // Needs root (a private dovecot instance) and the peers of scripts/setup-debian.sh.
