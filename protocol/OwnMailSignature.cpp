@@ -1,6 +1,7 @@
 #include "protocol/OwnMailSignature.h"
 
 #include "core/Address.h"
+#include "core/CaselessText.h"
 #include "core/Digest.h"
 #include "core/MiscUtils.h"
 
@@ -12,17 +13,6 @@ constexpr std::string_view kHeaderEnd = "\r\n\r\n";
 std::string bare(std::string_view value) {
     std::string name;
     return MiscFuncs::LowerCase(MiscFuncs::ParseAddress(value, name));
-}
-
-bool sameCaseless(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
 }
 
 bool isHex(std::string_view text, bool upper) {
@@ -73,7 +63,7 @@ std::vector<std::string> FieldValues(std::string_view headerBlock, std::string_v
         if (colon == std::string_view::npos) continue;
         std::string_view fieldName = line.substr(0, colon);
         while (!fieldName.empty() && (fieldName.back() == ' ' || fieldName.back() == '\t')) fieldName.remove_suffix(1);
-        if (!sameCaseless(fieldName, name)) continue;
+        if (!MiscFuncs::CaseInsensitiveEqual{}(fieldName, name)) continue;
         values.emplace_back(line.substr(colon + 1, kMaxFieldBytes));
         open = &values.back();
     }
