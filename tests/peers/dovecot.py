@@ -53,6 +53,9 @@ instance_name = glp-dovecot-{tag}
 log_path = {base}/dovecot.log
 protocols = pop3
 listen = 127.0.0.1
+# Its own name is given, so that a machine without a name server does not make it
+# wait for a lookup of this host's name at start.
+hostname = localhost
 {ssl}
 disable_plaintext_auth = no
 auth_mechanisms = plain login
