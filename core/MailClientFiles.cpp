@@ -38,9 +38,12 @@ bool samePrefix(const std::vector<std::string>& prefix, const std::vector<std::s
     return true;
 }
 
-// The export holds only keys and values at or below the key.
-bool exportStaysBelow(const fs::path& file, std::string_view keyPath, std::string& error) {
-    std::string text;
+// The export holds only keys and values at or below the key. With checked, the export's
+// text as checked is kept there.
+bool exportStaysBelow(const fs::path& file, std::string_view keyPath, std::string& error,
+                      std::string* checked = nullptr) {
+    std::string read;
+    std::string& text = checked ? *checked : read;
     std::vector<std::string> key;
     std::vector<RegFile::Statement> statements;
     if (!MiscFuncs::ReadWholeFile(file, text, RegFile::kMaxFileSize + 1) || text.size() > RegFile::kMaxFileSize) {
@@ -261,12 +264,11 @@ bool RestorePair(const fs::path& folder, int n, std::string& error) {
         error = undoFile.string() + " is not a file Glimmerpost wrote; it was not imported";
         return false;
     }
-    if (!exportStaysBelow(exportFile, *key, error)) return false;
     // The key goes back only into the registry stand-in it was saved from, and only
     // when it is still there: anywhere else the import would "restore" into a file
     // that the mail program does not read.
     std::string exportText;
-    MiscFuncs::ReadWholeFile(exportFile, exportText, RegFile::kMaxFileSize);
+    if (!exportStaysBelow(exportFile, *key, error, &exportText)) return false;
     const fs::path current = standIn();
     if (const auto recorded = RecordedRegistry(exportText); recorded && *recorded != current) {
         error = exportFile.filename().string() + " holds the settings of the registry file " + recorded->string() +
