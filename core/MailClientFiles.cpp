@@ -271,7 +271,10 @@ bool RestorePair(const fs::path& folder, int n, std::string& error) {
     if (!exportStaysBelow(exportFile, *key, error, &exportText)) return false;
     const fs::path current = standIn();
     if (const auto recorded = RecordedRegistry(exportText); recorded && *recorded != current) {
-        error = exportFile.filename().string() + " holds the settings of the registry file " + recorded->string() +
+        // The recorded path is the file's text: it is shown as stored, so that it cannot
+        // bring a line end or a control byte into the log or onto the screen.
+        error = exportFile.filename().string() + " holds the settings of the registry file " +
+                encodePath(recorded->string()) +
                 ", not of " + current.string() + "; " + undoFile.filename().string() + " was not imported";
         return false;
     }

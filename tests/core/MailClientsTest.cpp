@@ -396,6 +396,16 @@ TEST_F(MailClientsTest, APairGoesBackOnlyIntoItsOwnRegistryAndOnlyOverItsKey) {
              ASSERT_TRUE(Registry::Store().DeleteKey(kAliceKey));
          },
          "is not in the registry"},
+        {"a record naming a path with a line end",
+         [&] {
+             const fs::path saved = UndoFiles::ExportFile(dir(), 0);
+             std::string text = ReadFile(saved);
+             const std::size_t record = text.find("; Glimmerpost");
+             text.replace(record, text.find("\r\n", record) + 2 - record,
+                          "; Glimmerpost registry file: /x%0D%0AError forged%07\r\n");
+             WriteFile(saved, text);
+         },
+         "/x%0D%0AError forged%07"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -416,6 +426,7 @@ TEST_F(MailClientsTest, APairGoesBackOnlyIntoItsOwnRegistryAndOnlyOverItsKey) {
         const std::string text = Registry::Store().Text();
         EXPECT_FALSE(UndoFiles::RestorePair(dir(), n, error));
         EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+        EXPECT_EQ(error.find_first_of("\r\n\a"), std::string::npos) << error;
         // Nothing was "restored" into the file in use, and both files stay.
         EXPECT_EQ(fs::exists(Registry::RegistryFile()), hadFile);
         EXPECT_EQ(Registry::Store().Text(), text);
