@@ -54,7 +54,8 @@ bool readStatements(const char* procedure, const fs::path& file, std::vector<Sta
     std::string text, error;
     const MiscFuncs::ReadStatus status = MiscFuncs::ReadWholeFileStamped(file, text, RegFile::kMaxFileSize, stamp, &error);
     if (status != MiscFuncs::ReadStatus::Read) {
-        if (status == MiscFuncs::ReadStatus::TooLarge) error = "the file is larger than 64 MiB";
+        if (status == MiscFuncs::ReadStatus::TooLarge)
+            error = "the file is larger than " + std::to_string(RegFile::kMaxFileSize >> 20) + " MiB";
         logError(procedure, file.string() + ": " + error);
         if (why) *why = error;
         return false;
