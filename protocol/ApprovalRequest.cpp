@@ -1,6 +1,7 @@
 #include "protocol/ApprovalRequest.h"
 
 #include "core/Address.h"
+#include "core/FormAddresses.h"
 #include "core/MiscUtils.h"
 #include "core/Scramble.h"
 #include "core/ServiceAddresses.h"
@@ -89,21 +90,7 @@ std::optional<Fields> ParseUrlEncoded(std::string_view text) {
     return fields;
 }
 
-std::string UrlEncode(std::string_view value) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : value) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-            c == '.' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += kDigits[c >> 4];
-            out += kDigits[c & 15];
-        }
-    }
-    return out;
-}
+std::string UrlEncode(std::string_view value) { return BrowserHelpers::UrlEscape(value); }
 
 std::optional<Target> ReadTarget(std::string_view scrambled, std::string_view token) {
     if (scrambled.size() > 4 + 2 * (2 * kMaxAddressLength + 1)) return std::nullopt;
