@@ -119,7 +119,7 @@ bool ApprovalService::handleRequest(const QHttpServerRequest& request, QTcpSocke
     Answer answer;
     if (path == QLatin1String(ApprovalRequest::kPagePath.data(), ApprovalRequest::kPagePath.size())) {
         if (get) answer = formPage(request);
-        else if (post) answer = submit(request, client);
+        else if (post) answer = submit(request);
         else answer = page(405, "Not allowed", "This page takes GET and POST only.");
     } else if (path == QLatin1String(ApprovalRequest::kButtonPath.data(), ApprovalRequest::kButtonPath.size())) {
         answer = get ? button() : page(405, "Not allowed", "This picture takes GET only.");
@@ -173,7 +173,7 @@ ApprovalService::Answer ApprovalService::formPage(const QHttpServerRequest& requ
     return {200, "text/html; charset=utf-8", bytes(html)};
 }
 
-ApprovalService::Answer ApprovalService::submit(const QHttpServerRequest& request, const QPointer<QTcpSocket>& client) {
+ApprovalService::Answer ApprovalService::submit(const QHttpServerRequest& request) {
     const QByteArray body = request.body();
     if (body.size() > static_cast<qsizetype>(ApprovalRequest::kMaxQueryBytes))
         return page(413, "Too large", "The form is too large.");
@@ -194,7 +194,6 @@ ApprovalService::Answer ApprovalService::submit(const QHttpServerRequest& reques
         return page(502, "Not sent", "Your registration could not be passed on just now. Please try again later.");
     }
     note("reply for " + Masked(target->sender) + " sent to " + Masked(target->account));
-    (void)client;
     return page(200, "Thank you",
                 "Thank you for registering. Your message will be delivered once the recipient's mail filter has "
                 "received your registration.");

@@ -74,7 +74,7 @@ private:
         QByteArray body;
     };
     Answer formPage(const QHttpServerRequest& request);
-    Answer submit(const QHttpServerRequest& request, const QPointer<QTcpSocket>& client);
+    Answer submit(const QHttpServerRequest& request);
     Answer button() const;
     static Answer page(int status, std::string_view title, std::string_view text);
     bool allowReply(const std::string& pair);
