@@ -200,10 +200,14 @@ ApprovalService::Answer ApprovalService::submit(const QHttpServerRequest& reques
 }
 
 ApprovalService::Answer ApprovalService::button() const {
-    std::string base64;
-    for (char c : OwnMails::kButtonImageBase64)
-        if (c != '\r' && c != '\n') base64 += c;
-    return {200, "image/gif", bytes(MiscFuncs::Base64Decode(base64))};
+    // Decoded once: the picture never changes.
+    static const QByteArray picture = [] {
+        std::string base64;
+        for (char c : OwnMails::kButtonImageBase64)
+            if (c != '\r' && c != '\n') base64 += c;
+        return bytes(MiscFuncs::Base64Decode(base64));
+    }();
+    return {200, "image/gif", picture};
 }
 
 bool ApprovalService::allowReply(const std::string& pair) {
