@@ -15,7 +15,7 @@ using namespace testing_support;
 
 namespace {
 
-enum class Cert { Server, WrongName, Untrusted };
+using Cert = TestCertificates::Cert;
 
 struct SmtpTlsCase {
     const char* name;
@@ -45,19 +45,13 @@ protected:
     void SetUp() override {
         SmtpPeerFixture::SetUp();
         if (!PeersAvailable({PeerProgram::Openssl})) return;
-        ASSERT_TRUE(certificates.make()) << certificates.error().toStdString();
-        trusted = std::make_unique<TrustedCa>(certificates.caFile());
+        ASSERT_TRUE(certificates.makeTrusted()) << certificates.error().toStdString();
     }
     void TearDown() override {
-        trusted.reset();
+        certificates.untrust();
         SmtpPeerFixture::TearDown();
     }
-    PeerTls tlsOf(Cert cert) const {
-        return cert == Cert::Server ? certificates.server()
-               : cert == Cert::WrongName ? certificates.wrongName() : certificates.untrusted();
-    }
     TestCertificates certificates;
-    std::unique_ptr<TrustedCa> trusted;
 };
 
 }  // namespace
@@ -65,7 +59,7 @@ protected:
 TEST_P(CEsmtpTlsTest, SendsOnlyOverAVerifiedConnection) {
     GLP_REQUIRE_PEERS(PeerProgram::Aiosmtpd, PeerProgram::Openssl);
     const SmtpTlsCase& c = GetParam();
-    SmtpPeer smtp({.tls = tlsOf(c.cert), .starttls = c.peerStarttls, .implicitTls = c.peerImplicit, .auth = true,
+    SmtpPeer smtp({.tls = certificates.of(c.cert), .starttls = c.peerStarttls, .implicitTls = c.peerImplicit, .auth = true,
                    .user = "bob", .password = "pa55", .requireAuth = true});
     ASSERT_TRUE(smtp.start()) << smtp.error().toStdString();
     account(smtp.port(), "bob", "pa55");

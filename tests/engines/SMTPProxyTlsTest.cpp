@@ -14,7 +14,7 @@ namespace {
 
 const QByteArray kMessage = "From: alice@example.test\r\nTo: bob@example.test\r\nSubject: tls\r\n\r\nhello\r\n";
 
-enum class Cert { Server, WrongName, Untrusted };
+using Cert = TestCertificates::Cert;
 
 struct ProxyTlsCase {
     const char* name;
@@ -46,19 +46,13 @@ protected:
     void SetUp() override {
         SmtpProxyTest::SetUp();
         if (!PeersAvailable({PeerProgram::Openssl})) return;
-        ASSERT_TRUE(certificates.make()) << certificates.error().toStdString();
-        trusted = std::make_unique<TrustedCa>(certificates.caFile());
+        ASSERT_TRUE(certificates.makeTrusted()) << certificates.error().toStdString();
     }
     void TearDown() override {
         SmtpProxyTest::TearDown();
-        trusted.reset();
-    }
-    PeerTls tlsOf(Cert cert) const {
-        return cert == Cert::Server ? certificates.server()
-               : cert == Cert::WrongName ? certificates.wrongName() : certificates.untrusted();
+        certificates.untrust();
     }
     TestCertificates certificates;
-    std::unique_ptr<TrustedCa> trusted;
 };
 
 }  // namespace
@@ -67,7 +61,7 @@ TEST_P(SMTPProxyTlsTest, RelaysOnlyOverAVerifiedConnection) {
     GLP_REQUIRE_PEERS(PeerProgram::Aiosmtpd, PeerProgram::Openssl);
     const ProxyTlsCase& c = GetParam();
     MiscFuncs::SetLogLevel(0);
-    SmtpPeer smtp({.tls = tlsOf(c.cert), .starttls = c.peerStarttls, .implicitTls = c.peerImplicit, .auth = true,
+    SmtpPeer smtp({.tls = certificates.of(c.cert), .starttls = c.peerStarttls, .implicitTls = c.peerImplicit, .auth = true,
                    .user = "alice", .password = "secret", .requireAuth = true});
     ASSERT_TRUE(smtp.start()) << smtp.error().toStdString();
     writeAccount(smtp.port(), "SMTPRequiresAuth=1\r\nSMTPAuthType=0\r\nSMTPAuthUserName=alice\r\nSMTPAuthPassword=" +

@@ -45,6 +45,16 @@ bool TestCertificates::make() {
                            "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
 }
 
+bool TestCertificates::makeTrusted() {
+    if (!make()) return false;
+    trusted_.emplace(caFile());
+    return true;
+}
+
+PeerTls TestCertificates::of(Cert cert) const {
+    return cert == Cert::Server ? server() : cert == Cert::WrongName ? wrongName() : untrusted();
+}
+
 TrustedCa::TrustedCa(const QString& file) : had_(qEnvironmentVariableIsSet("SSL_CERT_FILE")), old_(qgetenv("SSL_CERT_FILE")) {
     qputenv("SSL_CERT_FILE", QFile::encodeName(file));
 }

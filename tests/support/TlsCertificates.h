@@ -10,30 +10,11 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <optional>
+
 #include "support/Peers.h"
 
 namespace testing_support {
-
-class TestCertificates {
-public:
-    TestCertificates();
-    // Makes the files; false, with error(), when openssl failed.
-    bool make();
-    QString error() const { return error_; }
-
-    QString caFile() const { return path("ca.pem"); }
-    PeerTls server() const { return {path("server.pem"), path("server.key")}; }  // 127.0.0.1, localhost
-    PeerTls wrongName() const { return {path("wrong.pem"), path("wrong.key")}; }  // wrong.example.test
-    PeerTls untrusted() const { return {path("self.pem"), path("self.key")}; }    // self-signed
-
-private:
-    QString path(const QString& name) const { return dir_.filePath(name); }
-    bool run(const QStringList& args);
-    bool signedCertificate(const QString& name, const QString& altNames);
-
-    QTemporaryDir dir_;
-    QString error_;
-};
 
 // SSL_CERT_FILE names the file while the object lives; the old value comes back after.
 class TrustedCa {
@@ -46,6 +27,35 @@ public:
 private:
     bool had_;
     QByteArray old_;
+};
+
+class TestCertificates {
+public:
+    // The certificate a TLS peer shows.
+    enum class Cert { Server, WrongName, Untrusted };
+
+    TestCertificates();
+    // Makes the files; false, with error(), when openssl failed.
+    bool make();
+    QString error() const { return error_; }
+    // make(), then the CA is trusted (TrustedCa) until untrust() or the end.
+    bool makeTrusted();
+    void untrust() { trusted_.reset(); }
+
+    QString caFile() const { return path("ca.pem"); }
+    PeerTls server() const { return {path("server.pem"), path("server.key")}; }  // 127.0.0.1, localhost
+    PeerTls wrongName() const { return {path("wrong.pem"), path("wrong.key")}; }  // wrong.example.test
+    PeerTls untrusted() const { return {path("self.pem"), path("self.key")}; }    // self-signed
+    PeerTls of(Cert cert) const;
+
+private:
+    QString path(const QString& name) const { return dir_.filePath(name); }
+    bool run(const QStringList& args);
+    bool signedCertificate(const QString& name, const QString& altNames);
+
+    QTemporaryDir dir_;
+    QString error_;
+    std::optional<TrustedCa> trusted_;
 };
 
 }  // namespace testing_support
