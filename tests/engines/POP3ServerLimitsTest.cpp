@@ -19,8 +19,6 @@ using pop3test::Mail;
 
 namespace {
 
-const char kAccount[] = "alice@example.test";
-
 // A client in the test's own thread.
 class Client {
 public:
@@ -43,32 +41,13 @@ public:
     QByteArray got;
 };
 
-class Pop3LimitsTest : public pop3test::Pop3ServerTest {
+class Pop3LimitsTest : public pop3test::Pop3FormTestBase {
 protected:
-    void SetUp() override {
-        Pop3ServerTest::SetUp();
-        addAccount(kAccount, "secret");
-        form = std::make_unique<POP3ServerForm>(*messages);
-        form->hooks.SessionStarted = [this](int slot) { started.push_back(slot); };
-        port = ListenOnFreePort([&](quint16 free) { return form->Form_Load(std::to_string(free)); });
-        ASSERT_NE(port, 0);
-    }
-    void TearDown() override {
-        form.reset();
-        platform::SetMonotonicClock(nullptr);
-        Prompt::SetPrompt(nullptr);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        Pop3ServerTest::TearDown();
-    }
     bool drained() {
         return platform::WaitUntil([&] { return form->SessionCount() == 0; }, kPeerWaitDeadlineMs) &&
                form->POP3Server().loadedSessions() == 0 && MiscFuncs::BusyCounter() == 0;
     }
     QString portArg() const { return QString::number(port); }
-
-    std::unique_ptr<POP3ServerForm> form;
-    quint16 port = 0;
-    std::vector<int> started;
 };
 
 TEST_F(Pop3LimitsTest, AThousandHostileConnectionsLeaveTheServerAnswering) {

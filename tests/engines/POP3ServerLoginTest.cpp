@@ -18,7 +18,6 @@ using namespace testing_support;
 
 namespace {
 
-const char kAccount[] = "alice@example.test";
 const QByteArray kWelcome = "+OK alice@example.test is welcome here\r\n";
 const QByteArray kRefused = "-ERR invalid usercode or password, please try again\r\n";
 const QByteArray kLoggedIn = "+OK 0 0\r\n";
@@ -61,23 +60,11 @@ public:
     QByteArray got;
 };
 
-class Pop3LoginTest : public pop3test::Pop3ServerTest {
+class Pop3LoginTest : public pop3test::Pop3FormTestBase {
 protected:
     void SetUp() override {
-        Pop3ServerTest::SetUp();
-        addAccount(kAccount, "secret");
         platform::SetMonotonicClock([this] { return now; });
-        form = std::make_unique<POP3ServerForm>(*messages);
-        form->hooks.SessionStarted = [this](int slot) { started.push_back(slot); };
-        port = ListenOnFreePort([&](quint16 free) { return form->Form_Load(std::to_string(free)); });
-        ASSERT_NE(port, 0);
-    }
-    void TearDown() override {
-        form.reset();
-        platform::SetMonotonicClock(nullptr);
-        Prompt::SetPrompt(nullptr);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        Pop3ServerTest::TearDown();
+        Pop3FormTestBase::SetUp();
     }
     // The login of the session that started last has been judged and waits.
     bool waiting() {
@@ -97,10 +84,7 @@ protected:
     }
     bool allSessionsGone() { return Settle([&] { return form->SessionCount() == 0; }); }
 
-    std::unique_ptr<POP3ServerForm> form;
-    quint16 port = 0;
     qint64 now = 1000000;
-    std::vector<int> started;
 };
 
 TEST_F(Pop3LoginTest, AWrongPasswordIsAnsweredOnlyAfterTheDelayARightOneAtOnce) {

@@ -3,6 +3,7 @@
 // tests, and a transcript reader for its sessions. The server runs in the test's own
 // thread; clients run through RunPython (support/Peers.h), which keeps events running.
 
+#include <QCoreApplication>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -11,13 +12,16 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/CIniFile.h"
 #include "core/CMessages.h"
 #include "core/MessageKey.h"
 #include "core/ProgramFiles.h"
 #include "core/Scramble.h"
+#include "core/Prompt.h"
 #include "core/TempFolder.h"
+#include "engines/POP3ServerForm.h"
 #include "protocol/Pop3ServerSession.h"
 #include "platform/EventWait.h"
 #include "support/Peers.h"
@@ -57,6 +61,34 @@ protected:
     }
 
     std::unique_ptr<CMessages> messages;
+};
+
+// A POP3ServerForm listening on a free port, with the account kAccount (password
+// "secret"); started holds the slots of its sessions in the order they started.
+// TearDown drops a test clock (platform::SetMonotonicClock) and a test prompt.
+class Pop3FormTestBase : public Pop3ServerTest {
+protected:
+    static constexpr char kAccount[] = "alice@example.test";
+
+    void SetUp() override {
+        Pop3ServerTest::SetUp();
+        addAccount(kAccount, "secret");
+        form = std::make_unique<POP3ServerForm>(*messages);
+        form->hooks.SessionStarted = [this](int slot) { started.push_back(slot); };
+        port = testing_support::ListenOnFreePort([&](quint16 free) { return form->Form_Load(std::to_string(free)); });
+        ASSERT_NE(port, 0);
+    }
+    void TearDown() override {
+        form.reset();
+        platform::SetMonotonicClock(nullptr);
+        Prompt::SetPrompt(nullptr);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        Pop3ServerTest::TearDown();
+    }
+
+    std::unique_ptr<POP3ServerForm> form;
+    quint16 port = 0;
+    std::vector<int> started;
 };
 
 // A message in wire form: CR LF line ends.
