@@ -11,9 +11,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <cstdio>
 #include <filesystem>
@@ -60,30 +57,14 @@ void BM_CollectorTls(benchmark::State& state) {
 void BM_FetchmailTls(benchmark::State& state) {
     for (auto _ : state) {
         if (!deliver(g_mailbox)) return state.SkipWithError("cannot deliver");
-        QTemporaryDir dir;
-        const QString rc = dir.filePath("fetchmailrc"), mda = dir.filePath("deliver.sh"), out = dir.filePath("out");
-        QDir().mkdir(out);
-        {
-            QFile f(rc);
-            f.open(QIODevice::WriteOnly);
-            f.write(QString("poll 127.0.0.1 protocol pop3 port %1 user \"alice\" password \"secret\"\n")
-                        .arg(g_peer->pop3sPort()).toUtf8());
-            f.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-            QFile m(mda);
-            m.open(QIODevice::WriteOnly);
-            m.write(QString("#!/bin/sh\nexec cat > \"%1/$(date +%s%N)\"\n").arg(out).toUtf8());
-            m.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        }
-        const QStringList args{"HOME=" + dir.path(), "FETCHMAILHOME=" + dir.path(), "/usr/bin/fetchmail", "-f", rc,
-                               "--ssl", "--sslcertck", "--sslcertfile", g_certificates->caFile(),
-                               "--sslcommonname", "localhost", "--mda", mda, "--nokeep"};
         const auto start = std::chrono::steady_clock::now();
-        const CommandResult run = RunCommand("/usr/bin/env", args, kDeadlineMs);
+        const FetchmailRun run =
+            RunFetchmail(g_peer->pop3sPort(), "alice", "secret", false, kDeadlineMs, g_certificates->caFile());
         const double seconds = Since(start);
         state.SetIterationTime(seconds);
         g_best.note(kFetchmail, seconds);
-        if (QDir(out).entryList(QDir::Files).size() != kMessages || leftOnServer() != 0)
-            return state.SkipWithError(("fetchmail: " + run.describe()).c_str());
+        if (run.delivered.size() != kMessages || leftOnServer() != 0)
+            return state.SkipWithError(("fetchmail: " + run.run.describe()).c_str());
     }
 }
 

@@ -307,7 +307,7 @@ bool WriteFile(const QString& path, const QByteArray& bytes, QFile::Permissions 
 }  // namespace
 
 FetchmailRun RunFetchmail(quint16 port, const QString& user, const QString& password,
-                          bool keep, int deadlineMs) {
+                          bool keep, int deadlineMs, const QString& caFile) {
     FetchmailRun run;
     QTemporaryDir dir;
     const QString rc = dir.filePath("fetchmailrc"), mda = dir.filePath("deliver.sh");
@@ -324,7 +324,10 @@ FetchmailRun RunFetchmail(quint16 port, const QString& user, const QString& pass
         run.run.err = "could not prepare the fetchmail folder";
         return run;
     }
-    QStringList args{"-f", rc, "--sslproto", "", "--mda", mda, keep ? "--keep" : "--nokeep"};
+    const QStringList tls = caFile.isEmpty() ? QStringList{"--sslproto", ""}
+                                             : QStringList{"--ssl", "--sslcertck", "--sslcertfile", caFile,
+                                                           "--sslcommonname", "localhost"};
+    QStringList args = QStringList{"-f", rc} + tls + QStringList{"--mda", mda, keep ? "--keep" : "--nokeep"};
     // Its own home keeps its lock and id files apart from other tests running at once.
     run.run = RunCommand("/usr/bin/env", QStringList{"HOME=" + dir.path(),
                          "FETCHMAILHOME=" + dir.path(), "/usr/bin/fetchmail"} + args, deadlineMs);

@@ -163,9 +163,10 @@ struct FetchmailRun {
     QList<QByteArray> delivered{};  // each message as its delivery command received it
 };
 // Collects a POP3 mailbox with fetchmail (plain POP3, --nokeep unless `keep`); each
-// message goes to a delivery command of ours, in order.
+// message goes to a delivery command of ours, in order. With a CA file: TLS from the
+// first byte (--ssl), the certificate checked against that CA for the name localhost.
 FetchmailRun RunFetchmail(quint16 port, const QString& user, const QString& password,
-                          bool keep = false, int deadlineMs = kClientDeadlineMs);
+                          bool keep = false, int deadlineMs = kClientDeadlineMs, const QString& caFile = {});
 
 // ---------------------------------------------------------------- peers
 
