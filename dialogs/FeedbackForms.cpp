@@ -212,10 +212,12 @@ void ShowFeedback(std::string_view productName) {
     frmFeedback* form = feedbackForm();
     form->productName = std::string(productName);
     showInFront(form);
+    const QPointer<frmFeedback> alive(form);
     form->Form_Load();
     // The box about the browser took the focus, and gave it back to whatever window
-    // was active before: the form comes to the front again.
-    showInFront(form);
+    // was active before: the form comes to the front again, unless it was closed
+    // (the program ending) while the box was up.
+    if (alive) showInFront(form);
 }
 
 frmFeedback* FeedbackForm() { return feedbackForm(); }
@@ -239,8 +241,9 @@ void ShowTellAFriend(mainwindow::GlimmerpostProgram& program, std::string_view p
     form->productName = std::string(productName);
     form->preparedText = BrowserHelpers::TellAFriendText(productName);
     showInFront(form);
+    const QPointer<frmTellAFriend> alive(form);
     form->Form_Load();
-    showInFront(form);
+    if (alive) showInFront(form);
 }
 
 frmTellAFriend* TellAFriendForm() { return tellForm(); }

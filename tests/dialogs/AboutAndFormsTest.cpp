@@ -13,6 +13,7 @@
 #include "core/ProductInfo.h"
 #include "dialogs/AboutDialog.h"
 #include "dialogs/FeedbackForms.h"
+#include "mainwindow/EngineSet.h"
 
 namespace {
 
@@ -144,6 +145,22 @@ TEST_F(AboutAndFormsTest, EachFormComesToTheFrontAfterTheBoxAboutTheBrowser) {
             EXPECT_TRUE(c.form()->isVisible());
             EXPECT_TRUE(platform::WaitUntil([&] { return QApplication::activeWindow() == c.form(); }, 2000));
         }
+}
+
+// The program may end while the box about the browser is up: the form it closes is
+// not brought to the front afterwards.
+TEST_F(AboutAndFormsTest, AFormClosedWhileTheBoxAboutTheBrowserIsUpIsLeftAlone) {
+    browser_.clear();
+    auto& program = started();
+    answerer_ = [&](const Prompt::Request& r) {
+        dialogs::CloseFeedback();
+        program.Engines().Unload(mainwindow::EngineSet::kTellAFriend);
+        return Prompt::DefaultAnswer(r);
+    };
+    program.MainForm()->cmdFeedback_Click();
+    EXPECT_EQ(dialogs::FeedbackForm(), nullptr);
+    program.MainForm()->cmdTell_Click();
+    EXPECT_EQ(dialogs::TellAFriendForm(), nullptr);
 }
 
 TEST_F(AboutAndFormsTest, TellAFriendChecksThenSends) {
