@@ -421,11 +421,10 @@ void OptionsAccountsTab::deleteAccount() {
     if (restored == Accounts::MailClientRestore::ImportFailed) {
         // The account is gone; the mail program's saved settings were there but were
         // not put back (refused or failed), and stay for a later try.
-        const QPointer<OptionsAccountsTab> stillHere(this);
         Prompt::Ask("The settings of your e-mail application could not be given back for this account:\r\n" + why +
                         "\r\nThe saved settings files have been kept in " + MiscFuncs::ProgramFolder().string() + ".",
                     caption(), Prompt::Buttons::OK, Prompt::Kind::Exclamation);
-        if (!stillHere || !record() || record()->LoadedSection != section) return;
+        if (!alive || !record() || record()->LoadedSection != section) return;
     }
     const int index = current_;
     records_.erase(records_.begin() + index);
