@@ -32,8 +32,10 @@ namespace {
 // ran) goes now, before the objects it belonged to.
 void deleteDeferred() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
-int runProgram(QApplication& app, const CommandLine::Parsed& parsed,
-               const std::function<void(RunningGlimmerpost&)>& beforeStart) {
+}  // namespace
+
+int RunGlimmerpost(QApplication& app, const CommandLine::Parsed& parsed,
+                   const std::function<void(RunningGlimmerpost&)>& beforeStart) {
     const QString folder = platform::UseDataFolder(app.arguments());
     if (folder.isEmpty()) {
         std::fprintf(stderr, "glimmerpost: the data folder cannot be created\n");
@@ -89,13 +91,6 @@ int runProgram(QApplication& app, const CommandLine::Parsed& parsed,
     monitor.reset();
     deleteDeferred();
     return program.shutDownDone() ? program.exitCode() : code;
-}
-
-}  // namespace
-
-int RunGlimmerpost(QApplication& app, const CommandLine::Parsed& parsed,
-                   const std::function<void(RunningGlimmerpost&)>& beforeStart) {
-    return runProgram(app, parsed, beforeStart);
 }
 
 }  // namespace app
