@@ -8,7 +8,7 @@
 #include <QApplication>
 #include <QLabel>
 
-#include "ProgramTestSupport.h"
+#include "EnginesTestSupport.h"
 #include "core/Log.h"
 #include "core/Scramble.h"
 #include "engines/POP3CollectorForm.h"
@@ -19,19 +19,8 @@
 
 using namespace testing_support;
 
-class FailureDisplayTest : public ProgramTest {
+class FailureDisplayTest : public EnginesProgramTest {
 protected:
-    void SetUp() override {
-        ProgramTest::SetUp();
-        addAccount();
-        setValue("options", "POP3ServerPort", std::to_string(pop3Port.port()));
-        setValue("options", "SMTPServerPort", std::to_string(smtpPort.port()));
-    }
-    void TearDown() override {
-        program_.reset();
-        engines.reset();
-        ProgramTest::TearDown();
-    }
     static void pointAt(quint16 port, const std::string& password = "secret") {
         CIniFile accounts(ProgramFiles::AccountsIniPath().string());
         CIniFile::Batch batch(accounts);
@@ -42,13 +31,9 @@ protected:
         accounts.Value(kAccount, "POP3CollectorInterval", "10");
         batch.Commit();
     }
+    // The program started with its engines, its main window in view.
     mainwindow::GlimmerpostMainForm& startWithEngines() {
-        engines = std::make_unique<mainwindow::ProgramEngines>();
-        auto& program = makeProgram(false);
-        engines->Attach(program);
-        EXPECT_EQ(program.Start(), mainwindow::GlimmerpostProgram::StartResult::Running);
-        platform::PumpEvents();
-        mainwindow::GlimmerpostMainForm& form = *program.MainForm();
+        mainwindow::GlimmerpostMainForm& form = *EnginesProgramTest::startWithEngines().MainForm();
         form.showNormal();
         form.resize(mainwindow::GlimmerpostMainForm::designSize());
         return form;
@@ -74,8 +59,6 @@ protected:
         EXPECT_TRUE(tip.starts_with("Glimmerpost - " + std::string(kAccount) + " failed")) << tip;
     }
 
-    std::unique_ptr<mainwindow::ProgramEngines> engines;
-    const ReservedPort pop3Port, smtpPort;
 };
 
 TEST_F(FailureDisplayTest, APasswordDovecotRefuses) {

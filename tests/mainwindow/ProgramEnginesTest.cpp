@@ -3,7 +3,7 @@
 // reload after new settings takes them down and up again in order.
 #include <gtest/gtest.h>
 
-#include "ProgramTestSupport.h"
+#include "EnginesTestSupport.h"
 #include "core/CSenders.h"
 #include "core/Scramble.h"
 #include "core/ServiceAddresses.h"
@@ -19,37 +19,18 @@
 
 using namespace testing_support;
 
-class ProgramEnginesTest : public ProgramTest {
+class ProgramEnginesTest : public EnginesProgramTest {
 protected:
     void SetUp() override {
-        ProgramTest::SetUp();
-        addAccount();
+        EnginesProgramTest::SetUp();
         // Nobody listens on the account's POP3 port: its session ends at once.
         CIniFile accounts(ProgramFiles::AccountsIniPath().string());
         accounts.Value(kAccount, "POP3Server", "127.0.0.1");
         accounts.Value(kAccount, "POP3ServerPort", std::to_string(nobody.port()));
         accounts.Value(kAccount, "POP3CollectorInterval", "10");
-        setValue("options", "POP3ServerPort", std::to_string(pop3Port.port()));
-        setValue("options", "SMTPServerPort", std::to_string(smtpPort.port()));
-    }
-    void TearDown() override {
-        program_.reset();
-        engines.reset();
-        ProgramTest::TearDown();
-    }
-    mainwindow::GlimmerpostProgram& startWithEngines() {
-        engines = std::make_unique<mainwindow::ProgramEngines>();
-        auto& program = makeProgram(false);
-        engines->Attach(program);
-        EXPECT_EQ(program.Start(), mainwindow::GlimmerpostProgram::StartResult::Running);
-        platform::PumpEvents();
-        return program;
     }
 
-    std::unique_ptr<mainwindow::ProgramEngines> engines;
     const RefusingPort nobody;
-    // The local engines' ports, held for them until the test ends.
-    const ReservedPort pop3Port, smtpPort;
 };
 
 TEST_F(ProgramEnginesTest, StartUpLoadsEveryEngineOnItsConfiguredPort) {
