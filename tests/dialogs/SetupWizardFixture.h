@@ -111,6 +111,11 @@ protected:
         child<QRadioButton>(choice)->setChecked(true);
         wizard_->NextClicked();
     }
+    // From the accounts page past the aliases to the save (page 5 when it went through).
+    void toSaved() {
+        wizard_->NextClicked();
+        wizard_->NextClicked();
+    }
     void type(const char* edit, const QString& text) {
         QLineEdit* e = child<QLineEdit>(edit);
         e->selectAll();

@@ -363,8 +363,7 @@ TEST_F(SetupWizardTest, TwoAccountsKeepTheirOwnAuthenticationSettings) {
         child<QToolButton>("bSMTPAuthConfig")->click();
         button("bTest")->click();
     }
-    w.NextClicked();
-    w.NextClicked();
+    toSaved();
     ASSERT_EQ(w.Page(), 5);
     EXPECT_EQ(accounts_.Value("alice@example.com", "SMTPAuthType"), "3");
     EXPECT_EQ(accounts_.Value("alice@example.com", "SMTPAuthUserName"), "alice-out");
@@ -402,8 +401,7 @@ TEST_F(SetupWizardTest, TheSecurityChoiceProposesTheTlsPortAndIsSaved) {
     selectAccount(1);
     fillAccount("pw");
     button("bTest")->click();
-    w.NextClicked();
-    w.NextClicked();
+    toSaved();
     ASSERT_EQ(w.Page(), 5);
     EXPECT_EQ(accounts_.Value("alice@example.com", "POP3Security"), "2");
     EXPECT_EQ(accounts_.Value("alice@example.com", "POP3ServerPort"), "995");
@@ -449,8 +447,7 @@ TEST_F(SetupWizardTest, TheUsersNameIsAskedForAndSavedAsTheDisplayName) {
     }
     selectAccount(0);
     EXPECT_EQ(child<QLineEdit>("tDisplayName")->text(), "Alice Example");
-    w.NextClicked();
-    w.NextClicked();
+    toSaved();
     ASSERT_EQ(w.Page(), 5);
     EXPECT_EQ(accounts_.Value("alice@example.com", "DisplayName"), "Alice Example");
     EXPECT_EQ(accounts_.Value("bob@example.com", "DisplayName"), "Bob Example");
