@@ -6,7 +6,7 @@
 
 #include <QPushButton>
 
-#include "ProgramTestSupport.h"
+#include "EnginesTestSupport.h"
 #include "core/CSenders.h"
 #include "engines/RegRequestForm.h"
 #include "mainwindow/ProgramEngines.h"
@@ -16,13 +16,10 @@ using namespace testing_support;
 
 namespace {
 
-class RegRequestShutdownTest : public ProgramTest {
+class RegRequestShutdownTest : public EnginesProgramTest {
 protected:
     void SetUp() override {
-        ProgramTest::SetUp();
-        addAccount();
-        setValue("options", "POP3ServerPort", std::to_string(pop3Port.port()));
-        setValue("options", "SMTPServerPort", std::to_string(smtpPort.port()));
+        EnginesProgramTest::SetUp();
         setValue("options", "ShowRegDialogs", "1");
         reply = ProgramFiles::InAccountsFolder(kAccount) / "MailDir" / "InBox" / "46364D3301.rrm";
         WriteFile(reply, "[RegRequest]\r\nAuthRequestName=Ann\r\nAuthRequestReason=hello\r\n"
@@ -36,19 +33,11 @@ protected:
         engines->RegRequest()->PollTimer_Timer();
         ASSERT_TRUE(engines->RegRequest()->isVisible());
     }
-    void TearDown() override {
-        program_.reset();
-        engines.reset();
-        ProgramTest::TearDown();
-    }
     std::string accessLevel() const {
         return CIniFile(ProgramFiles::SendersIniPath().string()).Value("ann@far.test", "AccessLevel");
     }
 
-    std::unique_ptr<mainwindow::ProgramEngines> engines;
     std::filesystem::path reply;
-    // The engines' ports, held for them until the test ends.
-    const ReservedPort pop3Port, smtpPort;
 };
 
 TEST_F(RegRequestShutdownTest, APopUpStillAskingAnswersNothing) {
