@@ -1,6 +1,7 @@
 #pragma once
 // Names and small helpers that the sender list's two source files share.
 
+#include "core/Utf8Cut.h"
 #include <string>
 #include <string_view>
 
@@ -36,12 +37,7 @@ inline SenderStatus StatusOfLevel(std::string_view level) {
 inline constexpr std::size_t kMaxSenderField = 1024;
 
 // The text cut to kMaxSenderField bytes, without splitting a UTF-8 sequence.
-inline std::string_view CappedField(std::string_view text) {
-    if (text.size() <= kMaxSenderField) return text;
-    std::size_t end = kMaxSenderField;
-    for (int back = 0; back < 3 && end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80; ++back) --end;
-    return text.substr(0, end);
-}
+inline std::string_view CappedField(std::string_view text) { return MiscFuncs::Utf8Prefix(text, kMaxSenderField); }
 
 // The entry of a sender read from senders.ini: SenderEntry::Make with the address
 // in lower case and the date text ListDateText(date).

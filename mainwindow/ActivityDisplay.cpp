@@ -1,3 +1,4 @@
+#include "core/Utf8Cut.h"
 #include "mainwindow/ActivityDisplay.h"
 
 #include "mainwindow/MainPictures.h"
@@ -31,12 +32,12 @@ std::string FailureTrayTip(std::string_view account, std::string_view why, std::
     if (tip.size() > limit) {
         // No room for the words before it: the account, cut if need be, and "failed".
         std::string name = tipSafe(std::string(account));
-        if (name.size() + failed.size() > limit) name = name.substr(0, limit - failed.size() - cut.size()) + std::string(cut);
+        if (name.size() + failed.size() > limit) name = std::string(MiscFuncs::Utf8Prefix(name, limit - failed.size() - cut.size())) + std::string(cut);
         return name + std::string(failed);
     }
     if (why.empty()) return tip;
     tip += ": " + tipSafe(std::string(why));
-    if (tip.size() > limit) tip = tip.substr(0, limit - cut.size()) + std::string(cut);
+    if (tip.size() > limit) tip = std::string(MiscFuncs::Utf8Prefix(tip, limit - cut.size())) + std::string(cut);
     return tip;
 }
 

@@ -1,3 +1,4 @@
+#include "core/Utf8Cut.h"
 #include "protocol/RegReplyFile.h"
 
 #include <algorithm>
@@ -41,13 +42,7 @@ ReadOutcome damaged(std::string why) {
 
 }  // namespace
 
-std::string CutText(std::string_view text, std::size_t max) {
-    if (text.size() <= max) return std::string(text);
-    std::size_t end = max;
-    // A cut UTF-8 sequence would make the whole text read as Latin-1 on screen.
-    for (int back = 0; back < 3 && end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80; ++back) --end;
-    return std::string(text.substr(0, end));
-}
+std::string CutText(std::string_view text, std::size_t max) { return std::string(MiscFuncs::Utf8Prefix(text, max)); }
 
 fs::path FolderOf(std::string_view account) { return MiscFuncs::AccountMailFolder(account, "InBox"); }
 

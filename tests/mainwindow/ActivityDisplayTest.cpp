@@ -115,6 +115,9 @@ TEST(FailureTrayTipTest, TheAccountAndFailedAlwaysFitTheTip) {
         {"me@home.test", std::string(80, 'x'), "Glimmerpost - ",
          "Glimmerpost - me@home.test failed: " + std::string(25, 'x') + "..."},
         {"a<b>@home.test", "<i>", "Glimmerpost - ", "Glimmerpost - a b @home.test failed:  i "},
+        // The cut falls inside the two bytes of an "é": the whole letter goes.
+        {"me@home.test", std::string(24, 'x') + "\xC3\xA9yyyy", "Glimmerpost - ",
+         "Glimmerpost - me@home.test failed: " + std::string(24, 'x') + "..."},
         {std::string(43, 'b') + "@x.test", "why", "Glimmerpost - ", std::string(43, 'b') + "@x.test failed"},
         {longAccount, "why", "Glimmerpost - ", longAccount.substr(0, 53) + "... failed"},
         {"me@home.test", "why", "Glimmerpost - 3 new message(s); ",
